@@ -1,0 +1,30 @@
+# The front door. `make run` runs the main job; `make test` builds and passes every test.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+
+.PHONY: all deps configure build test run bench fuzz clean
+
+all: build
+
+deps:
+	@./scripts/deps.sh
+
+configure: deps
+	@if [ ! -f $(BUILD)/build.ninja ]; then cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug; fi
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+run: build
+	@./bin/vyrun
+
+bench: deps
+	@if [ ! -f build-release/build.ninja ]; then cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DVY_BUILD_TESTS=OFF; fi
+	cmake --build build-release -j $(JOBS)
+	@./bin/vybench
+
+clean:
+	rm -rf $(BUILD) build-release

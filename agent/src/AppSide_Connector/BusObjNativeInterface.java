@@ -1,0 +1,328 @@
+package AppSide_Connector;
+
+import KyCommon.ReturnStatusDescriptor;
+import java.util.ArrayList;
+import java.util.Collections;
+import java.util.List;
+import java.util.Map;
+import java.util.concurrent.ConcurrentHashMap;
+import java.util.function.BiFunction;
+
+/**
+ * The agent side of the native interface: declares the native methods a connector library
+ * exports and answers the callbacks the native side makes.
+ *
+ * <p>This agent is scriptable and records what it is told, so that it serves both as the agent
+ * of the load driver and as the real agent of the tests. Configuration properties and
+ * delta-support answers are static, as the native side calls them on the class.
+ */
+public class BusObjNativeInterface {
+  // ---- native methods exported by libVyConnector ----
+  public native int n_init(String version, String dllFileName);
+
+  public native int n_terminate();
+
+  public native int n_poll();
+
+  public native String n_getVersion();
+
+  public native void n_suspend();
+
+  public native void n_resume();
+
+  public native String n_CDKVersion();
+
+  public native String n_CJNIVersion();
+
+  public native void n_setTraceLevel(int level);
+
+  public native int n_DoVerbFor(StringBucket bucket, boolean transactional, ReturnStatusDescriptor status);
+
+  public native void n_gotBusObjSpec(String specText);
+
+  public native int n_SubscribeTo(String boName, String verb, int perf);
+
+  public native boolean n_isSubscribed(String boName, String verb);
+
+  public native int n_CancelSub(String boName, String version, String verb);
+
+  public native int n_UpdateSubscription(String boName, String verb, int unused, int perf);
+
+  public native String n_getPerfMonitors();
+
+  // ---- loading ----
+
+  /** Loads a connector library by name from java.library.path, as an agent does. */
+  public static void loadConnector(String libraryName) {
+    System.loadLibrary(libraryName);
+  }
+
+  /** Loads a connector library from a path. */
+  public static void loadConnectorFile(String path) {
+    System.load(path);
+  }
+
+  // ---- script: static answers ----
+
+  private static final Map<String, String> properties = new ConcurrentHashMap<>();
+  private static final Map<String, String> deltaSupport = new ConcurrentHashMap<>();
+  private static final List<String> configRequests = Collections.synchronizedList(new ArrayList<>());
+  private static volatile boolean throwOnConfig;
+
+  public static void setProperty(String name, String value) {
+    if (value == null) properties.remove(name);
+    else properties.put(name, value);
+  }
+
+  public static void clearProperties() {
+    properties.clear();
+    deltaSupport.clear();
+    configRequests.clear();
+    throwOnConfig = false;
+  }
+
+  public static void setDeltaSupportAnswer(String boName, String answer) {
+    if (answer == null) deltaSupport.remove(boName);
+    else deltaSupport.put(boName, answer);
+  }
+
+  /** Makes getConfigProp throw, to prove the native side clears a pending exception. */
+  public static void setThrowOnConfig(boolean value) {
+    throwOnConfig = value;
+  }
+
+  public static List<String> getConfigRequests() {
+    synchronized (configRequests) {
+      return new ArrayList<>(configRequests);
+    }
+  }
+
+  public static String getConfigProp(String name) {
+    configRequests.add(name);
+    if (throwOnConfig) throw new IllegalStateException("configuration unavailable: " + name);
+    return properties.get(name);
+  }
+
+  public static String getDeltaSupport(String boName) {
+    return deltaSupport.get(boName);
+  }
+
+  // ---- script: instance answers ----
+
+  private volatile String encoding = "UTF-8";
+  private volatile String locale = "en_US";
+  private volatile String collabNames = "";
+  private volatile boolean capableOfPolling = true;
+  private volatile int eventAnswer = 1;
+  private volatile String syncObjectAnswer;
+  private volatile String syncStatusAnswer;
+  private volatile BiFunction<String, String, String[]> syncResponder;
+  private volatile EventListener eventListener;
+
+  /** Called for every event the connector delivers; returns the agent's answer. */
+  public interface EventListener {
+    int onEvent(String wireText);
+  }
+
+  public void setEncoding(String encoding) { this.encoding = encoding; }
+
+  public void setLocale(String locale) { this.locale = locale; }
+
+  public void setCollabNames(String names) { this.collabNames = names; }
+
+  public void setCapableOfPolling(boolean value) { this.capableOfPolling = value; }
+
+  public void setEventAnswer(int answer) { this.eventAnswer = answer; }
+
+  public void setEventListener(EventListener listener) { this.eventListener = listener; }
+
+  /** What consumeSync leaves in its two buckets; null leaves a bucket as the connector sent it. */
+  public void setSyncAnswer(String objectText, String statusText) {
+    this.syncObjectAnswer = objectText;
+    this.syncStatusAnswer = statusText;
+  }
+
+  /** A responder given (collaboration, object text) that returns {object text, status text}. */
+  public void setSyncResponder(BiFunction<String, String, String[]> responder) {
+    this.syncResponder = responder;
+  }
+
+  // ---- records ----
+
+  /** One logged line; severity is -1 for a line logged without one. */
+  public static final class LogRecord {
+    public final String text;
+    public final int severity;
+
+    LogRecord(String text, int severity) {
+      this.text = text;
+      this.severity = severity;
+    }
+
+    @Override
+    public String toString() {
+      return (severity < 0 ? "" : "[" + severity + "] ") + text;
+    }
+  }
+
+  /** One trace line, with every argument the native side passed. */
+  public static final class TraceRecord {
+    public final String name;
+    public final int level;
+    public final String indent;
+    public final String msg;
+    public final String text2;
+
+    TraceRecord(String name, int level, String indent, String msg, String text2) {
+      this.name = name;
+      this.level = level;
+      this.indent = indent;
+      this.msg = msg;
+      this.text2 = text2;
+    }
+
+    @Override
+    public String toString() {
+      return "<" + level + "> " + name + ": " + msg + (text2 == null ? "" : " " + text2);
+    }
+  }
+
+  /** One generateMsg request with all six arguments. */
+  public static final class MsgRecord {
+    public final int msgNum;
+    public final int msgType;
+    public final String text;
+    public final int msgSet;
+    public final int argCount;
+    public final String args;
+
+    MsgRecord(int msgNum, int msgType, String text, int msgSet, int argCount, String args) {
+      this.msgNum = msgNum;
+      this.msgType = msgType;
+      this.text = text;
+      this.msgSet = msgSet;
+      this.argCount = argCount;
+      this.args = args;
+    }
+
+    @Override
+    public String toString() {
+      return "msg " + msgNum + " type " + msgType + " set " + msgSet + " (" + argCount + ") " + args
+          + (text == null ? "" : " text " + text);
+    }
+  }
+
+  /** One synchronous request. */
+  public static final class SyncRecord {
+    public final String collabName;
+    public final String objectText;
+    public final String statusText;
+
+    SyncRecord(String collabName, String objectText, String statusText) {
+      this.collabName = collabName;
+      this.objectText = objectText;
+      this.statusText = statusText;
+    }
+  }
+
+  private final List<LogRecord> logs = Collections.synchronizedList(new ArrayList<>());
+  private final List<TraceRecord> traces = Collections.synchronizedList(new ArrayList<>());
+  private final List<MsgRecord> messages = Collections.synchronizedList(new ArrayList<>());
+  private final List<String> events = Collections.synchronizedList(new ArrayList<>());
+  private final List<SyncRecord> syncs = Collections.synchronizedList(new ArrayList<>());
+  private volatile boolean recording = true;
+  private volatile int encodingRequests;
+  private volatile int localeRequests;
+
+  /** Stops (or resumes) keeping records, for long runs that only count. */
+  public void setRecording(boolean value) { recording = value; }
+
+  private static <T> List<T> copy(List<T> list) {
+    synchronized (list) {
+      return new ArrayList<>(list);
+    }
+  }
+
+  public List<LogRecord> getLogs() { return copy(logs); }
+
+  public List<TraceRecord> getTraces() { return copy(traces); }
+
+  public List<MsgRecord> getMessages() { return copy(messages); }
+
+  public List<String> getEvents() { return copy(events); }
+
+  public List<SyncRecord> getSyncs() { return copy(syncs); }
+
+  public int getEncodingRequests() { return encodingRequests; }
+
+  public int getLocaleRequests() { return localeRequests; }
+
+  public void clearRecords() {
+    logs.clear();
+    traces.clear();
+    messages.clear();
+    events.clear();
+    syncs.clear();
+  }
+
+  /** The text generateMsg answers: the number, then the packed arguments, then the extra text. */
+  public static String formatMessage(int msgNum, String text, String args) {
+    StringBuilder sb = new StringBuilder();
+    sb.append(msgNum).append(": ").append(args == null ? "" : args);
+    if (text != null) sb.append(" | ").append(text);
+    return sb.toString();
+  }
+
+  // ---- callbacks made by the native side ----
+
+  public void logMsg(String msg) {
+    if (recording) logs.add(new LogRecord(msg, -1));
+  }
+
+  public void logMsg(String msg, int severity) {
+    if (recording) logs.add(new LogRecord(msg, severity));
+  }
+
+  public void TraceWrite(String name, int level, String indent, String msg, String text2) {
+    if (recording) traces.add(new TraceRecord(name, level, indent, msg, text2));
+  }
+
+  public String generateMsg(int msgNum, int msgType, String text, int msgSet, int argCount, String args) {
+    if (recording) messages.add(new MsgRecord(msgNum, msgType, text, msgSet, argCount, args));
+    return formatMessage(msgNum, text, args);
+  }
+
+  public String getCollabNames() { return collabNames; }
+
+  public boolean isAgentCapableOfPolling() { return capableOfPolling; }
+
+  public String getEncoding() {
+    encodingRequests++;
+    return encoding;
+  }
+
+  public String getLocale() {
+    localeRequests++;
+    return locale;
+  }
+
+  public int GotEventFromApp(String wireText) {
+    if (recording) events.add(wireText);
+    EventListener listener = eventListener;
+    if (listener != null) return listener.onEvent(wireText);
+    return eventAnswer;
+  }
+
+  public void consumeSync(String collabName, StringBucket bo, StringBucket status) {
+    if (recording) syncs.add(new SyncRecord(collabName, bo.content, status.content));
+    BiFunction<String, String, String[]> responder = syncResponder;
+    if (responder != null) {
+      String[] answer = responder.apply(collabName, bo.content);
+      if (answer[0] != null) bo.content = answer[0];
+      if (answer[1] != null) status.content = answer[1];
+      return;
+    }
+    if (syncObjectAnswer != null) bo.content = syncObjectAnswer;
+    if (syncStatusAnswer != null) status.content = syncStatusAnswer;
+  }
+}

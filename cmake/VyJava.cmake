@@ -1,0 +1,3 @@
+include(VyJniHome)
+find_package(Java 17 REQUIRED COMPONENTS Development Runtime)
+include(UseJava)

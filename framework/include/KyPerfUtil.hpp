@@ -1,0 +1,33 @@
+// The performance monitor: creates and times flows and keeps the registry of flows updated since
+// the last report. The registry is guarded: update and getAllFlows may run on several threads.
+// Timing costs nothing when the perf level is 0 or less.
+#ifndef VY_KY_PERF_UTIL_HPP
+#define VY_KY_PERF_UTIL_HPP
+
+#include "String.hpp"
+#include "VyExport.hpp"
+
+class KyPerfFlow;
+
+class VY_EXPORT KyPerfUtil {
+ public:
+  static const int RESULT_UPDATE_FAIL = -1;
+  static const int RESULT_UPDATE_SUCCESS = 0;
+  static const int RESULT_UPDATE_NEW = 1;
+
+  // New flows; the caller owns them.
+  static KyPerfFlow* createPerfFlow();
+  static KyPerfFlow* createPerfFlow(const String first, const String second);
+  static void startTimer(KyPerfFlow* flow);
+  static void stopTimer(KyPerfFlow* flow);
+  // Adds one measurement: RESULT_UPDATE_NEW when the flow enters the registry, SUCCESS when it
+  // was there, FAIL when not started or stopped.
+  static int update(KyPerfFlow* flow);
+  // The flows updated since the last call, in registry order; empties the registry. The caller
+  // owns the array (delete[]), not the flows.
+  static KyPerfFlow** getAllFlows(int* count);
+  static void setPerf(int level);
+  static int getPerf();
+};
+
+#endif  // VY_KY_PERF_UTIL_HPP

@@ -1,0 +1,62 @@
+// The registry of what the agent subscribes to: for each business object name, the verbs (or
+// "*" for every verb) with their perf values. It decides whether an application event may reach
+// the agent and forwards the events that may.
+//
+// One instance per connector, owned by the veneer; the two point at each other. Ownership: the
+// handler owns its sets and entries. Threads: the registry is guarded; the agent may subscribe
+// and cancel while the polling thread raises events.
+#ifndef VY_SUBSCRIPTION_HANDLER_CPP_HPP
+#define VY_SUBSCRIPTION_HANDLER_CPP_HPP
+
+#include <shared_mutex>
+
+#include "GenPtrDict.hpp"
+#include "GenPtrSet.hpp"
+#include "StringHash.hpp"
+#include "SubscribedVerb.hpp"
+#include "VyExport.hpp"
+
+class JToCPPVeneer;
+class BusinessObject;
+
+class VY_EXPORT SubscriptionHandlerCPP {
+ public:
+  SubscriptionHandlerCPP();
+  ~SubscriptionHandlerCPP();
+  SubscriptionHandlerCPP(const SubscriptionHandlerCPP&) = delete;
+  SubscriptionHandlerCPP& operator=(const SubscriptionHandlerCPP&) = delete;
+
+  // A null verb subscribes every verb ("*"). An existing subscription keeps its perf. Returns 0.
+  virtual int subscribeTo(char* name, char* verb);
+  int subscribeTo(char* name, char* verb, int perf);
+  // A null verb cancels every verb of the name; -1 when nothing was subscribed.
+  virtual int cancelSub(char* name, char* version, char* verb);
+  // Sets the object's event ids, then delivers it: the agent's answer, or -10 when unsubscribed.
+  virtual int gotApplEvent(BusinessObject& bo);
+  // 1 when the name is subscribed for the verb or for "*"; 0 for a null name or verb.
+  virtual int isSubscribed(char* name, char* verb);
+  int updateSub(char* name, char* version, char* verb, int perf);
+  // The perf of the name's first entry (0 in place of a negative perf); -1 when none.
+  int getPerf(const char* name);
+
+  void setTheJavaVeneer(JToCPPVeneer* veneer);
+  void removeTheJavaVeneer();
+  JToCPPVeneer* getTheJavaVeneer() const { return theJavaVeneer; }
+  // Used by the veneer to keep the back link without recursion.
+  void linkVeneer(JToCPPVeneer* veneer) { theJavaVeneer = veneer; }
+
+ protected:
+  int addSubscriberToList(char* name, char* verb, int perf);
+  int addSubscriberToList(char* name, char* verb);
+  int removeSubscriberFromList(char* name, char* verb);
+  void addSubList(const StringHash& nameKey, SubscribedVerb* entry);
+  void removeSubList(const StringHash& nameKey, SubscribedVerb* entry);
+  PtrSet<SubscribedVerb>* getSubList(const StringHash& nameKey);
+
+ private:
+  JToCPPVeneer* theJavaVeneer;
+  GenPtrDict table;
+  mutable std::shared_mutex lock;
+};
+
+#endif  // VY_SUBSCRIPTION_HANDLER_CPP_HPP

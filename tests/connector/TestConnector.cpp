@@ -1,0 +1,119 @@
+// A connector library written as an author would write one, whose behaviour tests script through
+// the agent's configuration properties:
+//   Test.InitResult          the result of init (default 0)
+//   Test.PollResult          the result of pollForEvents (default 0)
+//   Test.Version             the text of getVersion (default "9.9.9")
+//   Test.Throw.<slot>        "int", "string" or "object": the slot throws that kind
+//                            (slots: init, poll, terminate, getVersion, suspend, resume, verb)
+//   Test.Verb.Result         the result of every doVerbFor (default 1)
+//   Test.Verb.Error          an error text doVerbFor puts on the status
+//   Test.Verb.SetAttr        "index=value": doVerbFor sets that simple attribute
+//   Test.Verb.Throw          as Test.Throw.verb
+//   Test.NoHandler           "true": getBOHandlerforBO answers null
+// It counts what the framework called, for tests to read through the exported C functions below.
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "VyConnector.hpp"
+
+namespace {
+
+std::string prop(const char* name) {
+  char buf[512];
+  buf[0] = '\0';
+  JToCPPVeneer* v = JToCPPVeneer::getTheHandlerStuff();
+  if (v == nullptr) return std::string();
+  v->getConfigProp(name, buf, sizeof buf);
+  return buf;
+}
+
+struct Thrown {
+  int code;
+};
+
+void maybeThrow(const char* slot) {
+  std::string kind = prop((std::string("Test.Throw.") + slot).c_str());
+  if (kind == "int") throw 7;
+  if (kind == "string") throw "connector string failure";
+  if (kind == "object") throw Thrown{3};
+}
+
+std::atomic<int> gCalls[8];
+enum Slot { kInit, kPoll, kTerminate, kVersion, kSuspend, kResume, kVerb, kHandler };
+
+class TestHandler : public BOHandlerCPP {
+ public:
+  int doVerbFor(BusinessObject& bo, ReturnStatusDescriptor* status) override;
+};
+
+TestHandler gHandler;
+
+class TestGlobals : public GenGlobals {
+ public:
+  BOHandlerCPP* getBOHandlerforBO(char*) override {
+    ++gCalls[kHandler];
+    if (prop("Test.NoHandler") == "true") return nullptr;
+    return &gHandler;
+  }
+  int init(KyVersion*) override {
+    ++gCalls[kInit];
+    maybeThrow("init");
+    std::string r = prop("Test.InitResult");
+    return r.empty() ? 0 : std::atoi(r.c_str());
+  }
+  int pollForEvents() override {
+    ++gCalls[kPoll];
+    maybeThrow("poll");
+    std::string r = prop("Test.PollResult");
+    return r.empty() ? 0 : std::atoi(r.c_str());
+  }
+  int terminate() override {
+    ++gCalls[kTerminate];
+    maybeThrow("terminate");
+    return 0;
+  }
+  char* getVersion() override {
+    ++gCalls[kVersion];
+    maybeThrow("getVersion");
+    static thread_local std::string version;
+    version = prop("Test.Version");
+    if (version.empty()) version = "9.9.9";
+    return const_cast<char*>(version.c_str());
+  }
+  void suspend() override {
+    ++gCalls[kSuspend];
+    maybeThrow("suspend");
+  }
+  void resume() override {
+    ++gCalls[kResume];
+    maybeThrow("resume");
+  }
+};
+
+TestGlobals gGlobals;
+
+}  // namespace
+
+// Defined in the handler file, which grows with the model.
+int vyTestHandlerDoVerbFor(BusinessObject& bo, ReturnStatusDescriptor* status);
+
+int TestHandler::doVerbFor(BusinessObject& bo, ReturnStatusDescriptor* status) {
+  ++gCalls[kVerb];
+  maybeThrow("verb");
+  return vyTestHandlerDoVerbFor(bo, status);
+}
+
+extern "C" __attribute__((visibility("default"))) int vyTestConnectorCalls(int slot) {
+  return gCalls[slot].load();
+}
+
+extern "C" __attribute__((visibility("default"))) void vyTestConnectorReset() {
+  for (auto& c : gCalls) c = 0;
+}
+
+// Registers the connector's globals again (tests that remove it put it back with this).
+extern "C" __attribute__((visibility("default"))) void vyTestConnectorRegister() {
+  JToCPPVeneer::setTheAppGlob(&gGlobals);
+}

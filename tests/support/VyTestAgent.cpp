@@ -1,0 +1,545 @@
+#include "VyTestAgent.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+namespace vytest {
+namespace {
+
+std::mutex gOutputLock;
+std::vector<std::string> gOutput;
+std::string gPartial;
+
+JavaVM* gVm = nullptr;
+
+jclass agentClass() {
+  static jclass cls = [] {
+    JNIEnv* e = env();
+    jclass local = e->FindClass("AppSide_Connector/BusObjNativeInterface");
+    if (local == nullptr) {
+      e->ExceptionDescribe();
+      std::abort();
+    }
+    jclass global = static_cast<jclass>(e->NewGlobalRef(local));
+    e->DeleteLocalRef(local);
+    return global;
+  }();
+  return cls;
+}
+
+jmethodID method(const char* name, const char* sig) {
+  jmethodID mid = env()->GetMethodID(agentClass(), name, sig);
+  if (mid == nullptr) {
+    env()->ExceptionDescribe();
+    std::fprintf(stderr, "agent method %s%s missing\n", name, sig);
+    std::abort();
+  }
+  return mid;
+}
+
+jmethodID staticMethod(const char* name, const char* sig) {
+  jmethodID mid = env()->GetStaticMethodID(agentClass(), name, sig);
+  if (mid == nullptr) {
+    env()->ExceptionDescribe();
+    std::fprintf(stderr, "agent static method %s%s missing\n", name, sig);
+    std::abort();
+  }
+  return mid;
+}
+
+// Reads a list of record objects through a callback per element.
+template <typename F>
+void forEach(jobject list, F&& f) {
+  JNIEnv* e = env();
+  jclass listCls = e->GetObjectClass(list);
+  jmethodID size = e->GetMethodID(listCls, "size", "()I");
+  jmethodID get = e->GetMethodID(listCls, "get", "(I)Ljava/lang/Object;");
+  jint n = e->CallIntMethod(list, size);
+  for (jint i = 0; i < n; ++i) {
+    jobject item = e->CallObjectMethod(list, get, i);
+    f(item);
+    e->DeleteLocalRef(item);
+  }
+  e->DeleteLocalRef(listCls);
+  e->DeleteLocalRef(list);
+}
+
+std::string stringField(jobject obj, const char* name) {
+  JNIEnv* e = env();
+  jclass cls = e->GetObjectClass(obj);
+  jfieldID fid = e->GetFieldID(cls, name, "Ljava/lang/String;");
+  jstring s = static_cast<jstring>(e->GetObjectField(obj, fid));
+  std::string out = str(s);
+  if (s) e->DeleteLocalRef(s);
+  e->DeleteLocalRef(cls);
+  return out;
+}
+
+bool stringFieldNull(jobject obj, const char* name) {
+  JNIEnv* e = env();
+  jclass cls = e->GetObjectClass(obj);
+  jfieldID fid = e->GetFieldID(cls, name, "Ljava/lang/String;");
+  jobject s = e->GetObjectField(obj, fid);
+  bool isNullValue = s == nullptr;
+  if (s) e->DeleteLocalRef(s);
+  e->DeleteLocalRef(cls);
+  return isNullValue;
+}
+
+int intField(jobject obj, const char* name) {
+  JNIEnv* e = env();
+  jclass cls = e->GetObjectClass(obj);
+  jfieldID fid = e->GetFieldID(cls, name, "I");
+  int v = e->GetIntField(obj, fid);
+  e->DeleteLocalRef(cls);
+  return v;
+}
+
+// ---- the JVM's output, captured line by line ----
+extern "C" jint JNICALL captureVfprintf(FILE* stream, const char* format, va_list args) {
+  char buf[4096];
+  int n = std::vsnprintf(buf, sizeof buf, format, args);
+  std::fputs(buf, stream);
+  std::lock_guard<std::mutex> guard(gOutputLock);
+  gPartial += buf;
+  size_t pos;
+  while ((pos = gPartial.find('\n')) != std::string::npos) {
+    gOutput.push_back(gPartial.substr(0, pos));
+    gPartial.erase(0, pos + 1);
+  }
+  return n;
+}
+
+// Fails the test during which the JVM printed a JNI warning.
+class JniWarningListener : public ::testing::EmptyTestEventListener {
+  void OnTestEnd(const ::testing::TestInfo& info) override {
+    for (const std::string& line : takeJvmOutput()) {
+      if (line.find("WARNING") != std::string::npos &&
+          (line.find("JNI") != std::string::npos || line.find("native method") != std::string::npos)) {
+        ADD_FAILURE() << info.name() << ": the JVM warned: " << line;
+      }
+    }
+  }
+};
+
+}  // namespace
+
+std::vector<std::string> takeJvmOutput() {
+  std::lock_guard<std::mutex> guard(gOutputLock);
+  std::vector<std::string> out;
+  out.swap(gOutput);
+  return out;
+}
+
+JNIEnv* env() {
+  void* e = nullptr;
+  jint rc = gVm->GetEnv(&e, JNI_VERSION_1_8);
+  if (rc == JNI_EDETACHED) gVm->AttachCurrentThread(&e, nullptr);
+  return static_cast<JNIEnv*>(e);
+}
+
+void checkNoException(const char* where) {
+  JNIEnv* e = env();
+  if (e->ExceptionCheck()) {
+    e->ExceptionDescribe();
+    e->ExceptionClear();
+    ADD_FAILURE() << "Java exception pending after " << where;
+  }
+}
+
+jstring jstr(const std::string& utf8) { return env()->NewStringUTF(utf8.c_str()); }
+
+jstring jstrOrNull(const char* utf8) { return utf8 ? env()->NewStringUTF(utf8) : nullptr; }
+
+jstring jstr16(const std::u16string& units) {
+  return env()->NewString(reinterpret_cast<const jchar*>(units.data()),
+                          static_cast<jsize>(units.size()));
+}
+
+bool isNull(jstring s) { return s == nullptr; }
+
+std::string str(jstring s) {
+  if (s == nullptr) return std::string();
+  JNIEnv* e = env();
+  const char* c = e->GetStringUTFChars(s, nullptr);
+  std::string out(c, static_cast<size_t>(e->GetStringUTFLength(s)));
+  e->ReleaseStringUTFChars(s, c);
+  return out;
+}
+
+std::u16string str16(jstring s) {
+  if (s == nullptr) return std::u16string();
+  JNIEnv* e = env();
+  jsize n = e->GetStringLength(s);
+  std::u16string out(static_cast<size_t>(n), u'\0');
+  e->GetStringRegion(s, 0, n, reinterpret_cast<jchar*>(out.data()));
+  return out;
+}
+
+std::u16string wire(const std::vector<std::string>& fields) {
+  std::u16string out;
+  for (const std::string& f : fields) {
+    std::u16string text;
+    // Test fields are ASCII or UTF-8; decode UTF-8 into UTF-16 units.
+    for (size_t i = 0; i < f.size();) {
+      unsigned char c = static_cast<unsigned char>(f[i]);
+      char32_t cp;
+      int len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+      cp = len == 1 ? c : len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
+      for (int k = 1; k < len && i + k < f.size(); ++k) cp = (cp << 6) | (f[i + k] & 0x3F);
+      i += len;
+      if (cp >= 0x10000) {
+        cp -= 0x10000;
+        text += static_cast<char16_t>(0xD800 + (cp >> 10));
+        text += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+      } else {
+        text += static_cast<char16_t>(cp);
+      }
+    }
+    std::string len = std::to_string(text.size());
+    out.append(len.begin(), len.end());
+    out += u'\x03';
+    out += text;
+  }
+  return out;
+}
+
+// ---- Agent ----
+
+Agent::Agent() {
+  JNIEnv* e = env();
+  e->CallStaticVoidMethod(agentClass(), staticMethod("clearProperties", "()V"));
+  jmethodID ctor = method("<init>", "()V");
+  jobject local = e->NewObject(agentClass(), ctor);
+  obj_ = e->NewGlobalRef(local);
+  e->DeleteLocalRef(local);
+}
+
+Agent::~Agent() {
+  if (initialised_) terminate();
+  env()->DeleteGlobalRef(obj_);
+}
+
+void Agent::setProperty(const std::string& name, const char* value) {
+  JNIEnv* e = env();
+  jstring n = jstr(name);
+  jstring v = jstrOrNull(value);
+  e->CallStaticVoidMethod(agentClass(),
+                          staticMethod("setProperty", "(Ljava/lang/String;Ljava/lang/String;)V"), n, v);
+  e->DeleteLocalRef(n);
+  if (v) e->DeleteLocalRef(v);
+}
+
+void Agent::setDeltaSupport(const std::string& boName, const char* answer) {
+  JNIEnv* e = env();
+  jstring n = jstr(boName);
+  jstring v = jstrOrNull(answer);
+  e->CallStaticVoidMethod(
+      agentClass(), staticMethod("setDeltaSupportAnswer", "(Ljava/lang/String;Ljava/lang/String;)V"),
+      n, v);
+  e->DeleteLocalRef(n);
+  if (v) e->DeleteLocalRef(v);
+}
+
+void Agent::setThrowOnConfig(bool value) {
+  env()->CallStaticVoidMethod(agentClass(), staticMethod("setThrowOnConfig", "(Z)V"),
+                              value ? JNI_TRUE : JNI_FALSE);
+}
+
+std::vector<std::string> Agent::configRequests() {
+  std::vector<std::string> out;
+  jobject list = env()->CallStaticObjectMethod(agentClass(),
+                                               staticMethod("getConfigRequests", "()Ljava/util/List;"));
+  forEach(list, [&](jobject item) { out.push_back(str(static_cast<jstring>(item))); });
+  return out;
+}
+
+namespace {
+void callStringSetter(jobject obj, const char* name, const char* value) {
+  JNIEnv* e = env();
+  jstring v = jstrOrNull(value);
+  e->CallVoidMethod(obj, method(name, "(Ljava/lang/String;)V"), v);
+  if (v) e->DeleteLocalRef(v);
+}
+}  // namespace
+
+void Agent::setEncoding(const char* encoding) { callStringSetter(obj_, "setEncoding", encoding); }
+void Agent::setLocale(const char* locale) { callStringSetter(obj_, "setLocale", locale); }
+void Agent::setCollabNames(const char* names) { callStringSetter(obj_, "setCollabNames", names); }
+
+void Agent::setCapableOfPolling(bool value) {
+  env()->CallVoidMethod(obj_, method("setCapableOfPolling", "(Z)V"), value ? JNI_TRUE : JNI_FALSE);
+}
+
+void Agent::setEventAnswer(int answer) {
+  env()->CallVoidMethod(obj_, method("setEventAnswer", "(I)V"), answer);
+}
+
+void Agent::setRecording(bool value) {
+  env()->CallVoidMethod(obj_, method("setRecording", "(Z)V"), value ? JNI_TRUE : JNI_FALSE);
+}
+
+void Agent::setSyncAnswer(const char* objectText, const char* statusText) {
+  JNIEnv* e = env();
+  jstring o = jstrOrNull(objectText);
+  jstring s = jstrOrNull(statusText);
+  e->CallVoidMethod(obj_, method("setSyncAnswer", "(Ljava/lang/String;Ljava/lang/String;)V"), o, s);
+  if (o) e->DeleteLocalRef(o);
+  if (s) e->DeleteLocalRef(s);
+}
+
+int Agent::init(const char* version, const char* dll) {
+  JNIEnv* e = env();
+  jstring v = jstrOrNull(version);
+  jstring d = jstrOrNull(dll);
+  int rc = e->CallIntMethod(obj_, method("n_init", "(Ljava/lang/String;Ljava/lang/String;)I"), v, d);
+  if (v) e->DeleteLocalRef(v);
+  if (d) e->DeleteLocalRef(d);
+  checkNoException("n_init");
+  initialised_ = true;
+  return rc;
+}
+
+int Agent::terminate() {
+  int rc = env()->CallIntMethod(obj_, method("n_terminate", "()I"));
+  checkNoException("n_terminate");
+  initialised_ = false;
+  return rc;
+}
+
+int Agent::poll() {
+  int rc = env()->CallIntMethod(obj_, method("n_poll", "()I"));
+  checkNoException("n_poll");
+  return rc;
+}
+
+namespace {
+std::string callString(jobject obj, const char* name) {
+  jstring s = static_cast<jstring>(env()->CallObjectMethod(obj, method(name, "()Ljava/lang/String;")));
+  checkNoException(name);
+  std::string out = str(s);
+  if (s) env()->DeleteLocalRef(s);
+  return out;
+}
+}  // namespace
+
+std::string Agent::getVersion() { return callString(obj_, "n_getVersion"); }
+std::string Agent::cdkVersion() { return callString(obj_, "n_CDKVersion"); }
+std::string Agent::cjniVersion() { return callString(obj_, "n_CJNIVersion"); }
+std::string Agent::getPerfMonitors() { return callString(obj_, "n_getPerfMonitors"); }
+
+void Agent::suspend() {
+  env()->CallVoidMethod(obj_, method("n_suspend", "()V"));
+  checkNoException("n_suspend");
+}
+
+void Agent::resume() {
+  env()->CallVoidMethod(obj_, method("n_resume", "()V"));
+  checkNoException("n_resume");
+}
+
+void Agent::setTraceLevel(int level) {
+  env()->CallVoidMethod(obj_, method("n_setTraceLevel", "(I)V"), level);
+  checkNoException("n_setTraceLevel");
+}
+
+void Agent::gotBusObjSpec(const std::string& specText) {
+  JNIEnv* e = env();
+  jstring s = jstr(specText);
+  e->CallVoidMethod(obj_, method("n_gotBusObjSpec", "(Ljava/lang/String;)V"), s);
+  e->DeleteLocalRef(s);
+  checkNoException("n_gotBusObjSpec");
+}
+
+void Agent::gotBusObjSpec16(const std::u16string& specText) {
+  JNIEnv* e = env();
+  jstring s = jstr16(specText);
+  e->CallVoidMethod(obj_, method("n_gotBusObjSpec", "(Ljava/lang/String;)V"), s);
+  e->DeleteLocalRef(s);
+  checkNoException("n_gotBusObjSpec");
+}
+
+VerbResult Agent::doVerbFor(const std::string& content, bool transactional) {
+  std::u16string units(content.begin(), content.end());
+  return doVerbFor(units, transactional);
+}
+
+VerbResult Agent::doVerbFor(const std::u16string& content, bool transactional) {
+  JNIEnv* e = env();
+  jclass bucketCls = e->FindClass("AppSide_Connector/StringBucket");
+  jclass statusCls = e->FindClass("KyCommon/ReturnStatusDescriptor");
+  jstring text = jstr16(content);
+  jobject bucket =
+      e->NewObject(bucketCls, e->GetMethodID(bucketCls, "<init>", "(Ljava/lang/String;)V"), text);
+  jobject status = e->NewObject(statusCls, e->GetMethodID(statusCls, "<init>", "()V"));
+  VerbResult r;
+  r.status = e->CallIntMethod(
+      obj_,
+      method("n_DoVerbFor",
+             "(LAppSide_Connector/StringBucket;ZLKyCommon/ReturnStatusDescriptor;)I"),
+      bucket, transactional ? JNI_TRUE : JNI_FALSE, status);
+  checkNoException("n_DoVerbFor");
+  jstring out = static_cast<jstring>(
+      e->GetObjectField(bucket, e->GetFieldID(bucketCls, "content", "Ljava/lang/String;")));
+  r.content = str16(out);
+  jstring err = static_cast<jstring>(e->CallObjectMethod(
+      status, e->GetMethodID(statusCls, "getErrorString", "()Ljava/lang/String;")));
+  r.hasError = err != nullptr;
+  r.error = str(err);
+  for (jobject o : {static_cast<jobject>(out), static_cast<jobject>(err),
+                    static_cast<jobject>(text), bucket, status,
+                    static_cast<jobject>(bucketCls), static_cast<jobject>(statusCls)}) {
+    if (o) e->DeleteLocalRef(o);
+  }
+  return r;
+}
+
+int Agent::subscribeTo(const char* name, const char* verb, int perf) {
+  JNIEnv* e = env();
+  jstring n = jstrOrNull(name), v = jstrOrNull(verb);
+  int rc = e->CallIntMethod(
+      obj_, method("n_SubscribeTo", "(Ljava/lang/String;Ljava/lang/String;I)I"), n, v, perf);
+  if (n) e->DeleteLocalRef(n);
+  if (v) e->DeleteLocalRef(v);
+  checkNoException("n_SubscribeTo");
+  return rc;
+}
+
+bool Agent::isSubscribed(const char* name, const char* verb) {
+  JNIEnv* e = env();
+  jstring n = jstrOrNull(name), v = jstrOrNull(verb);
+  jboolean rc = e->CallBooleanMethod(
+      obj_, method("n_isSubscribed", "(Ljava/lang/String;Ljava/lang/String;)Z"), n, v);
+  if (n) e->DeleteLocalRef(n);
+  if (v) e->DeleteLocalRef(v);
+  checkNoException("n_isSubscribed");
+  return rc == JNI_TRUE;
+}
+
+int Agent::cancelSub(const char* name, const char* version, const char* verb) {
+  JNIEnv* e = env();
+  jstring n = jstrOrNull(name), ver = jstrOrNull(version), v = jstrOrNull(verb);
+  int rc = e->CallIntMethod(
+      obj_, method("n_CancelSub", "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;)I"), n,
+      ver, v);
+  for (jstring s : {n, ver, v})
+    if (s) e->DeleteLocalRef(s);
+  checkNoException("n_CancelSub");
+  return rc;
+}
+
+int Agent::updateSubscription(const char* name, const char* verb, int unused, int perf) {
+  JNIEnv* e = env();
+  jstring n = jstrOrNull(name), v = jstrOrNull(verb);
+  int rc = e->CallIntMethod(
+      obj_, method("n_UpdateSubscription", "(Ljava/lang/String;Ljava/lang/String;II)I"), n, v,
+      unused, perf);
+  if (n) e->DeleteLocalRef(n);
+  if (v) e->DeleteLocalRef(v);
+  checkNoException("n_UpdateSubscription");
+  return rc;
+}
+
+std::vector<LogLine> Agent::logs() {
+  std::vector<LogLine> out;
+  forEach(env()->CallObjectMethod(obj_, method("getLogs", "()Ljava/util/List;")), [&](jobject r) {
+    out.push_back({stringField(r, "text"), intField(r, "severity")});
+  });
+  return out;
+}
+
+std::vector<TraceLine> Agent::traces() {
+  std::vector<TraceLine> out;
+  forEach(env()->CallObjectMethod(obj_, method("getTraces", "()Ljava/util/List;")), [&](jobject r) {
+    out.push_back({stringField(r, "name"), intField(r, "level"), stringField(r, "msg"),
+                   !stringFieldNull(r, "text2"), stringField(r, "text2")});
+  });
+  return out;
+}
+
+std::vector<MsgRequest> Agent::messages() {
+  std::vector<MsgRequest> out;
+  forEach(env()->CallObjectMethod(obj_, method("getMessages", "()Ljava/util/List;")),
+          [&](jobject r) {
+            out.push_back({intField(r, "msgNum"), intField(r, "msgType"),
+                           !stringFieldNull(r, "text"), stringField(r, "text"),
+                           intField(r, "msgSet"), intField(r, "argCount"), stringField(r, "args")});
+          });
+  return out;
+}
+
+std::vector<std::string> Agent::events() {
+  std::vector<std::string> out;
+  forEach(env()->CallObjectMethod(obj_, method("getEvents", "()Ljava/util/List;")),
+          [&](jobject r) { out.push_back(str(static_cast<jstring>(r))); });
+  return out;
+}
+
+std::vector<SyncRequest> Agent::syncs() {
+  std::vector<SyncRequest> out;
+  forEach(env()->CallObjectMethod(obj_, method("getSyncs", "()Ljava/util/List;")), [&](jobject r) {
+    out.push_back({stringField(r, "collabName"), stringField(r, "objectText"),
+                   stringField(r, "statusText")});
+  });
+  return out;
+}
+
+int Agent::encodingRequests() { return env()->CallIntMethod(obj_, method("getEncodingRequests", "()I")); }
+int Agent::localeRequests() { return env()->CallIntMethod(obj_, method("getLocaleRequests", "()I")); }
+
+void Agent::clearRecords() { env()->CallVoidMethod(obj_, method("clearRecords", "()V")); }
+
+std::vector<MsgRequest> Agent::messagesNumbered(int num) {
+  std::vector<MsgRequest> out;
+  for (MsgRequest& m : messages())
+    if (m.num == num) out.push_back(m);
+  return out;
+}
+
+bool Agent::logged(const std::string& fragment) {
+  for (const LogLine& l : logs())
+    if (l.text.find(fragment) != std::string::npos) return true;
+  return false;
+}
+
+}  // namespace vytest
+
+// ---- main: one JVM for the whole binary ----
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  std::string cp = std::string("-Djava.class.path=") + VY_AGENT_JAR;
+  JavaVMOption options[4];
+  options[0].optionString = const_cast<char*>(cp.c_str());
+  options[1].optionString = const_cast<char*>("-Xcheck:jni");
+  options[2].optionString = const_cast<char*>("vfprintf");
+  options[2].extraInfo = reinterpret_cast<void*>(&vytest::captureVfprintf);
+  options[3].optionString = const_cast<char*>("-Xss4m");
+  JavaVMInitArgs args;
+  args.version = JNI_VERSION_1_8;
+  args.nOptions = 4;
+  args.options = options;
+  args.ignoreUnrecognized = JNI_FALSE;
+  JNIEnv* e = nullptr;
+  if (JNI_CreateJavaVM(&vytest::gVm, reinterpret_cast<void**>(&e), &args) != JNI_OK) {
+    std::fprintf(stderr, "cannot create the JVM\n");
+    return 2;
+  }
+  // Load the test connector the way the agent loads a connector library.
+  jstring path = e->NewStringUTF(VY_TEST_CONNECTOR);
+  e->CallStaticVoidMethod(vytest::agentClass(),
+                          vytest::staticMethod("loadConnectorFile", "(Ljava/lang/String;)V"), path);
+  if (e->ExceptionCheck()) {
+    e->ExceptionDescribe();
+    return 2;
+  }
+  e->DeleteLocalRef(path);
+  ::testing::UnitTest::GetInstance()->listeners().Append(new vytest::JniWarningListener);
+  int rc = RUN_ALL_TESTS();
+  // The JVM is left to the process's exit: DestroyJavaVM waits for non-daemon threads.
+  std::fflush(stdout);
+  return rc;
+}

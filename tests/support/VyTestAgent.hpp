@@ -1,0 +1,137 @@
+// The test side of the real agent: one embedded JVM per test binary (created in main with
+// -Xcheck:jni and the agent jar on the class path) and a C++ face of the Java agent object, so a
+// test scripts the agent, drives the real native entry points through Java, and reads what the
+// agent was told.
+//
+// Every JVM output line is captured; a test during which the JVM printed a JNI warning fails.
+#ifndef VY_TEST_AGENT_HPP
+#define VY_TEST_AGENT_HPP
+
+#include <jni.h>
+
+#include <string>
+#include <vector>
+
+namespace vytest {
+
+// The calling thread's JNI environment (attached on first use).
+JNIEnv* env();
+
+// Fails the current test with the description of a pending Java exception, and clears it.
+void checkNoException(const char* where);
+
+// Java string helpers (local references are released by the callers' frames or by these).
+jstring jstr(const std::string& utf8);           // null-safe: see jstrOrNull
+jstring jstrOrNull(const char* utf8);            // null gives a null jstring
+jstring jstr16(const std::u16string& units);     // exact UTF-16 units
+std::string str(jstring s);                      // modified UTF-8 -> std::string ("" for null)
+std::u16string str16(jstring s);                 // exact UTF-16 units
+bool isNull(jstring s);
+
+struct LogLine {
+  std::string text;
+  int severity;  // -1 when logged without a severity
+};
+
+struct TraceLine {
+  std::string name;
+  int level;
+  std::string msg;
+  bool hasText2;
+  std::string text2;
+};
+
+struct MsgRequest {
+  int num;
+  int type;
+  bool hasText;
+  std::string text;
+  int set;
+  int argCount;
+  std::string args;
+};
+
+struct SyncRequest {
+  std::string collab;
+  std::string object;
+  std::string status;
+};
+
+struct VerbResult {
+  int status;
+  std::u16string content;  // the bucket after the call
+  bool hasError;
+  std::string error;       // the text the Java status received
+};
+
+// One agent object (AppSide_Connector.BusObjNativeInterface). Creating one clears the static
+// script (properties, delta answers). Destroying it calls n_terminate if init ran.
+class Agent {
+ public:
+  Agent();
+  ~Agent();
+  Agent(const Agent&) = delete;
+  Agent& operator=(const Agent&) = delete;
+
+  jobject object() const { return obj_; }
+
+  // ---- script ----
+  static void setProperty(const std::string& name, const char* value);  // null removes
+  static void setDeltaSupport(const std::string& boName, const char* answer);
+  static void setThrowOnConfig(bool value);
+  static std::vector<std::string> configRequests();
+  void setEncoding(const char* encoding);
+  void setLocale(const char* locale);
+  void setCollabNames(const char* names);
+  void setCapableOfPolling(bool value);
+  void setEventAnswer(int answer);
+  void setSyncAnswer(const char* objectText, const char* statusText);
+  void setRecording(bool value);
+
+  // ---- the native entry points, called as the agent calls them ----
+  int init(const char* version = "4.1.0", const char* dll = "VyTestConnector");
+  int terminate();
+  int poll();
+  std::string getVersion();
+  void suspend();
+  void resume();
+  std::string cdkVersion();
+  std::string cjniVersion();
+  void setTraceLevel(int level);
+  void gotBusObjSpec(const std::string& specText);
+  void gotBusObjSpec16(const std::u16string& specText);
+  VerbResult doVerbFor(const std::u16string& content, bool transactional = false);
+  VerbResult doVerbFor(const std::string& content, bool transactional = false);
+  int subscribeTo(const char* name, const char* verb, int perf);
+  bool isSubscribed(const char* name, const char* verb);
+  int cancelSub(const char* name, const char* version, const char* verb);
+  int updateSubscription(const char* name, const char* verb, int unused, int perf);
+  std::string getPerfMonitors();
+
+  // ---- records ----
+  std::vector<LogLine> logs();
+  std::vector<TraceLine> traces();
+  std::vector<MsgRequest> messages();
+  std::vector<std::string> events();
+  std::vector<SyncRequest> syncs();
+  int encodingRequests();
+  int localeRequests();
+  void clearRecords();
+  // The requests of one message number.
+  std::vector<MsgRequest> messagesNumbered(int num);
+  bool logged(const std::string& fragment);
+
+ private:
+  jobject obj_;  // global reference
+  bool initialised_ = false;
+};
+
+// Joins a UTF-8 field list with the wire delimiter U+0003 (convenience for building requests).
+std::u16string wire(const std::vector<std::string>& fields);
+
+// Lines the JVM printed since the last call (captured through the vfprintf hook).
+std::vector<std::string> takeJvmOutput();
+
+}  // namespace vytest
+
+#endif  // VY_TEST_AGENT_HPP

@@ -1,0 +1,78 @@
+// The Java side as the native bridge sees it: the agent's classes, looked up once by n_init and
+// held as global references, with the method and field identifiers cached alongside them.
+// Everything here is set by n_init before any other entry point runs and read without locks.
+#ifndef VY_BRIDGE_STATE_HPP
+#define VY_BRIDGE_STATE_HPP
+
+#include <jni.h>
+
+#include <string>
+
+#include "JniEnv.hpp"
+
+// The class references every native function relies on.
+extern jclass jclsRtnStatusDesp;
+extern jclass jclsBusObjNativeInterface;
+extern jclass jclsStringBucket;
+
+// Reports and clears a pending Java exception: the standard-error line, the JVM's description.
+extern "C" __attribute__((visibility("default"))) void catchJavaErrors(JNIEnv* env);
+
+namespace vy {
+
+// Method and field identifiers of the agent classes, resolved once per n_init.
+struct AgentIds {
+  jmethodID getConfigProp = nullptr;      // static
+  jmethodID getDeltaSupport = nullptr;    // static
+  jmethodID logMsg = nullptr;
+  jmethodID logMsgSeverity = nullptr;
+  jmethodID traceWrite = nullptr;
+  jmethodID generateMsg = nullptr;
+  jmethodID getCollabNames = nullptr;
+  jmethodID isAgentCapableOfPolling = nullptr;
+  jmethodID getEncoding = nullptr;
+  jmethodID getLocale = nullptr;
+  jmethodID gotEventFromApp = nullptr;
+  jmethodID consumeSync = nullptr;
+  jmethodID bucketInit = nullptr;
+  jfieldID bucketContent = nullptr;
+  jmethodID setErrorString = nullptr;
+};
+
+// The identifiers; valid after n_init.
+const AgentIds& agentIds();
+
+// Looks the classes and identifiers up (n_init). Stops the process on a missing class, method or
+// field: the agent is then not the one this library was built for.
+void loadAgentClasses(JNIEnv* env);
+
+// The veneer's global reference to the agent object; asserts it exists.
+jobject agentObject();
+
+// Stops the process with "Assertion failed: <what>, file <file>" for a broken environment.
+[[noreturn]] void environmentFailure(const char* what, const char* file);
+
+// Makes a Java string from connector text (native encoding), converting it towards the agent;
+// falls back to the unconverted bytes (made safe for the JVM) when the conversion fails.
+// Returns a local reference (null for a null text).
+jstring toJavaText(JNIEnv* env, const char* text);
+// Makes a Java string from an identifier-like text without conversion (bytes made safe for the
+// JVM's modified UTF-8 reader). Null for a null text.
+jstring toJavaName(JNIEnv* env, const char* text);
+// The native-encoded text of a Java string (malloc), converted from the agent; null for null.
+// When the conversion fails, `failed` is set and null returned.
+char* fromJavaText(JNIEnv* env, jstring s, bool* failed);
+// The modified UTF-8 bytes of a Java string as std::string ("" for null).
+std::string javaUtf(JNIEnv* env, jstring s);
+
+// Reads a Java string's UTF-16 units into a zero-terminated buffer the caller frees (free()).
+unsigned short* javaUnits(JNIEnv* env, jstring s, int* length);
+
+}  // namespace vy
+
+#define VY_ENV_ASSERT(cond, file) \
+  do {                            \
+    if (!(cond)) ::vy::environmentFailure(#cond, file); \
+  } while (0)
+
+#endif  // VY_BRIDGE_STATE_HPP

@@ -1,0 +1,3 @@
+#include "Hashable.hpp"
+
+Hashable::~Hashable() = default;

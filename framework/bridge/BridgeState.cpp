@@ -1,0 +1,191 @@
+#include "BridgeState.hpp"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "BusObjNativeImpl.hpp"
+#include "JToCPPVeneer.hpp"
+#include "KyConversion.hpp"
+
+jclass jclsRtnStatusDesp = nullptr;
+jclass jclsBusObjNativeInterface = nullptr;
+jclass jclsStringBucket = nullptr;
+
+extern "C" void catchJavaErrors(JNIEnv* env) {
+  if (env == nullptr || !env->ExceptionCheck()) return;
+  std::fprintf(stderr, "Error: Java Exception occurred while in native method.\n");
+  env->ExceptionDescribe();
+  env->ExceptionClear();
+}
+
+namespace vy {
+namespace {
+
+AgentIds gIds;
+
+jclass globalClass(JNIEnv* env, const char* name, const char* what) {
+  jclass local = env->FindClass(name);
+  if (local == nullptr) {
+    catchJavaErrors(env);
+    environmentFailure(what, "BusObjNativeImpl");
+  }
+  jclass global = static_cast<jclass>(env->NewGlobalRef(local));
+  env->DeleteLocalRef(local);
+  return global;
+}
+
+// A method the agent may lack: a missing one is reported when it is first needed, so an agent
+// that never takes events still runs a connector that never raises them.
+jmethodID optionalMethod(JNIEnv* env, jclass cls, const char* name, const char* sig, bool isStatic) {
+  jmethodID mid = isStatic ? env->GetStaticMethodID(cls, name, sig) : env->GetMethodID(cls, name, sig);
+  if (mid == nullptr) env->ExceptionClear();
+  return mid;
+}
+
+// True when `s` is valid modified UTF-8 as NewStringUTF reads it.
+bool isModifiedUtf8(const unsigned char* s) {
+  while (*s) {
+    unsigned char c = *s;
+    if (c < 0x80) {
+      ++s;
+    } else if ((c & 0xE0) == 0xC0) {
+      if ((s[1] & 0xC0) != 0x80) return false;
+      s += 2;
+    } else if ((c & 0xF0) == 0xE0) {
+      if ((s[1] & 0xC0) != 0x80 || (s[2] & 0xC0) != 0x80) return false;
+      s += 3;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Bytes that are not modified UTF-8 are taken as Latin-1, so the agent still sees the text.
+jstring latin1String(JNIEnv* env, const char* text) {
+  size_t n = std::strlen(text);
+  jchar stackBuf[256];
+  jchar* units = n <= 256 ? stackBuf : static_cast<jchar*>(std::malloc(n * sizeof(jchar)));
+  if (units == nullptr) return nullptr;
+  for (size_t i = 0; i < n; ++i) units[i] = static_cast<unsigned char>(text[i]);
+  jstring s = env->NewString(units, static_cast<jsize>(n));
+  if (units != stackBuf) std::free(units);
+  return s;
+}
+
+}  // namespace
+
+const AgentIds& agentIds() { return gIds; }
+
+void loadAgentClasses(JNIEnv* env) {
+  if (jclsRtnStatusDesp == nullptr)
+    jclsRtnStatusDesp = globalClass(env, "KyCommon/ReturnStatusDescriptor", "jclsRtnStatusDesp != NULL");
+  if (jclsBusObjNativeInterface == nullptr)
+    jclsBusObjNativeInterface = globalClass(env, "AppSide_Connector/BusObjNativeInterface",
+                                            "jclsBusObjNativeInterface != NULL");
+  if (jclsStringBucket == nullptr)
+    jclsStringBucket = globalClass(env, "AppSide_Connector/StringBucket", "jclsStringBucket != NULL");
+
+  jclass a = jclsBusObjNativeInterface;
+  const char* str1 = "(Ljava/lang/String;)Ljava/lang/String;";
+  gIds.getConfigProp = optionalMethod(env, a, "getConfigProp", str1, true);
+  gIds.getDeltaSupport = optionalMethod(env, a, "getDeltaSupport", str1, true);
+  gIds.logMsg = optionalMethod(env, a, "logMsg", "(Ljava/lang/String;)V", false);
+  gIds.logMsgSeverity = optionalMethod(env, a, "logMsg", "(Ljava/lang/String;I)V", false);
+  gIds.traceWrite = optionalMethod(
+      env, a, "TraceWrite",
+      "(Ljava/lang/String;ILjava/lang/String;Ljava/lang/String;Ljava/lang/String;)V", false);
+  gIds.generateMsg = optionalMethod(
+      env, a, "generateMsg", "(IILjava/lang/String;IILjava/lang/String;)Ljava/lang/String;", false);
+  gIds.getCollabNames = optionalMethod(env, a, "getCollabNames", "()Ljava/lang/String;", false);
+  gIds.isAgentCapableOfPolling = optionalMethod(env, a, "isAgentCapableOfPolling", "()Z", false);
+  gIds.getEncoding = optionalMethod(env, a, "getEncoding", "()Ljava/lang/String;", false);
+  gIds.getLocale = optionalMethod(env, a, "getLocale", "()Ljava/lang/String;", false);
+  gIds.gotEventFromApp = optionalMethod(env, a, "GotEventFromApp", "(Ljava/lang/String;)I", false);
+  gIds.consumeSync = optionalMethod(
+      env, a, "consumeSync",
+      "(Ljava/lang/String;LAppSide_Connector/StringBucket;LAppSide_Connector/StringBucket;)V", false);
+  gIds.bucketInit = optionalMethod(env, jclsStringBucket, "<init>", "(Ljava/lang/String;)V", false);
+  gIds.bucketContent = env->GetFieldID(jclsStringBucket, "content", "Ljava/lang/String;");
+  if (gIds.bucketContent == nullptr) env->ExceptionClear();
+  gIds.setErrorString =
+      optionalMethod(env, jclsRtnStatusDesp, "setErrorString", "(Ljava/lang/String;)V", false);
+}
+
+jobject agentObject() {
+  JToCPPVeneer* v = JToCPPVeneer::getTheHandlerStuff();
+  jobject obj = v ? static_cast<jobject>(v->getGblBusObjNativeInterface()) : nullptr;
+  VY_ENV_ASSERT(jclsBusObjNativeInterface != NULL, "BusObjNativeImpl");
+  if (obj == nullptr) environmentFailure("gblBusObjNativeInterface != NULL", "BusObjNativeImpl");
+  return obj;
+}
+
+void environmentFailure(const char* what, const char* file) {
+  std::fprintf(stderr, "Assertion failed: %s, file %s\n", what, file);
+  std::fflush(stderr);
+  std::abort();
+}
+
+jstring toJavaName(JNIEnv* env, const char* text) {
+  if (text == nullptr) return nullptr;
+  if (isModifiedUtf8(reinterpret_cast<const unsigned char*>(text))) return env->NewStringUTF(text);
+  return latin1String(env, text);
+}
+
+jstring toJavaText(JNIEnv* env, const char* text) {
+  if (text == nullptr) return nullptr;
+  if (*text == '\0') return env->NewStringUTF("");
+  KyConversion conv(CallJavaForGetEncoding());
+  char* utf = conv.fromNativeToUTF8(env, text);
+  if (utf == nullptr) return toJavaName(env, text);
+  jstring s = toJavaName(env, utf);
+  std::free(utf);
+  return s;
+}
+
+char* fromJavaText(JNIEnv* env, jstring s, bool* failed) {
+  if (failed) *failed = false;
+  if (s == nullptr) return nullptr;
+  const char* utf = env->GetStringUTFChars(s, nullptr);
+  if (utf == nullptr) {
+    env->ExceptionClear();
+    if (failed) *failed = true;
+    return nullptr;
+  }
+  char* out;
+  if (*utf == '\0') {
+    out = static_cast<char*>(std::calloc(1, 1));
+  } else {
+    KyConversion conv(CallJavaForGetEncoding());
+    out = conv.fromUTF8ToNative(env, utf);
+    if (out == nullptr && failed) *failed = true;
+  }
+  env->ReleaseStringUTFChars(s, utf);
+  return out;
+}
+
+std::string javaUtf(JNIEnv* env, jstring s) {
+  if (s == nullptr) return std::string();
+  const char* utf = env->GetStringUTFChars(s, nullptr);
+  if (utf == nullptr) {
+    env->ExceptionClear();
+    return std::string();
+  }
+  std::string out(utf);
+  env->ReleaseStringUTFChars(s, utf);
+  return out;
+}
+
+unsigned short* javaUnits(JNIEnv* env, jstring s, int* length) {
+  jsize n = s ? env->GetStringLength(s) : 0;
+  unsigned short* buf =
+      static_cast<unsigned short*>(std::malloc((static_cast<size_t>(n) + 1) * sizeof(unsigned short)));
+  if (buf == nullptr) return nullptr;
+  if (n > 0) env->GetStringRegion(s, 0, n, reinterpret_cast<jchar*>(buf));
+  buf[n] = 0;
+  if (length) *length = n;
+  return buf;
+}
+
+}  // namespace vy

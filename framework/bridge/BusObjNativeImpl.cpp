@@ -1,0 +1,233 @@
+// The calls from the native side into the agent. Every one obtains its thread's environment
+// (attaching a connector thread on first use), releases every local reference it makes before it
+// returns, and clears a Java exception the agent left instead of letting it reach the next call.
+#include "BusObjNativeImpl.hpp"
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "BridgeState.hpp"
+#include "JToCPPVeneer.hpp"
+#include "KyMsgFormat.hpp"
+#include "Tracing.hpp"
+
+namespace {
+
+const char* const kFile = "BusObjNativeImpl";
+
+JNIEnv* envOrDie() {
+  JNIEnv* env = vy::currentEnv();
+  if (vy::javaVm() == nullptr) vy::environmentFailure("vmBuf[0] != NULL", kFile);
+  VY_ENV_ASSERT(env != NULL, kFile);
+  return env;
+}
+
+jmethodID idOrDie(jmethodID mid) {
+  VY_ENV_ASSERT(jclsBusObjNativeInterface != NULL, kFile);
+  VY_ENV_ASSERT(mid != NULL, kFile);
+  return mid;
+}
+
+// A Java exception the agent threw out of a callback is described and cleared here, so the
+// calling thread may go on making JNI calls.
+bool clearAgentException(JNIEnv* env) {
+  if (!env->ExceptionCheck()) return false;
+  catchJavaErrors(env);
+  return true;
+}
+
+bool tracingOn(int level) {
+  JToCPPVeneer* v = JToCPPVeneer::getTheHandlerStuff();
+  return v != nullptr && v->isTracing(level);
+}
+
+void trace(int level, const std::string& line) {
+  JToCPPVeneer* v = JToCPPVeneer::getTheHandlerStuff();
+  if (v != nullptr) v->traceWrite(level, line.c_str(), nullptr);
+}
+
+// Calls a static String(String) method of the agent class; returns the answer (local ref) or
+// null for a null answer or an exception.
+jstring callStaticText(JNIEnv* env, jmethodID mid, const char* arg) {
+  idOrDie(mid);
+  jstring jarg = vy::toJavaName(env, arg);
+  VY_ENV_ASSERT(jarg != NULL, kFile);
+  jstring answer =
+      static_cast<jstring>(env->CallStaticObjectMethod(jclsBusObjNativeInterface, mid, jarg));
+  env->DeleteLocalRef(jarg);
+  if (clearAgentException(env)) {
+    if (answer) env->DeleteLocalRef(answer);
+    return nullptr;
+  }
+  return answer;
+}
+
+// The encoding and locale are asked once per process; the first answer stays.
+const char* cachedAgentText(std::atomic<char*>& cache, jmethodID JToCPPVeneerMid) {
+  char* text = cache.load(std::memory_order_acquire);
+  if (text != nullptr) return text;
+  JNIEnv* env = envOrDie();
+  if (JToCPPVeneerMid == nullptr || jclsBusObjNativeInterface == nullptr) return nullptr;
+  JToCPPVeneer* v = JToCPPVeneer::getTheHandlerStuff();
+  if (v == nullptr || v->getGblBusObjNativeInterface() == nullptr) return nullptr;
+  jstring answer = static_cast<jstring>(env->CallObjectMethod(vy::agentObject(), JToCPPVeneerMid));
+  if (clearAgentException(env) || answer == nullptr) {
+    if (answer) env->DeleteLocalRef(answer);
+    return nullptr;
+  }
+  std::string utf = vy::javaUtf(env, answer);
+  env->DeleteLocalRef(answer);
+  char* copy = static_cast<char*>(std::malloc(utf.size() + 1));
+  std::memcpy(copy, utf.c_str(), utf.size() + 1);
+  char* expected = nullptr;
+  if (!cache.compare_exchange_strong(expected, copy, std::memory_order_acq_rel)) {
+    std::free(copy);  // another thread filled it first; its text is equal
+    return expected;
+  }
+  return copy;
+}
+
+std::atomic<char*> gblEncoding{nullptr};
+std::atomic<char*> gblLocale{nullptr};
+
+}  // namespace
+
+extern "C" {
+
+int CallJavaForgetConfigProp(const char* name, char* value, int size) {
+  if (value != nullptr && size > 0) value[0] = '\0';
+  JNIEnv* env = envOrDie();
+  if (name == nullptr || value == nullptr || size <= 0) return 0;
+  jstring answer = callStaticText(env, vy::agentIds().getConfigProp, name);
+  if (answer == nullptr) return 0;
+  bool failed = false;
+  char* native = vy::fromJavaText(env, answer, &failed);
+  env->DeleteLocalRef(answer);
+  if (failed || native == nullptr) {
+    std::free(native);
+    JToCPPVeneer* v = JToCPPVeneer::getTheHandlerStuff();
+    if (v != nullptr) {
+      char* msg = v->generateKyMsg(80014, KyMsgFormat::MLV_FATAL, nullptr, 0);
+      v->logMsg(msg, KyMsgFormat::MLV_FATAL);
+      v->freeMemory(msg);
+    }
+    return 0;
+  }
+  int len = static_cast<int>(std::strlen(native));
+  if (len > size - 1) len = size - 1;
+  std::memcpy(value, native, static_cast<size_t>(len));
+  value[len] = '\0';
+  std::free(native);
+  if (tracingOn(Tracing::LEVEL4)) {
+    trace(Tracing::LEVEL4, std::string(value) + " was returned from AppEndConfig for property name:" + name);
+  }
+  return len;
+}
+
+void CallJavaForDeltaSupport(const char* objectName, char* answer) {
+  const int kAnswerSize = 10;
+  if (answer != nullptr) answer[0] = '\0';
+  JNIEnv* env = envOrDie();
+  if (objectName == nullptr || answer == nullptr) return;
+  jstring jans = callStaticText(env, vy::agentIds().getDeltaSupport, objectName);
+  if (jans == nullptr) return;
+  std::string text = vy::javaUtf(env, jans);
+  env->DeleteLocalRef(jans);
+  size_t n = text.size() < kAnswerSize - 1 ? text.size() : kAnswerSize - 1;
+  std::memcpy(answer, text.data(), n);
+  answer[n] = '\0';
+  if (tracingOn(Tracing::LEVEL4)) {
+    trace(Tracing::LEVEL4, std::string(answer) +
+                               " was returned from AppEndConfig for deltaSupport for object name:" +
+                               objectName);
+  }
+}
+
+void CallJavaForlogMsg(const char* msg) {
+  JNIEnv* env = envOrDie();
+  if (msg == nullptr) return;
+  jmethodID mid = idOrDie(vy::agentIds().logMsg);
+  jobject agent = vy::agentObject();
+  jstring s = vy::toJavaText(env, msg);
+  env->CallVoidMethod(agent, mid, s);
+  clearAgentException(env);
+  if (s) env->DeleteLocalRef(s);
+}
+
+void CallJavaForlogMsgSeverity(const char* msg, int severity) {
+  JNIEnv* env = envOrDie();
+  if (msg == nullptr) return;
+  jmethodID mid = idOrDie(vy::agentIds().logMsgSeverity);
+  jobject agent = vy::agentObject();
+  jstring s = vy::toJavaText(env, msg);
+  env->CallVoidMethod(agent, mid, s, static_cast<jint>(severity));
+  clearAgentException(env);
+  if (s) env->DeleteLocalRef(s);
+}
+
+void CallJavaForTraceWrite(Tracing* tracing, int level, const char* msg, const char* text2) {
+  JNIEnv* env = envOrDie();
+  jmethodID mid = idOrDie(vy::agentIds().traceWrite);
+  jobject agent = vy::agentObject();
+  jstring name = vy::toJavaName(env, tracing ? tracing->getName() : nullptr);
+  jstring indent = vy::toJavaName(env, Tracing::getIndent());
+  jstring jmsg = vy::toJavaText(env, msg);
+  jstring jtext2 = vy::toJavaName(env, text2);
+  env->CallVoidMethod(agent, mid, name, static_cast<jint>(level), indent, jmsg, jtext2);
+  clearAgentException(env);
+  for (jstring s : {indent, name, jmsg, jtext2})
+    if (s) env->DeleteLocalRef(s);
+}
+
+char* CallJavaForMsgFormat(int msgNum, int msgType, const char* text, int msgSet, int argCount,
+                           const char* args) {
+  JNIEnv* env = envOrDie();
+  jmethodID mid = idOrDie(vy::agentIds().generateMsg);
+  jobject agent = vy::agentObject();
+  jstring jargs = vy::toJavaText(env, args ? args : "");
+  jstring jtext = vy::toJavaText(env, text);
+  jstring answer = static_cast<jstring>(env->CallObjectMethod(
+      agent, mid, static_cast<jint>(msgNum), static_cast<jint>(msgType), jtext,
+      static_cast<jint>(msgSet), static_cast<jint>(argCount), jargs));
+  bool threw = clearAgentException(env);
+  char* out = nullptr;
+  if (!threw && answer != nullptr) {
+    bool failed = false;
+    out = vy::fromJavaText(env, answer, &failed);
+    if (out == nullptr) {
+      // The answer cannot be put in the native encoding: keep the agent's bytes as they are.
+      std::string utf = vy::javaUtf(env, answer);
+      out = static_cast<char*>(std::malloc(utf.size() + 1));
+      std::memcpy(out, utf.c_str(), utf.size() + 1);
+    }
+  }
+  if (out == nullptr) {
+    // No answer at all: the caller still gets a text it can log and free.
+    std::string fallback = std::to_string(msgNum) + ": " + (args ? args : "");
+    out = static_cast<char*>(std::malloc(fallback.size() + 1));
+    std::memcpy(out, fallback.c_str(), fallback.size() + 1);
+  }
+  for (jstring s : {answer, jtext, jargs})
+    if (s) env->DeleteLocalRef(s);
+  return out;
+}
+
+int CallJavaForIsAgentCapableOfPolling() {
+  JNIEnv* env = envOrDie();
+  jmethodID mid = idOrDie(vy::agentIds().isAgentCapableOfPolling);
+  jboolean answer = env->CallBooleanMethod(vy::agentObject(), mid);
+  if (clearAgentException(env)) return 0;
+  return answer == JNI_TRUE ? 1 : 0;
+}
+
+const char* CallJavaForGetEncoding() { return cachedAgentText(gblEncoding, vy::agentIds().getEncoding); }
+
+const char* CallJavaForGetLocale() { return cachedAgentText(gblLocale, vy::agentIds().getLocale); }
+
+void BusObjNativeImplTraceMsg(const char* msg) {
+  if (msg != nullptr && tracingOn(Tracing::LEVEL4)) trace(Tracing::LEVEL4, msg);
+}
+
+}  // extern "C"

@@ -1,0 +1,177 @@
+// The lifecycle entry points of the agent's native interface: n_init, n_terminate, n_poll,
+// n_getVersion, n_suspend, n_resume, n_CDKVersion, n_CJNIVersion and n_setTraceLevel.
+// Connector exceptions of every kind are caught here and never cross into the JVM.
+#include <cstdio>
+#include <string>
+
+#include "AppSide_Connector_BusObjNativeInterface.h"
+#include "BridgeState.hpp"
+#include "BusObjNativeImpl.hpp"
+#include "ConnectorFrameworkVersion.hpp"
+#include "JToCPPVeneer.hpp"
+#include "KyConversion.hpp"
+#include "KyMsgFormat.hpp"
+#include "KyVersion.hpp"
+#include "SubscriptionHandlerCPP.hpp"
+#include "Tracing.hpp"
+
+namespace {
+
+const char CJNIVersion[8] = "4.1.1.0";
+
+bool tracingOn() {
+  JToCPPVeneer* v = JToCPPVeneer::getTheHandlerStuff();
+  return v != nullptr && v->getTheTracing() != nullptr &&
+         v->getTheTracing()->getTraceLevel() > Tracing::LEVEL0;
+}
+
+void traceCalled(const char* line) {
+  if (tracingOn()) JToCPPVeneer::getTheHandlerStuff()->traceWrite(Tracing::LEVEL5, line, nullptr);
+}
+
+// Asks the agent to format a framework error message; the text is not logged here.
+void requestError(int msgNum, const char* arg) {
+  char* text = CallJavaForMsgFormat(msgNum, KyMsgFormat::MLV_ERROR, nullptr, 1, 1, arg);
+  std::free(text);
+}
+
+// Builds a new veneer (with its subscription handler) on the agent object; it becomes current.
+void makeVeneer(JNIEnv* env, jobject receiver) {
+  JToCPPVeneer* old = JToCPPVeneer::getTheHandlerStuff();
+  if (old != nullptr) {
+    // A second n_init without n_terminate: the earlier veneer is retired first.
+    if (old->getGblBusObjNativeInterface() != nullptr)
+      env->DeleteGlobalRef(static_cast<jobject>(old->getGblBusObjNativeInterface()));
+    delete old;
+  }
+  SubscriptionHandlerCPP* subs = new SubscriptionHandlerCPP();
+  jobject agent = env->NewGlobalRef(receiver);
+  new JToCPPVeneer(subs, nullptr, agent);
+}
+
+}  // namespace
+
+extern "C" {
+
+JNIEXPORT jint JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1init(JNIEnv* env, jobject receiver,
+                                                                      jstring version,
+                                                                      jstring dllFileName) {
+  vy::rememberVm(env);
+  (void)dllFileName;  // only the version matters; the library is already loaded
+  std::string versionText = vy::javaUtf(env, version);
+  KyVersion* parsed = new KyVersion(version ? const_cast<char*>(versionText.c_str()) : nullptr);
+
+  vy::loadAgentClasses(env);
+  KyConversion::initStatic(env);
+
+  int result;
+  if (parsed->compareTo(ConnectorFrameworkVersion::version) != 0) {
+    makeVeneer(env, receiver);
+    char* msg = CallJavaForMsgFormat(17017, KyMsgFormat::MLV_FATAL, nullptr, 1, 0, "");
+    CallJavaForlogMsg(msg);
+    std::free(msg);
+    result = -1;
+  } else {
+    makeVeneer(env, receiver);
+    try {
+      result = JToCPPVeneer::getTheHandlerStuff()->init(parsed);
+    } catch (...) {
+      requestError(80401, "init");
+      result = -1;
+    }
+  }
+  traceCalled("BusObjNativeInterface_n_init called.");
+  delete parsed;
+  catchJavaErrors(env);
+  return result;
+}
+
+JNIEXPORT jint JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1terminate(JNIEnv* env, jobject) {
+  JToCPPVeneer* v = JToCPPVeneer::getTheHandlerStuff();
+  if (v == nullptr) return -1;
+  traceCalled("BusObjNativeInterface_n_terminate called.");
+  int result;
+  try {
+    result = v->terminate();
+  } catch (...) {
+    requestError(80401, "terminate");
+    result = -1;
+  }
+  jobject agent = static_cast<jobject>(v->getGblBusObjNativeInterface());
+  delete v;  // the veneer's teardown still traces through the agent object
+  if (agent != nullptr) env->DeleteGlobalRef(agent);
+  catchJavaErrors(env);
+  return result;
+}
+
+JNIEXPORT jint JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1poll(JNIEnv* env, jobject) {
+  JToCPPVeneer* v = JToCPPVeneer::getTheHandlerStuff();
+  if (v == nullptr) return -1;
+  int result;
+  try {
+    result = v->poll();
+  } catch (...) {
+    requestError(80401, "poll");
+    result = -1;
+  }
+  catchJavaErrors(env);
+  return result;
+}
+
+JNIEXPORT jstring JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1getVersion(JNIEnv* env, jobject) {
+  JToCPPVeneer* v = JToCPPVeneer::getTheHandlerStuff();
+  jstring result = nullptr;
+  if (v != nullptr) {
+    try {
+      const char* text = v->getVersion();
+      result = vy::toJavaName(env, text ? text : "");
+    } catch (...) {
+      requestError(80401, "getVersion");
+      result = nullptr;
+    }
+  }
+  catchJavaErrors(env);
+  return result ? result : env->NewStringUTF("");
+}
+
+JNIEXPORT void JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1suspend(JNIEnv* env, jobject) {
+  traceCalled("Java_AppSide_1Connector_BusObjNativeInterface_n_1suspend called.");
+  JToCPPVeneer* v = JToCPPVeneer::getTheHandlerStuff();
+  try {
+    if (v != nullptr) v->suspend();
+  } catch (...) {
+    std::printf("User code exception encountered in method %s\n", "suspend");
+    std::fflush(stdout);
+  }
+  catchJavaErrors(env);
+}
+
+JNIEXPORT void JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1resume(JNIEnv* env, jobject) {
+  traceCalled("Java_AppSide_1Connector_BusObjNativeInterface_n_1resume called.");
+  JToCPPVeneer* v = JToCPPVeneer::getTheHandlerStuff();
+  try {
+    if (v != nullptr) v->resume();
+  } catch (...) {
+    std::printf("User code exception encountered in method %s\n", "resume");
+    std::fflush(stdout);
+  }
+  catchJavaErrors(env);
+}
+
+JNIEXPORT jstring JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1CDKVersion(JNIEnv* env, jobject) {
+  KyVersion v = ConnectorFrameworkVersion::getVersion();
+  return env->NewStringUTF(v.toString());
+}
+
+JNIEXPORT jstring JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1CJNIVersion(JNIEnv* env, jobject) {
+  return env->NewStringUTF(CJNIVersion);
+}
+
+JNIEXPORT void JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1setTraceLevel(JNIEnv* env, jobject,
+                                                                              jint level) {
+  JToCPPVeneer* v = JToCPPVeneer::getTheHandlerStuff();
+  if (v != nullptr) v->setTraceLevel(level);
+  catchJavaErrors(env);
+}
+
+}  // extern "C"

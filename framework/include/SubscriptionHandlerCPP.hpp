@@ -11,7 +11,7 @@
 #include <shared_mutex>
 
 #include "GenPtrDict.hpp"
-#include "GenPtrSet.hpp"
+#include "PtrSet.hpp"
 #include "StringHash.hpp"
 #include "SubscribedVerb.hpp"
 #include "VyExport.hpp"

@@ -1,0 +1,25 @@
+// The collaboration names the agent knows, as a message of fields.
+#include <cstdlib>
+
+#include "BridgeState.hpp"
+#include "BusObjNativeImpl.hpp"
+#include "StringMessage.hpp"
+
+extern "C" StringMessage* CallJavaForGetCollabNames() {
+  JNIEnv* env = vy::currentEnv();
+  VY_ENV_ASSERT(env != NULL, "BusObjNativeImpl");
+  jmethodID mid = vy::agentIds().getCollabNames;
+  VY_ENV_ASSERT(jclsBusObjNativeInterface != NULL, "BusObjNativeImpl");
+  VY_ENV_ASSERT(mid != NULL, "BusObjNativeImpl");
+  jstring names = static_cast<jstring>(env->CallObjectMethod(vy::agentObject(), mid));
+  if (env->ExceptionCheck()) {
+    catchJavaErrors(env);
+    names = nullptr;
+  }
+  // The agent's text is taken as UTF-16 units, exactly as it sent them.
+  unsigned short* units = vy::javaUnits(env, names, nullptr);
+  if (names != nullptr) env->DeleteLocalRef(names);
+  StringMessage* msg = new StringMessage(units);
+  std::free(units);
+  return msg;
+}

@@ -74,12 +74,21 @@ class VY_EXPORT StringMessage {
  private:
   void init(int size);
   KyConversion* getConverter();
+  // Whether ASCII text may bypass the converter (the native encoding maps it byte for unit).
+  bool useAsciiFastPath();
+  void appendNativeText(const char* text);
+  void appendUnitsAndSplit(const unsigned short* text, int length);
   // Splits `length` units of `text` into tokens; returns the units consumed by whole fields.
   int splitStringToTokens(const unsigned short* text, int length);
+  bool delimiterAt(const unsigned short* text, int length, int pos) const;
+  // Room for a token of `bytes` bytes plus its NUL at the end of the token buffer; null when the
+  // buffer cannot grow that far.
+  char* tokenRoom(int bytes);
   bool appendToken(const char* text, int bytes);
   bool appendUnits(const unsigned short* text, int units);
 
   KyConversion* converter;  // created on first use
+  int asciiFastPath;  // -1 not yet known, else 0 or 1
   unsigned short* delimiter;
   int delimiterLength;
   unsigned short* utf16;

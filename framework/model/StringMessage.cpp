@@ -1,0 +1,396 @@
+#include "StringMessage.hpp"
+
+#include <atomic>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string>
+
+#include "BusObjNativeImpl.hpp"
+#include "JToCPPVeneer.hpp"
+#include "KyConversion.hpp"
+#include "KyMsgFormat.hpp"
+
+namespace {
+
+constexpr unsigned short kDefaultDelimiter = 3;
+// A length prefix longer than this cannot be a field length of a Java string.
+constexpr int kMaxPrefixDigits = 10;
+constexpr int kEncodingErrorMsg = 80014;
+
+[[noreturn]] void outOfMemory() {
+  std::fputs("[INSUFMEM] No space left for a message buffer\n", stderr);
+  std::abort();
+}
+
+void* allocOrDie(size_t bytes) {
+  void* p = std::malloc(bytes == 0 ? 1 : bytes);
+  if (p == nullptr) outOfMemory();
+  return p;
+}
+
+bool isDigitUnit(unsigned short u) { return u >= '0' && u <= '9'; }
+
+bool isAsciiText(const char* text, size_t bytes) {
+  for (size_t i = 0; i < bytes; ++i) {
+    if (static_cast<unsigned char>(text[i]) >= 0x80) return false;
+  }
+  return true;
+}
+
+bool isAsciiUnits(const unsigned short* text, int units) {
+  for (int i = 0; i < units; ++i) {
+    if (text[i] >= 0x80 || text[i] == 0) return false;
+  }
+  return true;
+}
+
+// Whether the native encoding maps the characters 1..127 to the same single bytes both ways, so
+// that ASCII text can skip the converter. Decided once per encoding text, by converting a probe
+// through the converter itself; the agent's encoding answer is asked once per process, so in
+// practice this runs once.
+bool encodingIsAsciiCompatible(KyConversion* conv) {
+  static std::mutex mutex;
+  static std::string decidedFor;
+  static bool decided = false;
+  static bool compatible = false;
+  const char* enc = conv->getEncoding();
+  std::string name = enc ? enc : "";
+  std::lock_guard<std::mutex> guard(mutex);
+  if (decided && decidedFor == name) return compatible;
+  char probe[128];
+  for (int i = 1; i < 128; ++i) probe[i - 1] = static_cast<char>(i);
+  probe[127] = '\0';
+  bool ok = false;
+  int units = 127;
+  unsigned short* wide = conv->fromNativeToUTF16(nullptr, probe, units);
+  if (wide != nullptr && units == 127) {
+    ok = true;
+    for (int i = 0; i < 127; ++i) ok = ok && wide[i] == static_cast<unsigned short>(i + 1);
+    if (ok) {
+      int bytes = 127;
+      char* back = conv->fromUTF16ToNative(nullptr, wide, bytes);
+      ok = back != nullptr && bytes == 127 && std::memcmp(back, probe, 127) == 0;
+      std::free(back);
+    }
+  }
+  std::free(wide);
+  // A failed probe (no JVM yet, no encoding) is not remembered: the next message asks again.
+  if (wide != nullptr) {
+    decided = true;
+    decidedFor = name;
+    compatible = ok;
+  }
+  return ok;
+}
+
+}  // namespace
+
+int StringMessage::defaultSize = 1024;
+
+StringMessage::StringMessage() { init(defaultSize); }
+
+StringMessage::StringMessage(int size) { init(size); }
+
+StringMessage::StringMessage(const char* text) {
+  init(defaultSize);
+  if (text != nullptr) appendNativeText(text);
+}
+
+StringMessage::StringMessage(const char* text, const char* delim) {
+  init(defaultSize);
+  if (text != nullptr) {
+    setDelimiter(delim);
+    appendNativeText(text);
+  }
+}
+
+StringMessage::StringMessage(const unsigned short* text) {
+  init(defaultSize);
+  appendString(text);
+}
+
+StringMessage::StringMessage(const unsigned short* text, const char* delim) {
+  init(defaultSize);
+  setDelimiter(delim);
+  appendString(text);
+}
+
+StringMessage::~StringMessage() {
+  delete converter;
+  std::free(delimiter);
+  std::free(utf16);
+  std::free(tokens);
+  std::free(nativeCache);
+}
+
+void StringMessage::init(int size) {
+  if (size < 1) size = 1;
+  converter = nullptr;
+  asciiFastPath = -1;
+  cacheMark = -1;
+  nativeCache = nullptr;
+  nativeLength = 0;
+  utf16Length = 0;
+  tokenUsed = 0;
+  readPos = 0;
+  utf16Capacity = size;
+  utf16 = static_cast<unsigned short*>(allocOrDie(sizeof(unsigned short) * size));
+  utf16[0] = 0;
+  tokenCapacity = size;
+  tokens = static_cast<char*>(allocOrDie(size));
+  // The default delimiter is a fixed UTF-16 unit; it needs no conversion.
+  delimiter = static_cast<unsigned short*>(allocOrDie(sizeof(unsigned short) * 2));
+  delimiter[0] = kDefaultDelimiter;
+  delimiter[1] = 0;
+  delimiterLength = 1;
+}
+
+KyConversion* StringMessage::getConverter() {
+  if (converter == nullptr) converter = new KyConversion(CallJavaForGetEncoding());
+  return converter;
+}
+
+bool StringMessage::useAsciiFastPath() {
+  if (asciiFastPath < 0) asciiFastPath = encodingIsAsciiCompatible(getConverter()) ? 1 : 0;
+  return asciiFastPath == 1;
+}
+
+char* StringMessage::tokenRoom(int bytes) {
+  long long need = static_cast<long long>(tokenUsed) + bytes + 1;
+  if (need >= tokenCapacity) {
+    long long cap = static_cast<long long>(tokenCapacity) + bytes + 1 + defaultSize;
+    if (cap > INT_MAX) return nullptr;
+    char* grown = static_cast<char*>(allocOrDie(static_cast<size_t>(cap)));
+    std::memcpy(grown, tokens, static_cast<size_t>(tokenUsed));
+    std::free(tokens);
+    tokens = grown;
+    tokenCapacity = static_cast<int>(cap);
+  }
+  return tokens + tokenUsed;
+}
+
+bool StringMessage::appendToken(const char* text, int bytes) {
+  char* room = tokenRoom(bytes);
+  if (room == nullptr) return false;
+  std::memcpy(room, text, static_cast<size_t>(bytes));
+  room[bytes] = '\0';
+  tokenUsed += bytes + 1;
+  return true;
+}
+
+bool StringMessage::appendUnits(const unsigned short* text, int units) {
+  long long need = static_cast<long long>(utf16Length) + units;
+  if (need >= utf16Capacity) {
+    long long cap = static_cast<long long>(utf16Capacity) + units + defaultSize;
+    if (cap > INT_MAX / static_cast<long long>(sizeof(unsigned short))) return false;
+    auto* grown =
+        static_cast<unsigned short*>(allocOrDie(sizeof(unsigned short) * static_cast<size_t>(cap)));
+    std::memcpy(grown, utf16, sizeof(unsigned short) * static_cast<size_t>(utf16Length));
+    std::free(utf16);
+    utf16 = grown;
+    utf16Capacity = static_cast<int>(cap);
+  }
+  std::memcpy(utf16 + utf16Length, text, sizeof(unsigned short) * static_cast<size_t>(units));
+  utf16Length += units;
+  utf16[utf16Length] = 0;
+  return true;
+}
+
+void StringMessage::appendField(const char* value) {
+  const char* text = (value == nullptr || *value == '\0') ? "null" : value;
+  size_t bytes = std::strlen(text);
+  if (bytes > static_cast<size_t>(INT_MAX / 2)) {
+    logEncodingError();
+    return;
+  }
+  unsigned short* converted = nullptr;
+  unsigned short* wide = nullptr;
+  int units = static_cast<int>(bytes);
+  if (isAsciiText(text, bytes) && useAsciiFastPath()) {
+    wide = static_cast<unsigned short*>(allocOrDie(sizeof(unsigned short) * (bytes + 1)));
+    for (size_t i = 0; i < bytes; ++i) wide[i] = static_cast<unsigned char>(text[i]);
+    converted = wide;
+  } else {
+    converted = getConverter()->fromNativeToUTF16(nullptr, text, units);
+  }
+  if (converted == nullptr || units <= 0) {
+    std::free(converted);
+    logEncodingError();
+    return;
+  }
+  char digits[16];
+  int digitCount = std::snprintf(digits, sizeof digits, "%d", units);
+  unsigned short wideDigits[16];
+  for (int i = 0; i < digitCount; ++i) wideDigits[i] = static_cast<unsigned char>(digits[i]);
+  // Only a field that fits in both views is appended, so the views never disagree.
+  long long unitsNeeded = static_cast<long long>(utf16Length) + digitCount + delimiterLength + units;
+  if (unitsNeeded >= INT_MAX / 2 || !appendToken(text, static_cast<int>(bytes))) {
+    std::free(converted);
+    logEncodingError();
+    return;
+  }
+  appendUnits(wideDigits, digitCount);
+  appendUnits(delimiter, delimiterLength);
+  appendUnits(converted, units);
+  std::free(converted);
+}
+
+void StringMessage::appendBooleanField(int value) {
+  if (value == 1) {
+    appendField("true");
+  } else if (value == 0) {
+    appendField("false");
+  }
+}
+
+void StringMessage::appendString(const unsigned short* text) {
+  if (text == nullptr) return;
+  appendUnitsAndSplit(text, jcslen(text));
+}
+
+void StringMessage::appendUnitsAndSplit(const unsigned short* text, int length) {
+  if (text == nullptr || length <= 0) return;
+  // Appending a message to itself: the buffer may move while it grows, so work on a copy.
+  unsigned short* copy = nullptr;
+  if (text >= utf16 && text < utf16 + utf16Capacity) {
+    copy = static_cast<unsigned short*>(allocOrDie(sizeof(unsigned short) * length));
+    std::memcpy(copy, text, sizeof(unsigned short) * static_cast<size_t>(length));
+    text = copy;
+  }
+  int consumed = splitStringToTokens(text, length);
+  if (consumed > 0) appendUnits(text, consumed);
+  std::free(copy);
+}
+
+void StringMessage::appendNativeText(const char* text) {
+  int units = -1;
+  unsigned short* wide = getConverter()->fromNativeToUTF16(nullptr, text, units);
+  if (wide == nullptr) {
+    logEncodingError();
+    return;
+  }
+  appendUnitsAndSplit(wide, units);
+  std::free(wide);
+}
+
+bool StringMessage::delimiterAt(const unsigned short* text, int length, int pos) const {
+  if (length - pos < delimiterLength) return false;
+  for (int i = 0; i < delimiterLength; ++i) {
+    if (text[pos + i] != delimiter[i]) return false;
+  }
+  return true;
+}
+
+int StringMessage::splitStringToTokens(const unsigned short* text, int length) {
+  int pos = 0;
+  while (pos < length) {
+    // The length prefix: decimal digits running up to the first delimiter. Anything else (no
+    // digits, a non-digit, a prefix too long to be a length) ends the split here.
+    int k = pos;
+    long long fieldLength = 0;
+    while (k < length && k - pos < kMaxPrefixDigits && !delimiterAt(text, length, k) &&
+           isDigitUnit(text[k])) {
+      fieldLength = fieldLength * 10 + (text[k] - '0');
+      ++k;
+    }
+    if (k == pos || !delimiterAt(text, length, k) || fieldLength < 1) break;
+    int start = k + delimiterLength;
+    // A length reaching past the end of the input is malformed, never read.
+    if (fieldLength > length - start) break;
+    int units = static_cast<int>(fieldLength);
+    const unsigned short* field = text + start;
+    bool appended;
+    if (isAsciiUnits(field, units) && useAsciiFastPath()) {
+      // Narrow straight into the token buffer.
+      char* room = tokenRoom(units);
+      appended = room != nullptr;
+      if (appended) {
+        for (int i = 0; i < units; ++i) room[i] = static_cast<char>(field[i]);
+        room[units] = '\0';
+        tokenUsed += units + 1;
+      }
+    } else {
+      int bytes = units;
+      char* native = getConverter()->fromUTF16ToNative(nullptr, field, bytes);
+      if (native == nullptr || bytes < 0) {
+        std::free(native);
+        logEncodingError();
+        // The field that could not be converted is dropped from both views.
+        return pos;
+      }
+      appended = appendToken(native, bytes);
+      std::free(native);
+    }
+    if (!appended) return pos;
+    pos = start + units;
+  }
+  return pos;
+}
+
+void StringMessage::initTokenizer() {
+  tokenUsed = 0;
+  readPos = 0;
+  splitStringToTokens(utf16, utf16Length);
+}
+
+char* StringMessage::nextToken() {
+  if (readPos >= tokenUsed) return nullptr;
+  char* token = tokens + readPos;
+  // Every token is stored with its NUL, so this never runs past the bytes used.
+  readPos += static_cast<int>(std::strlen(token)) + 1;
+  return token;
+}
+
+char* StringMessage::toString() {
+  if (nativeCache != nullptr && cacheMark == utf16Length) return nativeCache;
+  std::free(nativeCache);
+  nativeCache = nullptr;
+  cacheMark = -1;
+  nativeLength = 0;
+  if (utf16Length == 0) return nullptr;
+  int bytes = utf16Length;
+  char* native = getConverter()->fromUTF16ToNative(nullptr, utf16, bytes);
+  if (native == nullptr || bytes < 1) {
+    std::free(native);
+    logEncodingError();
+    return nullptr;
+  }
+  nativeCache = native;
+  nativeLength = bytes;
+  cacheMark = utf16Length;
+  return nativeCache;
+}
+
+void StringMessage::setDelimiter(const char* delim) {
+  if (delim == nullptr) return;
+  int units = -1;
+  unsigned short* wide = getConverter()->fromNativeToUTF16(nullptr, delim, units);
+  if (wide != nullptr && units > 0) {
+    std::free(delimiter);
+    delimiter = wide;
+    delimiterLength = units;
+  } else {
+    std::free(wide);
+  }
+  initTokenizer();
+}
+
+int StringMessage::getCurrentSize() { return toString() == nullptr ? 0 : nativeLength; }
+
+void StringMessage::logEncodingError() {
+  const char* encoding = CallJavaForGetEncoding();
+  if (encoding == nullptr) encoding = "null";
+  JToCPPVeneer* veneer = JToCPPVeneer::getTheHandlerStuff();
+  if (veneer == nullptr) {
+    std::fprintf(stderr, "Text conversion failed for encoding %s\n", encoding);
+    return;
+  }
+  char* text = veneer->generateKyMsg(kEncodingErrorMsg, KyMsgFormat::MLV_FATAL, encoding, 0);
+  if (text != nullptr) {
+    veneer->logMsg(text, KyMsgFormat::MLV_FATAL);
+    veneer->freeMemory(text);
+  }
+}

@@ -63,12 +63,19 @@ Hashable* HashTbl::add(Hashable& x) {
   table_[i] = &x;
   ++count_;
   unsigned int cap = capacity();
-  if (count_ > cap / 2) reSize((cap / 2) * EXPANSION_FACTOR);
+  // Growth rehashes even at capacity 2, where the requested size (2) is not above the count and
+  // reSize would refuse, leaving a full table in which the next probe for a new element never
+  // ends. At every larger capacity this is exactly reSize.
+  if (count_ > cap / 2) rehash((cap / 2) * EXPANSION_FACTOR);
   return &x;
 }
 
 void HashTbl::reSize(unsigned int n) {
   if (n <= count_) return;
+  rehash(n);
+}
+
+void HashTbl::rehash(unsigned int n) {
   if (count_ == 0) {
     setCapacity(n);
     table_.reSize(capacity());

@@ -67,6 +67,9 @@ class VY_CONTAINER_API HashTbl {
   void setCapacity(unsigned int n);
 
  private:
+  // Moves every element into the capacity for n, in ascending slot order of the old array.
+  void rehash(unsigned int n);
+
   unsigned int count_;
   unsigned int bits_;
   unsigned int mask_;

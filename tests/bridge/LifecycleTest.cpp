@@ -1,0 +1,168 @@
+// The lifecycle entry points driven through the real agent object: version check, the
+// connector's slots, exceptions of every kind, and the versions the bridge reports.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "TestConnectorControl.hpp"
+#include "VyConnector.hpp"
+#include "VyTestAgent.hpp"
+
+namespace {
+
+using vytest::Agent;
+
+class LifecycleTest : public ::testing::Test {
+ protected:
+  void SetUp() override { vyTestConnectorReset(); }
+  void TearDown() override { vyTestConnectorRegister(); }
+};
+
+TEST_F(LifecycleTest, InitWithTheFrameworkVersionCallsTheConnector) {
+  Agent agent;
+  Agent::setProperty("Test.InitResult", "5");
+  EXPECT_EQ(5, agent.init("4.1.0"));
+  EXPECT_EQ(1, vyTestConnectorCalls(vytest::kInit));
+  EXPECT_TRUE(agent.messagesNumbered(17017).empty());
+  EXPECT_EQ(0, agent.terminate());
+  EXPECT_EQ(1, vyTestConnectorCalls(vytest::kTerminate));
+  EXPECT_EQ(nullptr, JToCPPVeneer::getTheHandlerStuff());
+}
+
+TEST_F(LifecycleTest, OtherVersionsAreRefusedWithMessage17017) {
+  for (const char* version : {"4.1.1", "4.0.0", "3.9.9", "garbage"}) {
+    Agent agent;
+    EXPECT_EQ(-1, agent.init(version)) << version;
+    EXPECT_EQ(0, vyTestConnectorCalls(vytest::kInit)) << version;
+    auto msgs = agent.messagesNumbered(17017);
+    ASSERT_EQ(1u, msgs.size()) << version;
+    EXPECT_EQ(KyMsgFormat::MLV_FATAL, msgs[0].type);
+    EXPECT_EQ(1, msgs[0].set);
+    EXPECT_EQ(0, msgs[0].argCount);
+    EXPECT_EQ("", msgs[0].args);
+    EXPECT_FALSE(msgs[0].hasText);
+    EXPECT_TRUE(agent.logged("17017")) << version;
+    // The veneer still answers callbacks.
+    ASSERT_NE(nullptr, JToCPPVeneer::getTheHandlerStuff());
+    Agent::setProperty("Some.Property", "value");
+    char buf[32];
+    EXPECT_EQ(5, JToCPPVeneer::getTheHandlerStuff()->getConfigProp("Some.Property", buf, sizeof buf));
+  }
+}
+
+TEST_F(LifecycleTest, NullVersionIsAMismatchNotACrash) {
+  Agent agent;
+  EXPECT_EQ(-1, agent.init(nullptr, nullptr));
+  EXPECT_EQ(1u, agent.messagesNumbered(17017).size());
+}
+
+TEST_F(LifecycleTest, WithoutRegisteredGlobalsInitFails) {
+  JToCPPVeneer::setTheAppGlob(nullptr);
+  Agent agent;
+  EXPECT_EQ(-1, agent.init("4.1.0"));
+  EXPECT_EQ(-1, agent.poll());
+  EXPECT_EQ("", agent.getVersion());
+  agent.suspend();  // nothing to call, nothing breaks
+}
+
+TEST_F(LifecycleTest, VersionsOfTheBridge) {
+  Agent agent;
+  agent.init();
+  EXPECT_EQ("4.1.1.0", agent.cjniVersion());
+  EXPECT_EQ("4.1.0", agent.cdkVersion());
+  EXPECT_EQ("9.9.9", agent.getVersion());
+  Agent::setProperty("Test.Version", "2.7.1");
+  EXPECT_EQ("2.7.1", agent.getVersion());
+}
+
+TEST_F(LifecycleTest, PollAndSuspendResumeReachTheConnector) {
+  Agent agent;
+  agent.init();
+  Agent::setProperty("Test.PollResult", "3");
+  EXPECT_EQ(3, agent.poll());
+  agent.suspend();
+  agent.resume();
+  EXPECT_EQ(1, vyTestConnectorCalls(vytest::kSuspend));
+  EXPECT_EQ(1, vyTestConnectorCalls(vytest::kResume));
+}
+
+struct Thrower {
+  const char* slot;
+  const char* kind;
+};
+
+TEST_F(LifecycleTest, ConnectorExceptionsBecomeMinusOneAndMessage80401) {
+  for (const char* kind : {"int", "string", "object"}) {
+    {
+      Agent agent;
+      Agent::setProperty("Test.Throw.init", kind);
+      EXPECT_EQ(-1, agent.init()) << kind;
+      auto msgs = agent.messagesNumbered(80401);
+      ASSERT_EQ(1u, msgs.size()) << kind;
+      EXPECT_EQ("init", msgs[0].args);
+      EXPECT_EQ(KyMsgFormat::MLV_ERROR, msgs[0].type);
+      EXPECT_EQ(1, msgs[0].set);
+      EXPECT_EQ(1, msgs[0].argCount);
+    }
+    Agent agent;
+    agent.init();
+    Agent::setProperty("Test.Throw.poll", kind);
+    EXPECT_EQ(-1, agent.poll());
+    Agent::setProperty("Test.Throw.getVersion", kind);
+    EXPECT_EQ("", agent.getVersion());
+    Agent::setProperty("Test.Throw.terminate", kind);
+    EXPECT_EQ(-1, agent.terminate());
+    std::vector<std::string> ops;
+    for (auto& m : agent.messagesNumbered(80401)) ops.push_back(m.args);
+    EXPECT_EQ((std::vector<std::string>{"poll", "getVersion", "terminate"}), ops) << kind;
+  }
+}
+
+TEST_F(LifecycleTest, SuspendAndResumeExceptionsArePrinted) {
+  Agent agent;
+  agent.init();
+  Agent::setProperty("Test.Throw.suspend", "string");
+  Agent::setProperty("Test.Throw.resume", "int");
+  ::testing::internal::CaptureStdout();
+  agent.suspend();
+  agent.resume();
+  std::string out = ::testing::internal::GetCapturedStdout();
+  EXPECT_NE(std::string::npos, out.find("User code exception encountered in method suspend\n"));
+  EXPECT_NE(std::string::npos, out.find("User code exception encountered in method resume\n"));
+  EXPECT_TRUE(agent.messagesNumbered(80401).empty());
+}
+
+TEST_F(LifecycleTest, AJavaExceptionFromACallbackIsDescribedAndCleared) {
+  Agent agent;
+  agent.init();
+  Agent::setThrowOnConfig(true);
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(0, agent.poll());  // the connector's property read meets the exception
+  std::string err = ::testing::internal::GetCapturedStderr();
+  Agent::setThrowOnConfig(false);
+  EXPECT_NE(std::string::npos, err.find("Error: Java Exception occurred while in native method.\n"));
+  EXPECT_NE(std::string::npos, err.find("configuration unavailable"));
+  EXPECT_FALSE(vytest::env()->ExceptionCheck());
+}
+
+TEST_F(LifecycleTest, ASecondInitReplacesTheVeneer) {
+  Agent agent;
+  agent.init();
+  JToCPPVeneer* first = JToCPPVeneer::getTheHandlerStuff();
+  EXPECT_EQ(0, agent.init());
+  EXPECT_NE(nullptr, JToCPPVeneer::getTheHandlerStuff());
+  (void)first;
+}
+
+TEST_F(LifecycleTest, EntryPointsAfterTerminateDoNotCrash) {
+  Agent agent;
+  agent.init();
+  agent.terminate();
+  EXPECT_EQ(-1, agent.poll());
+  EXPECT_EQ("", agent.getVersion());
+  agent.suspend();
+  agent.setTraceLevel(3);
+  EXPECT_EQ(-1, agent.terminate());
+}
+
+}  // namespace

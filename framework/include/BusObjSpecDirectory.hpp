@@ -57,9 +57,9 @@ class VY_EXPORT BusObjSpecDirectory {
   unsigned int size() const;
 
   static BusObjSpecDirectory* getTheBusObjSpecDirectory();
-  // Files every spec of `other` in theBusObjSpecDirectory under its name (the specs filed before
-  // under the same names are replaced as by insert). The specs stay owned by `other`, which must
-  // outlive their use.
+  // Makes theBusObjSpecDirectory hold exactly the entries of `other`, under its own copies of the
+  // keys. The specs it held before stay alive (unfiled); the specs of `other` stay owned by
+  // `other`, which must outlive their use.
   static void setTheBusObjSpecDirectory(const BusObjSpecDirectory& other);
 
  private:

@@ -33,14 +33,6 @@ thread_local FirstFatal tFirstFatal;
 // time so start and stop always belong together.
 std::mutex gPerfLock;
 
-void recordPerf(KyPerfFlow* flow, long start, long stop) {
-  if (flow == nullptr) return;
-  std::lock_guard<std::mutex> guard(gPerfLock);
-  flow->start = static_cast<int>(start);
-  flow->stop = static_cast<int>(stop);
-  KyPerfUtil::update(flow);
-}
-
 bool isFatalType(int msgType) {
   return msgType == KyMsgFormat::MLV_UNKNOWN || msgType == KyMsgFormat::MLV_FATAL ||
          msgType == KyMsgFormat::MLV_ERROR;
@@ -53,6 +45,15 @@ char* copyText(const std::string& s) {
 }
 
 }  // namespace
+
+// Records one measurement of a shared flow (used by every timed veneer operation).
+void vyRecordPerf(KyPerfFlow* flow, long start, long stop) {
+  if (flow == nullptr) return;
+  std::lock_guard<std::mutex> guard(gPerfLock);
+  flow->start = static_cast<int>(start);
+  flow->stop = static_cast<int>(stop);
+  KyPerfUtil::update(flow);
+}
 
 JToCPPVeneer::JToCPPVeneer(SubscriptionHandlerCPP* subHandler, GenGlobals*, void* agentObject)
     : perf_init_ptr(nullptr),
@@ -118,7 +119,7 @@ int JToCPPVeneer::init(KyVersion* version) {
   bool timed = KyPerfUtil::getPerf() > 0;
   long start = timed ? KyTimer::getCurrentMilli() : 0;
   int result = app->init(version);
-  if (timed) recordPerf(perf_init_ptr, start, KyTimer::getCurrentMilli());
+  if (timed) vyRecordPerf(perf_init_ptr, start, KyTimer::getCurrentMilli());
   if (theSubHandler == nullptr) setTheSubHandler(new SubscriptionHandlerCPP());
   if (theDirectory == nullptr) theDirectory = BusObjSpecDirectory::getTheBusObjSpecDirectory();
   return result;
@@ -135,7 +136,7 @@ int JToCPPVeneer::poll() {
   bool timed = KyPerfUtil::getPerf() > 0;
   long start = timed ? KyTimer::getCurrentMilli() : 0;
   int result = app->pollForEvents();
-  if (timed) recordPerf(perf_poll_ptr, start, KyTimer::getCurrentMilli());
+  if (timed) vyRecordPerf(perf_poll_ptr, start, KyTimer::getCurrentMilli());
   return result;
 }
 

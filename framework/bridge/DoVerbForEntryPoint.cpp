@@ -1,0 +1,143 @@
+// n_DoVerbFor: one business object from the agent's bucket, through the connector's handler and
+// back. The request text is read once into a buffer this thread keeps; the processed object is
+// written back for status 1 and -5 only, so a failed request leaves the agent's text untouched.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "AppSide_Connector_BusObjNativeInterface.h"
+#include "BOHandlerCPP.hpp"
+#include "BridgeState.hpp"
+#include "BusObjNativeImpl.hpp"
+#include "BusObjSpec.hpp"
+#include "BusinessObject.hpp"
+#include "JToCPPVeneer.hpp"
+#include "KyMsgFormat.hpp"
+#include "ReturnStatusDescriptor.hpp"
+#include "StringMessage.hpp"
+#include "Tracing.hpp"
+#include "TransactionBusinessObject.hpp"
+
+namespace {
+
+const char* const kFile = "BusObjNativeImpl";
+
+void requestError(int msgNum, const char* arg) {
+  std::free(CallJavaForMsgFormat(msgNum, KyMsgFormat::MLV_ERROR, nullptr, 1, 1, arg));
+}
+
+// The request's UTF-16 units, zero-terminated, in a buffer reused by this thread's requests.
+const unsigned short* readRequest(JNIEnv* env, jstring content) {
+  thread_local std::vector<unsigned short> buffer;
+  jsize n = env->GetStringLength(content);
+  buffer.resize(static_cast<size_t>(n) + 1);
+  if (n > 0) env->GetStringRegion(content, 0, n, reinterpret_cast<jchar*>(buffer.data()));
+  buffer[static_cast<size_t>(n)] = 0;
+  return buffer.data();
+}
+
+// Why a request cannot reach a handler, or null when it can.
+std::string unusableRequest(BusinessObject& bo) {
+  BusObjSpec* spec = bo.getSpecFor();
+  if (spec == nullptr) {
+    const char* why = bo.getReadError();
+    return std::string("The request cannot be processed: ") +
+           (why && *why ? why : "the business object text is malformed or its type is unknown");
+  }
+  if (spec->getMyBOHandler() == nullptr) {
+    return std::string("The request cannot be processed: no business object handler is registered "
+                       "for the type ") + spec->getName();
+  }
+  return std::string();
+}
+
+void reportError(JNIEnv* env, jobject javaStatus, const char* text) {
+  JToCPPVeneer* v = JToCPPVeneer::getTheHandlerStuff();
+  if (v != nullptr && v->isTracing(Tracing::LEVEL3)) {
+    std::string line = std::string("Message from Connector ") + " " + text;
+    v->traceWrite(Tracing::LEVEL3, line.c_str(), nullptr);
+  }
+  VY_ENV_ASSERT(jclsRtnStatusDesp != NULL, kFile);
+  jmethodID mid = vy::agentIds().setErrorString;
+  VY_ENV_ASSERT(mid != NULL, kFile);
+  if (javaStatus == nullptr) return;
+  jstring s = vy::toJavaText(env, text);
+  env->CallVoidMethod(javaStatus, mid, s);
+  if (s) env->DeleteLocalRef(s);
+  if (env->ExceptionCheck()) catchJavaErrors(env);
+}
+
+void writeBack(JNIEnv* env, jobject bucket, BusinessObject& bo, bool transactional) {
+  StringMessage* out = transactional ? static_cast<TransactionBusinessObject&>(bo).toStringMessage()
+                                     : bo.toStringMessage();
+  if (out == nullptr) return;
+  jstring s = env->NewString(reinterpret_cast<const jchar*>(out->toUTF16String()),
+                             out->getCurrentUTF16Size());
+  delete out;
+  if (s == nullptr) {
+    catchJavaErrors(env);
+    return;
+  }
+  env->SetObjectField(bucket, vy::agentIds().bucketContent, s);
+  env->DeleteLocalRef(s);
+}
+
+}  // namespace
+
+extern "C" JNIEXPORT jint JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1DoVerbFor(
+    JNIEnv* env, jobject, jobject bucket, jboolean transactional, jobject javaStatus) {
+  vy::rememberVm(env);
+  ReturnStatusDescriptor status;
+  VY_ENV_ASSERT(jclsStringBucket != NULL, kFile);
+  jfieldID fid = vy::agentIds().bucketContent;
+  VY_ENV_ASSERT(fid != NULL, kFile);
+  if (bucket == nullptr) return -1;
+  jstring content = static_cast<jstring>(env->GetObjectField(bucket, fid));
+  if (content == nullptr) {
+    reportError(env, javaStatus, "The request cannot be processed: the bucket holds no text");
+    catchJavaErrors(env);
+    return -1;
+  }
+  BusinessObject* bo;
+  {
+    StringMessage message(readRequest(env, content));
+    env->DeleteLocalRef(content);
+    if (transactional)
+      bo = new TransactionBusinessObject(message);
+    else
+      bo = new BusinessObject(message);
+  }
+
+  int result;
+  std::string unusable = unusableRequest(*bo);
+  if (!unusable.empty()) {
+    result = -1;
+    reportError(env, javaStatus, unusable.c_str());
+  } else {
+    try {
+      result = transactional ? static_cast<TransactionBusinessObject*>(bo)->doVerbFor(&status)
+                             : bo->doVerbFor(&status);
+      if (status.getErrorMsg() != nullptr) reportError(env, javaStatus, status.getErrorMsg());
+    } catch (int thrown) {
+      char text[16];
+      std::snprintf(text, sizeof text, "%u", static_cast<unsigned>(thrown));
+      requestError(80402, text);
+      result = -1;
+    } catch (const char* thrown) {
+      requestError(80403, thrown ? thrown : "");
+      result = -1;
+    } catch (...) {
+      requestError(80401, "DoVerbFor");
+      result = -1;
+    }
+  }
+  if (result == 1 || result == -5) writeBack(env, bucket, *bo, transactional);
+  if (transactional)
+    delete static_cast<TransactionBusinessObject*>(bo);
+  else
+    delete bo;
+  catchJavaErrors(env);
+  return result;
+}

@@ -21,7 +21,8 @@ void** allocateSlots(void** old, unsigned int n) {
 
 }  // namespace
 
-GenFlexArray::GenFlexArray(unsigned int n) : slots_(nullptr), size_(n == 0 ? DEFAULT_ARRAY_SIZE : n) {
+GenFlexArray::GenFlexArray(unsigned int n)
+    : slots_(nullptr), size_(n == 0 ? DEFAULT_ARRAY_SIZE : n) {
   // Slots start null so a table built on them never reads garbage.
   slots_ = allocateSlots(nullptr, size_);
   clear(nullptr);

@@ -1,9 +1,10 @@
 #include "vy_porting.hpp"
 
+#include <strings.h>
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
-#include <strings.h>
 
 namespace {
 

@@ -66,9 +66,15 @@ int KyVersion::compareTo(const KyVersion& other) const {
 
 int KyVersion::compareTo(const char* text) const { return compareTo(KyVersion(text)); }
 
-int KyVersion::compareMajor(const KyVersion& other) const { return difference(major_, other.major_); }
-int KyVersion::compareMinor(const KyVersion& other) const { return difference(minor_, other.minor_); }
-int KyVersion::comparePoint(const KyVersion& other) const { return difference(point_, other.point_); }
+int KyVersion::compareMajor(const KyVersion& other) const {
+  return difference(major_, other.major_);
+}
+int KyVersion::compareMinor(const KyVersion& other) const {
+  return difference(minor_, other.minor_);
+}
+int KyVersion::comparePoint(const KyVersion& other) const {
+  return difference(point_, other.point_);
+}
 int KyVersion::compareMajor(int major) const { return difference(major_, major); }
 int KyVersion::compareMinor(int minor) const { return difference(minor_, minor); }
 int KyVersion::comparePoint(int point) const { return difference(point_, point); }

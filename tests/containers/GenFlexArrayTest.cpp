@@ -1,8 +1,7 @@
-#include "GenFlexArray.hpp"
-
 #include <gtest/gtest.h>
 
 #include "FlexArray.hpp"
+#include "GenFlexArray.hpp"
 
 namespace {
 

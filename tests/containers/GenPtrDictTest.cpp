@@ -1,10 +1,9 @@
-#include "GenPtrDict.hpp"
-
 #include <gtest/gtest.h>
 
 #include <set>
 #include <string>
 
+#include "GenPtrDict.hpp"
 #include "StringHash.hpp"
 
 namespace {

@@ -1,10 +1,9 @@
-#include "GenPtrSet.hpp"
-
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <vector>
 
+#include "GenPtrSet.hpp"
 #include "PointerHash.hpp"
 #include "PtrSet.hpp"
 #include "hash_iter.hpp"

@@ -1,5 +1,3 @@
-#include "HashTbl.hpp"
-
 #include <gtest/gtest.h>
 
 #include <map>
@@ -7,6 +5,7 @@
 #include <random>
 #include <vector>
 
+#include "HashTbl.hpp"
 #include "hash_iter.hpp"
 
 namespace {

@@ -1,5 +1,3 @@
-#include "String.hpp"
-
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -8,6 +6,7 @@
 #include <vector>
 
 #include "Range.hpp"
+#include "String.hpp"
 #include "SubString.hpp"
 
 namespace {
@@ -77,7 +76,8 @@ TEST(StringTest, AssignmentReleasesTheOldRepresentationAndSurvivesAliasing) {
   a = b;
   EXPECT_EQ(a.rep(), b.rep());
   EXPECT_EQ(b.refCount(), 2u);
-  a = a;
+  String& alias = a;
+  a = alias;
   EXPECT_EQ(b.refCount(), 2u);
 
   String c("hello world");

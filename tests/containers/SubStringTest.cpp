@@ -1,8 +1,7 @@
-#include "SubString.hpp"
-
 #include <gtest/gtest.h>
 
 #include "String.hpp"
+#include "SubString.hpp"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "vy_porting.hpp"
-
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <cstring>
+
+#include "vy_porting.hpp"
 
 namespace {
 

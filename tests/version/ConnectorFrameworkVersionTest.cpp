@@ -1,6 +1,6 @@
-#include "ConnectorFrameworkVersion.hpp"
-
 #include <gtest/gtest.h>
+
+#include "ConnectorFrameworkVersion.hpp"
 
 namespace {
 

@@ -1,5 +1,3 @@
-#include "KyVersion.hpp"
-
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -7,6 +5,7 @@
 #include <thread>
 
 #include "ConnectorFrameworkVersion.hpp"
+#include "KyVersion.hpp"
 
 namespace {
 

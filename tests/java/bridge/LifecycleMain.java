@@ -1,0 +1,73 @@
+package bridge;
+
+import AppSide_Connector.BusObjNativeInterface;
+import vytest.Check;
+
+/**
+ * Loads the test connector exactly as an agent does (System.loadLibrary) and drives its
+ * lifecycle through the exported entry points, so their names and signatures are proven.
+ */
+public final class LifecycleMain {
+  public static void main(String[] args) {
+    BusObjNativeInterface.loadConnector("VyTestConnector");
+
+    Check.group("init with the framework version");
+    BusObjNativeInterface.clearProperties();
+    BusObjNativeInterface.setProperty("Test.InitResult", "4");
+    BusObjNativeInterface.setProperty("ConnectorName", "JavaDriven");
+    BusObjNativeInterface.setProperty("AgentTraceLevel", "5");
+    BusObjNativeInterface agent = new BusObjNativeInterface();
+    Check.eq(4, agent.n_init("4.1.0", "VyTestConnector"), "init result");
+    Check.eq("4.1.1.0", agent.n_CJNIVersion(), "CJNI version");
+    Check.eq("4.1.0", agent.n_CDKVersion(), "CDK version");
+    Check.eq("9.9.9", agent.n_getVersion(), "connector version");
+    Check.eq(0, agent.n_poll(), "poll");
+    agent.n_suspend();
+    agent.n_resume();
+    agent.n_setTraceLevel(2);
+    boolean sawInit = false;
+    for (BusObjNativeInterface.TraceRecord t : agent.getTraces()) {
+      if ("BusObjNativeInterface_n_init called.".equals(t.msg)) {
+        sawInit = true;
+        Check.eq("JavaDriven", t.name, "trace name");
+        Check.eq(5, t.level, "trace level of the entry trace");
+      }
+    }
+    Check.isTrue(sawInit, "n_init traced itself");
+    int traced = agent.getTraces().size();
+    agent.n_suspend();  // level 2 now: the level-5 entry trace is dropped
+    Check.eq(traced, agent.getTraces().size(), "lines above the level are dropped");
+    Check.eq(0, agent.n_terminate(), "terminate");
+
+    Check.group("version mismatch");
+    BusObjNativeInterface.clearProperties();
+    BusObjNativeInterface refused = new BusObjNativeInterface();
+    Check.eq(-1, refused.n_init("4.1.1", "VyTestConnector"), "4.1.1 refused");
+    boolean sawFatal = false;
+    for (BusObjNativeInterface.MsgRecord m : refused.getMessages()) {
+      if (m.msgNum == 17017) {
+        sawFatal = true;
+        Check.eq(7, m.msgType, "17017 is fatal");
+        Check.eq(1, m.msgSet, "framework message set");
+        Check.eq(0, m.argCount, "no arguments");
+      }
+    }
+    Check.isTrue(sawFatal, "17017 requested");
+    Check.isTrue(refused.getLogs().stream().anyMatch(l -> l.text.startsWith("17017")), "17017 logged");
+    refused.n_terminate();
+
+    Check.group("connector exceptions");
+    BusObjNativeInterface.clearProperties();
+    BusObjNativeInterface.setProperty("Test.Throw.poll", "object");
+    BusObjNativeInterface.setProperty("Test.Throw.getVersion", "string");
+    BusObjNativeInterface thrower = new BusObjNativeInterface();
+    Check.eq(0, thrower.n_init("4.1.0", "VyTestConnector"), "init");
+    Check.eq(-1, thrower.n_poll(), "poll that throws");
+    Check.eq("", thrower.n_getVersion(), "getVersion that throws");
+    long count80401 = thrower.getMessages().stream().filter(m -> m.msgNum == 80401).count();
+    Check.eq(2L, count80401, "80401 twice");
+    thrower.n_terminate();
+
+    Check.finish();
+  }
+}

@@ -1,0 +1,1 @@
+vy_java_test(lifecycle bridge.LifecycleMain)

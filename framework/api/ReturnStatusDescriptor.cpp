@@ -1,0 +1,59 @@
+#include "ReturnStatusDescriptor.hpp"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "StringMessage.hpp"
+
+namespace {
+
+char* copyText(const char* text) {
+  if (text == nullptr) return nullptr;
+  size_t n = std::strlen(text) + 1;
+  char* copy = static_cast<char*>(std::malloc(n));
+  if (copy != nullptr) std::memcpy(copy, text, n);
+  return copy;
+}
+
+}  // namespace
+
+const char* const ReturnStatusDescriptor::RETURN_DELIM = "\x04";
+
+ReturnStatusDescriptor::ReturnStatusDescriptor() : errMsg(nullptr), status(0) {}
+
+ReturnStatusDescriptor::ReturnStatusDescriptor(const char* msg)
+    : errMsg(copyText(msg)), status(0) {}
+
+ReturnStatusDescriptor::ReturnStatusDescriptor(int s, const char* msg)
+    : errMsg(copyText(msg)), status(s) {}
+
+ReturnStatusDescriptor::ReturnStatusDescriptor(StringMessage* msg) : errMsg(nullptr), status(0) {
+  if (msg == nullptr) return;
+  const char* kind = msg->nextToken();
+  const char* number = kind != nullptr ? msg->nextToken() : nullptr;
+  const char* text = number != nullptr ? msg->nextToken() : nullptr;
+  // A status text cut short carries nothing trustworthy.
+  if (text == nullptr) return;
+  status = std::atoi(number);
+  if (std::strcmp(text, "null") != 0) errMsg = copyText(text);
+}
+
+ReturnStatusDescriptor::~ReturnStatusDescriptor() { std::free(errMsg); }
+
+void ReturnStatusDescriptor::seterrMsg(const char* msg) {
+  if (msg == errMsg) return;
+  char* copy = copyText(msg);
+  std::free(errMsg);
+  errMsg = copy;
+}
+
+StringMessage* ReturnStatusDescriptor::toStringMessage() const {
+  auto* msg = new StringMessage();
+  msg->appendField("ReturnStatusDescriptor");
+  char number[16];
+  std::snprintf(number, sizeof number, "%d", status);
+  msg->appendField(number);
+  msg->appendField(errMsg);
+  return msg;
+}

@@ -13,19 +13,19 @@
 
 class VY_EXPORT KyMsgFormat {
  public:
-  static const int MLV_UNKNOWN = -1;
-  static const int MLV_WARNING = 1;
-  static const int MLV_INT_WARNING = 2;
-  static const int MLV_INT_INFO = 3;
-  static const int MLV_TRACE = 4;
-  static const int MLV_INFO = 5;
-  static const int MLV_ERROR = 6;
-  static const int MLV_FATAL = 7;
-  static const int MLV_INT_ERROR = 8;
-  static const int MLV_INT_FATAL = 9;
+  static constexpr int MLV_UNKNOWN = -1;
+  static constexpr int MLV_WARNING = 1;
+  static constexpr int MLV_INT_WARNING = 2;
+  static constexpr int MLV_INT_INFO = 3;
+  static constexpr int MLV_TRACE = 4;
+  static constexpr int MLV_INFO = 5;
+  static constexpr int MLV_ERROR = 6;
+  static constexpr int MLV_FATAL = 7;
+  static constexpr int MLV_INT_ERROR = 8;
+  static constexpr int MLV_INT_FATAL = 9;
 
   // Size of the parameter packing buffer, terminator included.
-  static const int PACK_BUFFER_SIZE = 4096;
+  static constexpr int PACK_BUFFER_SIZE = 4096;
 
   KyMsgFormat() : msg(nullptr) {}
   ~KyMsgFormat();

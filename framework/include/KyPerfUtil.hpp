@@ -11,9 +11,9 @@ class KyPerfFlow;
 
 class VY_EXPORT KyPerfUtil {
  public:
-  static const int RESULT_UPDATE_FAIL = -1;
-  static const int RESULT_UPDATE_SUCCESS = 0;
-  static const int RESULT_UPDATE_NEW = 1;
+  static constexpr int RESULT_UPDATE_FAIL = -1;
+  static constexpr int RESULT_UPDATE_SUCCESS = 0;
+  static constexpr int RESULT_UPDATE_NEW = 1;
 
   // New flows; the caller owns them.
   static KyPerfFlow* createPerfFlow();

@@ -2,9 +2,17 @@
 // named by two texts (the connector's name and the operation).
 //
 // Text form (toString): "first~second~average~", average = total / count (0 when count is 0).
-// Threads: a flow's counters are changed only under the registry's lock (KyPerfUtil::update).
+// Ownership: the creator owns the flow (KyPerfUtil::createPerfFlow hands it over); a flow must
+// outlive its presence in the registry (until the next KyPerfUtil::getAllFlows).
+// Threads: a flow's total and count are changed and read only under the registry's lock
+// (KyPerfUtil::update, toString), so a report may run while other threads update; IDs are handed
+// out atomically. start and stop belong to the one measurement in progress.
+// EMPTY_STRING is safe to read once the library is loaded; the kit itself never reads it while
+// static objects are being built.
 #ifndef VY_KY_PERF_FLOW_HPP
 #define VY_KY_PERF_FLOW_HPP
+
+#include <mutex>
 
 #include "String.hpp"
 #include "VyExport.hpp"
@@ -35,6 +43,10 @@ class VY_EXPORT KyPerfFlow {
   int count;
 
  private:
+  friend class KyPerfUtil;
+  // The registry's lock, built on first use (safe from other libraries' static constructors).
+  static std::mutex& registryLock();
+
   String firstName;
   String secondName;
   int ID;

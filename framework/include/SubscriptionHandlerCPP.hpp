@@ -3,8 +3,13 @@
 // the agent and forwards the events that may.
 //
 // One instance per connector, owned by the veneer; the two point at each other. Ownership: the
-// handler owns its sets and entries. Threads: the registry is guarded; the agent may subscribe
-// and cancel while the polling thread raises events.
+// handler owns its sets and entries; texts passed in stay the caller's.
+// Failures: a null name (subscribeTo, cancelSub, updateSub) or an empty verb is refused with -1
+// and changes nothing.
+// Threads: the registry is guarded by a reader-writer lock; the agent may subscribe and cancel
+// while the polling thread raises events. Every public and protected operation takes the lock
+// itself; getSubList's set may change once the lock is released, so it is for single-threaded
+// subclass code only.
 #ifndef VY_SUBSCRIPTION_HANDLER_CPP_HPP
 #define VY_SUBSCRIPTION_HANDLER_CPP_HPP
 
@@ -22,7 +27,6 @@ class BusinessObject;
 class VY_EXPORT SubscriptionHandlerCPP {
  public:
   SubscriptionHandlerCPP();
-  ~SubscriptionHandlerCPP();
   SubscriptionHandlerCPP(const SubscriptionHandlerCPP&) = delete;
   SubscriptionHandlerCPP& operator=(const SubscriptionHandlerCPP&) = delete;
 
@@ -35,6 +39,9 @@ class VY_EXPORT SubscriptionHandlerCPP {
   virtual int gotApplEvent(BusinessObject& bo);
   // 1 when the name is subscribed for the verb or for "*"; 0 for a null name or verb.
   virtual int isSubscribed(char* name, char* verb);
+  // Virtual, so a connector's subclass is destroyed whole by the veneer; declared after the four
+  // operations so they keep the first slots.
+  virtual ~SubscriptionHandlerCPP();
   int updateSub(char* name, char* version, char* verb, int perf);
   // The perf of the name's first entry (0 in place of a negative perf); -1 when none.
   int getPerf(const char* name);
@@ -54,6 +61,15 @@ class VY_EXPORT SubscriptionHandlerCPP {
   PtrSet<SubscribedVerb>* getSubList(const StringHash& nameKey);
 
  private:
+  // The unlocked forms: each expects the caller to hold `lock` (exclusive for changes).
+  int isSubscribedLocked(const char* name, const char* verb) const;
+  int addSubscriberLocked(const char* name, const char* verb, int perf);
+  int removeSubscriberLocked(const char* name, const char* verb);
+  void addSubListLocked(const StringHash& nameKey, SubscribedVerb* entry);
+  void removeSubListLocked(const StringHash& nameKey, SubscribedVerb* entry);
+  PtrSet<SubscribedVerb>* getSubListLocked(const StringHash& nameKey) const;
+  void traceCall(const char* operation, const char* name, const char* verb, const int* perf);
+
   JToCPPVeneer* theJavaVeneer;
   GenPtrDict table;
   mutable std::shared_mutex lock;

@@ -243,6 +243,9 @@ class VY_EXPORT BusinessObject {
   // Frees every slot of an array laid out by `s`, children without deep recursion.
   static void freeSlots(void** slots, BusObjSpec* s);
 
+  // Records why reading failed ("what: detail"), releases the values and drops the spec.
+  void failRead(const char* what, const char* detail);
+
   // Generates message `num` of the framework set with the given texts and logs it.
   static void logKyMsg(int num, int type, const char* arg1, const char* arg2);
 
@@ -266,7 +269,6 @@ class VY_EXPORT BusinessObject {
   void allocValues();
   void lookUpSpec(const char* name, KyVersion& version);
   bool read(StringMessage& message, int depth);
-  void failRead(const char* what, const char* detail);
   // Stores a child into an attribute slot, releasing a replaced single child that is not the
   // same object.
   void replaceChild(int index, BusinessObject* child);

@@ -60,8 +60,8 @@ class VY_EXPORT TransactionBusinessObject : public BusinessObject {
   // setReferenceAttributeValue; on refusal message 73 (index, type) or 72 (name, type).
   void setRefAttrValue(int index, const void* value, int type);
   void setRefAttrValue(const char* name, const void* value, int type);
-  // The base class's storing rule applied to the reference values (texts copied, children
-  // owned, a replaced single child released unless it is the same object). 1 stored, 0 refused.
+  // BusinessObject::setAttributeValue's storing rule applied to the reference values (texts
+  // copied, children taken over with this object as parent). 1 stored, 0 refused.
   int setReferenceAttributeValue(int index, const void* value, int type);
 
   // 0 when other's values agree with the reference values, -1 otherwise. Every attribute is
@@ -82,6 +82,9 @@ class VY_EXPORT TransactionBusinessObject : public BusinessObject {
 
  private:
   void releaseRefValues();
+  // Drops the reference values and leaves the object as a malformed read does: no spec, and
+  // `what` (with `detail`) as the read error.
+  void failSection(const char* what, const char* detail);
   void appendRefGroup(StringMessage& message, int index);
 
   void** refValues;

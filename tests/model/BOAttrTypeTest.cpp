@@ -94,7 +94,7 @@ TEST(BOAttrTypeTest, CardinalityAndTypeNameComparisons) {
     EXPECT_EQ(c.multiple, attr.isMultipleCard() != 0) << (c.card ? c.card : "null");
     EXPECT_EQ(c.card == nullptr, attr.hasCardinality(nullptr) != 0);
     EXPECT_EQ(c.multiple, attr.hasCardinality("N") != 0);
-    EXPECT_EQ(c.card == nullptr, attr.hasTypeName(nullptr) != 0);
+    EXPECT_TRUE(attr.hasTypeName(nullptr));
     EXPECT_FALSE(attr.hasTypeName("Phone"));
   }
   BOAttrType typed;

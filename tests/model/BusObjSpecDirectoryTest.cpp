@@ -166,9 +166,11 @@ TEST(GotBusObjSpecTest, SpecsAreFiledWithTheConnectorsHandler) {
   EXPECT_EQ(nullptr, orphan->getMyBOHandler());
 
   // Non-ASCII names and texts arrive whole (lengths count UTF-16 units on both sides).
-  agent.gotBusObjSpec(specText("Gót✓\xF0\x9F\x98\x80", {"Zü"}));
+  std::unique_ptr<StringMessage> wideText = specMessage("Gót✓\xF0\x9F\x98\x80", {"Zü"});
+  agent.gotBusObjSpec16(std::u16string(reinterpret_cast<const char16_t*>(wideText->toUTF16String()),
+                                       wideText->getCurrentUTF16Size()));
   BusObjSpec* wide = BusObjSpecDirectory::theBusObjSpecDirectory.find("Gót✓\xF0\x9F\x98\x80");
-  ASSERT_NE(nullptr, wide);
+  ASSERT_NE(nullptr, wide) << (agent.logs().empty() ? "" : agent.logs().back().text);
   EXPECT_STREQ("Zü", wide->getAttribute(0)->getName());
 }
 

@@ -9,13 +9,19 @@
 // 8-bit results are NUL-terminated, 16-bit results end with a zero unit. Failure is a null result
 // (null or empty input, an unknown charset, no encoding for the UTF-16 forms); no Java exception
 // is ever left pending. Any env argument may be null: the calling thread's own is used.
-// Threads: an object is used by one thread at a time; the static state is filled once, safely.
+// Native texts end at their first NUL unless an explicit length is given (the UTF-16 forms).
+// Threads: an object is used by one thread at a time; the static state (the JVM identifiers and
+// the answer for each distinct encoding name, asked of the JVM once) is filled once, safely.
 #ifndef VY_KY_CONVERSION_HPP
 #define VY_KY_CONVERSION_HPP
 
 #include <jni.h>
 
 #include "VyExport.hpp"
+
+namespace vy {
+struct ResolvedCharset;  // what the JVM made of one encoding name; shared, never freed
+}  // namespace vy
 
 class VY_EXPORT KyConversion {
  public:
@@ -30,12 +36,15 @@ class VY_EXPORT KyConversion {
 
   char* fromNativeToUTF8(JNIEnv* env, const char* text);
   char* fromUTF8ToNative(JNIEnv* env, const char* utf);
-  // length in: bytes to convert, negative for up to the terminator; out: UTF-16 units produced.
+  // length in: bytes to convert (NULs included), negative for up to the terminator; out: UTF-16
+  // units produced, 0 with a null result.
   unsigned short* fromNativeToUTF16(JNIEnv* env, const char* text, int& length);
-  // length in: units to convert, negative for up to the zero unit; out: bytes produced.
+  // length in: units to convert (zero units included), negative for up to the zero unit; out:
+  // bytes produced before the added terminator, 0 with a null result.
   char* fromUTF16ToNative(JNIEnv* env, const unsigned short* text, int& length);
 
-  // Latin-1 <-> UTF-8 without the JVM. Null gives null.
+  // Latin-1 <-> UTF-8 without the JVM. Null gives null. The UTF-8 side reads one- and two-byte
+  // sequences only; a sequence cut short by the terminator is dropped.
   static char* fromEightBitCharToUTF8(const char* text);
   static char* fromUTF8ToEightBitChar(const char* text);
 
@@ -49,11 +58,17 @@ class VY_EXPORT KyConversion {
   char* jvmUTF16ToNative(JNIEnv* env, const unsigned short* text, int& length);
 
  private:
+  // The shared answer for `encoding`, asked of the JVM the first time any object meets the name;
+  // null when there is no JVM to ask.
+  const vy::ResolvedCharset* resolve(JNIEnv* env);
+
   char* encoding;
-  int kind;  // resolved charset family, see KyConversion.cpp
+  const vy::ResolvedCharset* charset;  // null until the first conversion resolves it
 };
 
-// Zero-terminated 16-bit character strings.
+// Zero-terminated 16-bit character strings. acstojcs widens bytes without sign (0xE9 -> 0x00E9);
+// jcstoacs keeps the low 8 bits of each unit. Both stop after copying a terminator and return
+// the number of characters before it.
 VY_EXPORT int jcslen(const unsigned short* s);
 VY_EXPORT unsigned short* jcscpy(unsigned short* dst, const unsigned short* src);
 VY_EXPORT unsigned short* jcsncpy(unsigned short* dst, const unsigned short* src, unsigned n);

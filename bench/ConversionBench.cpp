@@ -1,0 +1,145 @@
+// Text conversion: the native paths for UTF-8 against the same conversions done by the JVM, for
+// short, medium and large texts, towards the agent and back. Each iteration builds its converter,
+// as the bridge does per call.
+#include <benchmark/benchmark.h>
+#include <jni.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "KyConversion.hpp"
+
+namespace {
+
+JNIEnv* gEnv = nullptr;
+constexpr const char* kEncoding = "UTF-8";
+
+// ASCII text, or (mixed) text with accented letters, some CJK and an emoji now and then.
+std::string nativeText(size_t size, bool mixed) {
+  static const char* const ascii[] = {"order ", "line ", "12345 ", "Customer", "; ", "qty=7 "};
+  static const char* const other[] = {"caf\xC3\xA9 ", "M\xC3\xBCller ", "\xE4\xB8\xAD\xE6\x96\x87 ",
+                                      "\xF0\x9F\x98\x80", "na\xC3\xAFve "};
+  std::string s;
+  for (unsigned i = 0; s.size() < size; ++i) s += mixed && i % 3 == 0 ? other[i % 5] : ascii[i % 6];
+  // Cut on a character boundary.
+  size_t end = size;
+  while (end > 0 && (static_cast<unsigned char>(s[end]) & 0xC0) == 0x80) --end;
+  s.resize(end);
+  return s;
+}
+
+std::u16string unitsOf(const std::string& utf8) {
+  KyConversion conv(kEncoding);
+  int length = -1;
+  unsigned short* u = conv.jvmNativeToUTF16(gEnv, utf8.c_str(), length);
+  std::u16string out(reinterpret_cast<char16_t*>(u), static_cast<size_t>(length));
+  std::free(u);
+  return out;
+}
+
+std::string modifiedOf(const std::string& utf8) {
+  KyConversion conv(kEncoding);
+  char* m = conv.jvmNativeToUTF8(gEnv, utf8.c_str());
+  std::string out(m);
+  std::free(m);
+  return out;
+}
+
+void setBytes(benchmark::State& state, size_t perIteration) {
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * perIteration));
+}
+
+template <bool kJvm>
+void NativeToUTF8(benchmark::State& state) {
+  std::string text = nativeText(static_cast<size_t>(state.range(0)), state.range(1) != 0);
+  for (auto _ : state) {
+    KyConversion conv(kEncoding);
+    char* out = kJvm ? conv.jvmNativeToUTF8(gEnv, text.c_str())
+                     : conv.fromNativeToUTF8(gEnv, text.c_str());
+    benchmark::DoNotOptimize(out);
+    std::free(out);
+  }
+  setBytes(state, text.size());
+}
+
+template <bool kJvm>
+void UTF8ToNative(benchmark::State& state) {
+  std::string text =
+      modifiedOf(nativeText(static_cast<size_t>(state.range(0)), state.range(1) != 0));
+  for (auto _ : state) {
+    KyConversion conv(kEncoding);
+    char* out = kJvm ? conv.jvmUTF8ToNative(gEnv, text.c_str())
+                     : conv.fromUTF8ToNative(gEnv, text.c_str());
+    benchmark::DoNotOptimize(out);
+    std::free(out);
+  }
+  setBytes(state, text.size());
+}
+
+template <bool kJvm>
+void NativeToUTF16(benchmark::State& state) {
+  std::string text = nativeText(static_cast<size_t>(state.range(0)), state.range(1) != 0);
+  for (auto _ : state) {
+    KyConversion conv(kEncoding);
+    int length = static_cast<int>(text.size());
+    unsigned short* out = kJvm ? conv.jvmNativeToUTF16(gEnv, text.c_str(), length)
+                               : conv.fromNativeToUTF16(gEnv, text.c_str(), length);
+    benchmark::DoNotOptimize(out);
+    std::free(out);
+  }
+  setBytes(state, text.size());
+}
+
+template <bool kJvm>
+void UTF16ToNative(benchmark::State& state) {
+  std::u16string text =
+      unitsOf(nativeText(static_cast<size_t>(state.range(0)), state.range(1) != 0));
+  auto units = reinterpret_cast<const unsigned short*>(text.c_str());
+  for (auto _ : state) {
+    KyConversion conv(kEncoding);
+    int length = static_cast<int>(text.size());
+    char* out = kJvm ? conv.jvmUTF16ToNative(gEnv, units, length)
+                     : conv.fromUTF16ToNative(gEnv, units, length);
+    benchmark::DoNotOptimize(out);
+    std::free(out);
+  }
+  setBytes(state, text.size() * 2);
+}
+
+// range(0): text size in bytes; range(1): 0 ASCII, 1 mixed.
+void sizes(benchmark::internal::Benchmark* b) {
+  for (int mixed : {0, 1})
+    for (int size : {16, 256, 64 * 1024}) b->Args({size, mixed});
+  b->ArgNames({"bytes", "mixed"});
+}
+
+BENCHMARK_TEMPLATE(NativeToUTF8, false)->Name("NativeToUTF8/native")->Apply(sizes);
+BENCHMARK_TEMPLATE(NativeToUTF8, true)->Name("NativeToUTF8/jvm")->Apply(sizes);
+BENCHMARK_TEMPLATE(UTF8ToNative, false)->Name("UTF8ToNative/native")->Apply(sizes);
+BENCHMARK_TEMPLATE(UTF8ToNative, true)->Name("UTF8ToNative/jvm")->Apply(sizes);
+BENCHMARK_TEMPLATE(NativeToUTF16, false)->Name("NativeToUTF16/native")->Apply(sizes);
+BENCHMARK_TEMPLATE(NativeToUTF16, true)->Name("NativeToUTF16/jvm")->Apply(sizes);
+BENCHMARK_TEMPLATE(UTF16ToNative, false)->Name("UTF16ToNative/native")->Apply(sizes);
+BENCHMARK_TEMPLATE(UTF16ToNative, true)->Name("UTF16ToNative/jvm")->Apply(sizes);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  JavaVMInitArgs args;
+  args.version = JNI_VERSION_1_8;
+  args.nOptions = 0;
+  args.options = nullptr;
+  args.ignoreUnrecognized = JNI_FALSE;
+  JavaVM* vm = nullptr;
+  if (JNI_CreateJavaVM(&vm, reinterpret_cast<void**>(&gEnv), &args) != JNI_OK) {
+    std::fprintf(stderr, "cannot create the JVM\n");
+    return 2;
+  }
+  KyConversion::initStatic(gEnv);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,158 @@
+package vyagent;
+
+import java.io.IOException;
+import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.util.ArrayList;
+import java.util.LinkedHashMap;
+import java.util.List;
+import java.util.Map;
+
+/** The driver's command line. */
+public final class DriverOptions {
+  public static final String USAGE = String.join("\n",
+      "usage: vyagent [options]",
+      "  --lib NAME|FILE      connector library: a name for System.loadLibrary (BenchConnector)",
+      "                       or a file path (default BenchConnector)",
+      "  --spec FILE          readable spec file to announce (repeatable)",
+      "  --props FILE         configuration properties, name=value lines",
+      "  -P name=value        one property (overrides --props; repeatable)",
+      "  --type NAME          type of the load objects (default: the first type announced)",
+      "  --mix V=W,...        verb mix by weight (default Create=1,Retrieve=1,Update=1)",
+      "  --children N         children per multiple-cardinality attribute (default 10)",
+      "  --keys-only          fill only the key attributes of the load objects",
+      "  --object FILE        load with this readable object (verbs replaced by the mix)",
+      "  --threads N          agent threads sending requests (default 1)",
+      "  --requests N         stop after N requests (default: run for --duration)",
+      "  --duration SECONDS   length of the run when --requests is not given (default 10)",
+      "  --warmup SECONDS     requests sent before the measured run, not counted (default 0)",
+      "  --poll-ms N          n_poll interval on the polling thread, 0 for none (default 100)",
+      "  --request FILE       send one request from a readable object and print the response",
+      "  --show-log           list what the connector logged and traced (the whole run)",
+      "  --log-limit N        at most N lines of each list (default 200)",
+      "  --no-progress        no progress line",
+      "  --emit PREFIX        write PREFIX.<type>.spec.wire for every spec, and the load object",
+      "                       as PREFIX.bo (readable) and PREFIX.bo.wire (verb Create); no run",
+      "  --help               this text");
+
+  public String lib = "BenchConnector";
+  public final List<Path> specFiles = new ArrayList<>();
+  public final Map<String, String> props = new LinkedHashMap<>();
+  public String type;
+  public final Map<String, Integer> mix = new LinkedHashMap<>();
+  public int children = 10;
+  public boolean keysOnly;
+  public Path objectFile;
+  public int threads = 1;
+  public long requests;
+  public double duration = 10;
+  public double warmup;
+  public int pollMs = 100;
+  public Path requestFile;
+  public boolean showLog;
+  public int logLimit = 200;
+  public boolean progress = true;
+  public boolean help;
+  public String emit;
+
+  public static DriverOptions parse(String[] args) throws IOException {
+    DriverOptions o = new DriverOptions();
+    Map<String, String> cmdProps = new LinkedHashMap<>();
+    for (int i = 0; i < args.length; i++) {
+      String a = args[i];
+      switch (a) {
+        case "--help": case "-h": o.help = true; break;
+        case "--keys-only": o.keysOnly = true; break;
+        case "--show-log": o.showLog = true; break;
+        case "--no-progress": o.progress = false; break;
+        default: {
+          if (i + 1 >= args.length) throw new IllegalArgumentException(a + " needs a value");
+          String v = args[++i];
+          switch (a) {
+            case "--lib": o.lib = v; break;
+            case "--spec": o.specFiles.add(Path.of(v)); break;
+            case "--props": o.props.putAll(readProperties(Path.of(v))); break;
+            case "-P": case "--prop": {
+              int eq = v.indexOf('=');
+              if (eq <= 0) throw new IllegalArgumentException(a + " takes name=value");
+              cmdProps.put(v.substring(0, eq), v.substring(eq + 1));
+              break;
+            }
+            case "--type": o.type = v; break;
+            case "--mix": o.mix.putAll(parseMix(v)); break;
+            case "--children": o.children = nonNegative(a, v); break;
+            case "--object": o.objectFile = Path.of(v); break;
+            case "--threads": o.threads = Math.max(1, nonNegative(a, v)); break;
+            case "--requests": o.requests = nonNegative(a, v); break;
+            case "--duration": o.duration = seconds(a, v); break;
+            case "--warmup": o.warmup = seconds(a, v); break;
+            case "--poll-ms": o.pollMs = nonNegative(a, v); break;
+            case "--request": o.requestFile = Path.of(v); break;
+            case "--log-limit": o.logLimit = nonNegative(a, v); break;
+            case "--emit": o.emit = v; break;
+            default: throw new IllegalArgumentException("unknown option " + a);
+          }
+        }
+      }
+    }
+    o.props.putAll(cmdProps);
+    if (o.mix.isEmpty()) {
+      o.mix.put("Create", 1);
+      o.mix.put("Retrieve", 1);
+      o.mix.put("Update", 1);
+    }
+    return o;
+  }
+
+  /** name=value lines; blank lines and lines starting with "#" or "!" are skipped. */
+  public static Map<String, String> readProperties(Path file) throws IOException {
+    Map<String, String> out = new LinkedHashMap<>();
+    int ln = 0;
+    for (String line : Files.readAllLines(file, StandardCharsets.UTF_8)) {
+      ln++;
+      String t = line.trim();
+      if (t.isEmpty() || t.startsWith("#") || t.startsWith("!")) continue;
+      int eq = t.indexOf('=');
+      if (eq <= 0) throw new IllegalArgumentException(file + " line " + ln + ": expected name=value");
+      out.put(t.substring(0, eq).trim(), t.substring(eq + 1).trim());
+    }
+    return out;
+  }
+
+  /** "Create=2,Retrieve=1": verbs with weights; a verb alone weighs 1. */
+  public static Map<String, Integer> parseMix(String text) {
+    Map<String, Integer> out = new LinkedHashMap<>();
+    for (String part : text.split(",")) {
+      String p = part.trim();
+      if (p.isEmpty()) continue;
+      int eq = p.indexOf('=');
+      String verb = eq < 0 ? p : p.substring(0, eq).trim();
+      int w = eq < 0 ? 1 : nonNegative("--mix " + verb, p.substring(eq + 1).trim());
+      if (verb.isEmpty()) throw new IllegalArgumentException("--mix: empty verb");
+      if (w > 0) out.put(verb, w);
+    }
+    if (out.isEmpty()) throw new IllegalArgumentException("--mix gives no verb a weight");
+    return out;
+  }
+
+  private static int nonNegative(String opt, String v) {
+    try {
+      int n = Integer.parseInt(v.trim());
+      if (n >= 0) return n;
+    } catch (NumberFormatException e) {
+      // reported below
+    }
+    throw new IllegalArgumentException(opt + " takes a number of 0 or more, not \"" + v + "\"");
+  }
+
+  private static double seconds(String opt, String v) {
+    try {
+      double d = Double.parseDouble(v.trim());
+      if (d >= 0 && d < 1e7) return d;
+    } catch (NumberFormatException e) {
+      // reported below
+    }
+    throw new IllegalArgumentException(opt + " takes seconds, not \"" + v + "\"");
+  }
+}

@@ -1,0 +1,189 @@
+// Spec texts: parsing a 200-attribute spec from the agent's UTF-16 text and from native text (the
+// n_gotBusObjSpec path), writing it back, and parsing the reference order spec of bench/data.
+//
+// The kit asks the agent for the native encoding, so the program runs a real agent object:
+// the agent jar is found at $VY_AGENT_JAR or at ../java/vyagent.jar beside the executable's
+// folder, the reference data at $VY_BENCH_DATA or at ../../bench/data.
+#include <benchmark/benchmark.h>
+#include <dlfcn.h>
+#include <jni.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "BusObjSpec.hpp"
+#include "StringMessage.hpp"
+
+namespace {
+
+JNIEnv* gEnv = nullptr;
+
+std::string exeDir() {
+  char path[PATH_MAX];
+  ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return ".";
+  path[n] = '\0';
+  std::string s(path);
+  return s.substr(0, s.rfind('/'));
+}
+
+std::string envOr(const char* name, const std::string& fallback) {
+  const char* v = std::getenv(name);
+  return v != nullptr && *v != '\0' ? v : fallback;
+}
+
+// A spec of `attrs` attributes of every simple type, with some keys, defaults and a container,
+// and the four usual verbs.
+std::unique_ptr<StringMessage> wideSpec(int attrs) {
+  static const char* const kTypes[] = {"String", "Integer", "Double", "Date", "Boolean",
+                                       "LongText", "Float"};
+  auto msg = std::make_unique<StringMessage>();
+  for (const char* f : {"BusObjSpec", "4.2.0.0", "WideOrder", "1.0.0", "wide order spec"})
+    msg->appendField(f);
+  msg->appendField(std::to_string(attrs).c_str());
+  msg->appendField("4");
+  for (int i = 0; i < attrs; ++i) {
+    std::string name = "Attribute" + std::to_string(i);
+    bool child = i % 50 == 49;
+    msg->appendField(name.c_str());
+    msg->appendField(child ? "WideChild" : kTypes[i % 7]);
+    msg->appendBooleanField(i < 2 ? 1 : 0);
+    msg->appendBooleanField(i % 17 == 3 ? 1 : 0);
+    msg->appendBooleanField(i % 5 == 0 ? 1 : 0);
+    msg->appendField("\x05");
+    msg->appendField(std::to_string(20 + i % 60).c_str());
+    msg->appendField(i % 9 == 0 ? "default value" : "\x05");
+    msg->appendField("1.0.0");
+    msg->appendField(child ? "n" : "1");
+    msg->appendField(child ? "Containment" : nullptr);
+    msg->appendBooleanField(1);
+    msg->appendField("\x05");
+  }
+  for (const char* verb : {"Create", "Retrieve", "Update", "Delete"}) {
+    msg->appendField(verb);
+    msg->appendField("\x05");
+  }
+  return msg;
+}
+
+void ParseFromUTF16(benchmark::State& state) {
+  std::unique_ptr<StringMessage> text = wideSpec(static_cast<int>(state.range(0)));
+  const unsigned short* units = text->toUTF16String();
+  for (auto _ : state) {
+    StringMessage msg(units);
+    BusObjSpec spec(msg);
+    benchmark::DoNotOptimize(spec.getAttributeCount());
+  }
+  state.SetBytesProcessed(state.iterations() * text->getCurrentUTF16Size() * 2);
+}
+
+void ParseFromNative(benchmark::State& state) {
+  std::unique_ptr<StringMessage> text = wideSpec(static_cast<int>(state.range(0)));
+  std::string native = text->toString();
+  for (auto _ : state) {
+    StringMessage msg(native.c_str());
+    BusObjSpec spec(msg);
+    benchmark::DoNotOptimize(spec.getAttributeCount());
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(native.size()));
+}
+
+void WriteSpec(benchmark::State& state) {
+  std::unique_ptr<StringMessage> text = wideSpec(static_cast<int>(state.range(0)));
+  BusObjSpec spec(*text);
+  for (auto _ : state) {
+    std::unique_ptr<StringMessage> written(spec.toStringMessage());
+    benchmark::DoNotOptimize(written->toUTF16String());
+  }
+}
+
+void ParseReferenceOrder(benchmark::State& state) {
+  std::string path = envOr("VY_BENCH_DATA", exeDir() + "/../../bench/data") + "/RefOrder.busobjspec";
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream buffer;
+  buffer << in.rdbuf();
+  std::string native = buffer.str();
+  if (native.empty()) {
+    state.SkipWithError(("no reference data at " + path).c_str());
+    return;
+  }
+  {
+    StringMessage msg(native.c_str());
+    BusObjSpec spec(msg);
+    if (spec.getParseError() != nullptr || spec.getAttributeCount() != 32) {
+      state.SkipWithError("the reference spec does not parse");
+      return;
+    }
+  }
+  for (auto _ : state) {
+    StringMessage msg(native.c_str());
+    BusObjSpec spec(msg);
+    benchmark::DoNotOptimize(spec.getAttributeCount());
+  }
+}
+
+BENCHMARK(ParseFromUTF16)->Arg(200);
+BENCHMARK(ParseFromNative)->Arg(200);
+BENCHMARK(WriteSpec)->Arg(200);
+BENCHMARK(ParseReferenceOrder);
+
+// Starts an agent the way the harness does: load the kit through the agent class, then n_init.
+bool startAgent() {
+  JNIEnv* e = gEnv;
+  jclass cls = e->FindClass("AppSide_Connector/BusObjNativeInterface");
+  if (cls == nullptr) return false;
+  // The kit's own file, found through one of its C exports.
+  void* self = dlopen("libVyConnector.so.4", RTLD_NOW | RTLD_NOLOAD);
+  void* symbol = self != nullptr ? dlsym(self, "CallJavaForGetEncoding") : nullptr;
+  Dl_info info;
+  if (symbol == nullptr || dladdr(symbol, &info) == 0) return false;
+  jmethodID load = e->GetStaticMethodID(cls, "loadConnectorFile", "(Ljava/lang/String;)V");
+  if (load == nullptr) return false;
+  jstring lib = e->NewStringUTF(info.dli_fname);
+  e->CallStaticVoidMethod(cls, load, lib);
+  if (e->ExceptionCheck()) return false;
+  jmethodID ctor = e->GetMethodID(cls, "<init>", "()V");
+  if (ctor == nullptr) return false;
+  jobject agent = e->NewObject(cls, ctor);
+  if (agent == nullptr) return false;
+  jmethodID init = e->GetMethodID(cls, "n_init", "(Ljava/lang/String;Ljava/lang/String;)I");
+  if (init == nullptr) return false;
+  e->CallIntMethod(agent, init, e->NewStringUTF("4.1.0"), e->NewStringUTF("bench"));
+  if (e->ExceptionCheck()) return false;
+  e->NewGlobalRef(agent);  // kept for the run
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string cp = "-Djava.class.path=" + envOr("VY_AGENT_JAR", exeDir() + "/../java/vyagent.jar");
+  JavaVMOption options[1];
+  options[0].optionString = const_cast<char*>(cp.c_str());
+  JavaVMInitArgs args;
+  args.version = JNI_VERSION_1_8;
+  args.nOptions = 1;
+  args.options = options;
+  args.ignoreUnrecognized = JNI_FALSE;
+  JavaVM* vm = nullptr;
+  if (JNI_CreateJavaVM(&vm, reinterpret_cast<void**>(&gEnv), &args) != JNI_OK) {
+    std::fprintf(stderr, "cannot create the JVM\n");
+    return 2;
+  }
+  if (!startAgent()) {
+    if (gEnv->ExceptionCheck()) gEnv->ExceptionDescribe();
+    std::fprintf(stderr, "cannot start the agent (%s)\n", cp.c_str());
+    return 2;
+  }
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

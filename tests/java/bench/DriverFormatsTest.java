@@ -1,0 +1,251 @@
+package bench;
+
+import java.util.List;
+import java.util.Map;
+import java.util.Random;
+import vyagent.DriverOptions;
+import vyagent.LatencyHistogram;
+import vyagent.ObjectDef;
+import vyagent.ObjectText;
+import vyagent.ObjectWire;
+import vyagent.PerfMonitors;
+import vyagent.SpecDef;
+import vyagent.SpecText;
+import vyagent.Specs;
+import vyagent.Wire;
+import vytest.Check;
+
+/** The load driver's text formats and figures, without a connector. */
+public final class DriverFormatsTest {
+  static final String SPECS = String.join("\n",
+      "# two types",
+      "type Order 2.1.0   # trailing comment",
+      "  text \"order type\"",
+      "  attr OrderId String key required max=20",
+      "  attr Note String default=\"two  words\" app=\"a\\tb\" aux=x",
+      "  attr Ref String foreignkey serverbound relation=Ref version=1.0.0",
+      "  attr Lines Line card=n",
+      "  attr Owner Line relation=\"\"",
+      "  verb Create",
+      "  verb Retrieve \"by key\"",
+      "end",
+      "type Line",
+      "  attr LineId Integer key",
+      "  attr Text LongText max=4000",
+      "end",
+      "");
+
+  public static void main(String[] args) {
+    fieldEncoding();
+    specText();
+    specErrors();
+    objectText();
+    objectErrors();
+    figures();
+    Check.finish();
+  }
+
+  private static void fieldEncoding() {
+    Check.group("field encoding");
+    String w = new Wire.Writer().field("").field((String) null).field("a\u0003b").field("\uD83D\uDE00x")
+        .toString();
+    Check.eq("4\u0003null4\u0003null3\u0003a\u0003b3\u0003\uD83D\uDE00x", w, "lengths in UTF-16 units");
+    Check.eq(List.of("null", "null", "a\u0003b", "\uD83D\uDE00x"), Wire.split(w), "split back");
+    for (String bad : new String[] {"5\u0003abc", "x\u0003a", "\u0003a", "0\u0003", "3"}) {
+      try {
+        Wire.split(bad);
+        Check.fail("malformed text accepted: " + Wire.show(bad));
+      } catch (IllegalArgumentException e) {
+        Check.isTrue(true, "refused");
+      }
+    }
+  }
+
+  private static void specText() {
+    Check.group("spec text to wire and back");
+    List<SpecDef> specs = SpecText.parse(SPECS);
+    Check.eq(2, specs.size(), "two types");
+    SpecDef order = specs.get(0);
+    Check.eq("2.1.0", order.version, "version");
+    Check.eq("1.0.0", specs.get(1).version, "default version");
+    SpecDef.Attr note = order.attr("Note");
+    Check.eq("two  words", note.defaultValue, "quoted default keeps blanks");
+    Check.eq("a\tb", note.appText, "escape in quoted text");
+    Check.eq("", order.attr("Owner").relation, "empty relation");
+    Check.eq("Containment", order.attr("Lines").relation, "children default to Containment");
+
+    List<String> f = Wire.split(order.toWire());
+    Check.eq(List.of("BusObjSpec", "4.2.0.0", "Order", "2.1.0", "order type", "5", "2"),
+        f.subList(0, 7), "header fields");
+    // OrderId: name, type, key, fk, required, app, max, default, version, card, relation, srv, aux
+    Check.eq(List.of("OrderId", "String", "true", "false", "true", Wire.EMPTY_MARKER, "20",
+        Wire.EMPTY_MARKER, "2.1.0", "1", "null", "false", Wire.EMPTY_MARKER),
+        f.subList(7, 20), "first attribute group");
+    Check.eq(List.of("Lines", "Line", "false", "false", "false", Wire.EMPTY_MARKER, "255",
+        Wire.EMPTY_MARKER, "2.1.0", "n", "Containment", "false", Wire.EMPTY_MARKER),
+        f.subList(46, 59), "multiple child attribute group");
+    Check.eq(List.of("Create", Wire.EMPTY_MARKER, "Retrieve", "by key"), f.subList(72, 76), "verbs");
+    Check.eq(76, f.size(), "nothing after the verbs");
+    for (SpecDef s : specs) {
+      Check.eq(s, SpecDef.fromWire(s.toWire()), s.name + " from its wire text");
+    }
+    Check.eq(specs, SpecText.parse(SpecText.format(specs)), "formatted text parses to the same");
+  }
+
+  private static void specErrors() {
+    Check.group("spec text errors name the line");
+    String[][] cases = {
+        {"type A\n  attr X String kee\nend\n", "line 2"},
+        {"type A\n  attr X String card=3\nend\n", "line 2"},
+        {"type A\n  attr X String\n", "no \"end\""},
+        {"attr X String\n", "line 1"},
+        {"type A 1.0\nend\n", "line 1"},
+        {"type A\n  attr X String default=\"open\nend\n", "line 2"},
+        {"type A\n  attrib X String\nend\n", "line 2"},
+    };
+    for (String[] c : cases) {
+      try {
+        SpecText.parse(c[0]);
+        Check.fail("accepted: " + c[0]);
+      } catch (IllegalArgumentException e) {
+        Check.isTrue(e.getMessage().contains(c[1]), "message \"" + e.getMessage() + "\" has " + c[1]);
+      }
+    }
+    try {
+      new Specs(SpecText.parse("type A\n  attr X Missing\nend\n")).checkComplete();
+      Check.fail("unknown child type accepted");
+    } catch (IllegalArgumentException e) {
+      Check.isTrue(e.getMessage().contains("Missing"), e.getMessage());
+    }
+  }
+
+  static final String OBJECT = String.join("\n",
+      "# an order",
+      "object Order verb=Update locale=de_DE delta",
+      "  OrderId = 17",
+      "  Note = \"  padded \\\"quoted\\\"\\nnext line\"",
+      "  Ref = <blank>",
+      "  Lines = <delta-container>",
+      "  Lines = object Line verb=Create",
+      "    LineId = 1",
+      "    Text = a = b # not a comment",
+      "  end",
+      "  Lines = object Line",
+      "    LineId = 2",
+      "    Text = \"<blank>\"",
+      "  end",
+      "  Owner = object Line verb=Delete",
+      "    Text = \"\"",
+      "  end",
+      "end",
+      "");
+
+  private static void objectText() {
+    Check.group("object text to wire and back");
+    Specs specs = new Specs(SpecText.parse(SPECS));
+    ObjectDef o = ObjectText.parse(OBJECT, specs);
+    Check.eq("  padded \"quoted\"\nnext line", o.get("Note"), "quoted value with escapes");
+    Check.eq(ObjectDef.BLANK, o.get("Ref"), "blank marker");
+    ObjectDef.Container lines = (ObjectDef.Container) o.get("Lines");
+    Check.eq(2, lines.children.size(), "two children");
+    Check.isTrue(lines.delta, "container delta flag");
+    Check.eq("a = b # not a comment", lines.children.get(0).get("Text"), "raw value to the end");
+    Check.eq("<blank>", lines.children.get(1).get("Text"), "quoted marker is text");
+    Check.eq(null, lines.children.get(1).verb, "no verb");
+    ObjectDef owner = (ObjectDef) o.get("Owner");
+    Check.eq(ObjectDef.BLANK, owner.get("Text"), "empty quotes are blank");
+    Check.eq(null, owner.get("LineId"), "absent attribute ignored");
+
+    String wire = ObjectWire.write(o);
+    List<String> f = Wire.split(wire);
+    Check.eq(List.of("BusinessObject", "4.2.0.0", "Order", "2.1.0", "true", "Update", "de_DE", "5",
+        "17"), f.subList(0, 9), "header and first value");
+    Check.eq(List.of("KyBlank", "2", "true", "BusinessObject"), f.subList(10, 14), "blank, container");
+    Check.eq("KyIgnore", f.get(f.size() - 2), "ignored LineId of the owner");
+    Check.eq(o, ObjectWire.read(wire, specs), "wire read back");
+    Check.eq(o, ObjectText.parse(ObjectText.format(o), specs), "formatted text parses to the same");
+    Check.eq(ObjectText.format(o), ObjectText.format(ObjectText.parse(ObjectText.format(o), specs)),
+        "formatting is stable");
+
+    // The parent-and-keys form has no delta flags at all.
+    String keys = new Wire.Writer().field("BusinessObject").field("4.2.0.0").field("Order")
+        .field("2.1.0").field("Retrieve").field("en_US").field(5).field("9").field("KyIgnore")
+        .field("KyIgnore").field("0").field("0").toString();
+    ObjectDef k = ObjectWire.read(keys, specs);
+    Check.eq("Retrieve", k.verb, "verb without a delta flag before it");
+    Check.eq("9", k.get("OrderId"), "key value");
+    Check.isTrue(!k.delta && k.get("Lines") == null, "after-image without children");
+  }
+
+  private static void objectErrors() {
+    Check.group("object errors");
+    Specs specs = new Specs(SpecText.parse(SPECS));
+    String[] texts = {
+        "object Nope\nend\n",
+        "object Order\n  Missing = 1\nend\n",
+        "object Order\n  OrderId = 1\n  OrderId = 2\nend\n",
+        "object Order\n  Owner = object Order\n  end\nend\n",
+        "object Order\n  Lines = 3\nend\n",
+        "object Order\n  OrderId = 1\n",
+        "object Order\nend\nobject Order\nend\n",
+    };
+    for (String t : texts) {
+      try {
+        ObjectText.parse(t, specs);
+        Check.fail("accepted: " + t);
+      } catch (IllegalArgumentException e) {
+        Check.isTrue(true, "refused");
+      }
+    }
+    String shortCount = new Wire.Writer().field("BusinessObject").field("4.2.0.0").field("Line")
+        .field("1.0.0").field("false").field("Create").field("en_US").field(3).field("1")
+        .field("x").field("y").toString();
+    try {
+      ObjectWire.read(shortCount, specs);
+      Check.fail("attribute count that differs from the spec accepted");
+    } catch (IllegalArgumentException e) {
+      Check.isTrue(e.getMessage().contains("3 attributes"), e.getMessage());
+    }
+  }
+
+  private static void figures() {
+    Check.group("latency percentiles, monitors, properties and mix");
+    LatencyHistogram h = new LatencyHistogram();
+    Random rnd = new Random(5);
+    long[] values = new long[20000];
+    for (int i = 0; i < values.length; i++) {
+      values[i] = 50 + (long) (Math.exp(rnd.nextGaussian() * 1.5 + 10));
+      h.record(values[i]);
+    }
+    java.util.Arrays.sort(values);
+    for (double q : new double[] {0.5, 0.9, 0.99}) {
+      long exact = values[(int) Math.ceil(q * values.length) - 1];
+      long got = h.percentile(q);
+      Check.isTrue(Math.abs(got - exact) <= exact / 64 + 1, "p" + q + " " + got + " near " + exact);
+    }
+    Check.eq(values[values.length - 1], h.max(), "max exact");
+    Check.eq(values[0], h.min(), "min exact");
+    LatencyHistogram merged = new LatencyHistogram();
+    merged.add(h);
+    merged.add(h);
+    Check.eq(2L * values.length, merged.count(), "merged count");
+    Check.eq(h.percentile(0.9), merged.percentile(0.9), "merging keeps percentiles");
+    Check.eq(0L, new LatencyHistogram().percentile(0.5), "empty histogram");
+
+    List<PerfMonitors.Flow> flows = PerfMonitors.decode("#~Bench~Conn~init~3~#Bench~Conn~poll~0~#");
+    Check.eq(2, flows.size(), "two flows");
+    Check.eq("Bench~Conn", flows.get(0).name, "name with the separator in it");
+    Check.eq("init", flows.get(0).operation, "operation");
+    Check.eq("3", flows.get(0).average, "average");
+    Check.eq(0, PerfMonitors.decode("#~").size(), "no flows");
+
+    Map<String, Integer> mix = DriverOptions.parseMix("Create=2, Retrieve ,Update=0");
+    Check.eq(Map.of("Create", 2, "Retrieve", 1), mix, "mix weights; weight 0 drops a verb");
+    try {
+      DriverOptions.parseMix("Create=-1");
+      Check.fail("negative weight accepted");
+    } catch (IllegalArgumentException e) {
+      Check.isTrue(true, "refused");
+    }
+  }
+}

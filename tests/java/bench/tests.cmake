@@ -1,0 +1,2 @@
+vy_java_test(bench_connector bench.BenchConnectorTest)
+vy_java_test(bench_driver_formats bench.DriverFormatsTest)

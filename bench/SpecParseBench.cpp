@@ -41,8 +41,8 @@ std::string envOr(const char* name, const std::string& fallback) {
 // A spec of `attrs` attributes of every simple type, with some keys, defaults and a container,
 // and the four usual verbs.
 std::unique_ptr<StringMessage> wideSpec(int attrs) {
-  static const char* const kTypes[] = {"String", "Integer", "Double", "Date", "Boolean",
-                                       "LongText", "Float"};
+  static const char* const kTypes[] = {"String",  "Integer",  "Double", "Date",
+                                       "Boolean", "LongText", "Float"};
   auto msg = std::make_unique<StringMessage>();
   for (const char* f : {"BusObjSpec", "4.2.0.0", "WideOrder", "1.0.0", "wide order spec"})
     msg->appendField(f);
@@ -104,7 +104,8 @@ void WriteSpec(benchmark::State& state) {
 }
 
 void ParseReferenceOrder(benchmark::State& state) {
-  std::string path = envOr("VY_BENCH_DATA", exeDir() + "/../../bench/data") + "/RefOrder.busobjspec";
+  std::string path =
+      envOr("VY_BENCH_DATA", exeDir() + "/../../bench/data") + "/RefOrder.busobjspec";
   std::ifstream in(path, std::ios::binary);
   std::stringstream buffer;
   buffer << in.rdbuf();

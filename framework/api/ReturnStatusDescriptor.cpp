@@ -1,5 +1,6 @@
 #include "ReturnStatusDescriptor.hpp"
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -35,7 +36,8 @@ ReturnStatusDescriptor::ReturnStatusDescriptor(StringMessage* msg) : errMsg(null
   const char* text = number != nullptr ? msg->nextToken() : nullptr;
   // A status text cut short carries nothing trustworthy.
   if (text == nullptr) return;
-  status = std::atoi(number);
+  long value = std::strtol(number, nullptr, 10);
+  status = value > INT_MAX ? INT_MAX : value < INT_MIN ? INT_MIN : static_cast<int>(value);
   if (std::strcmp(text, "null") != 0) errMsg = copyText(text);
 }
 

@@ -18,18 +18,18 @@ class BusObjSpec;
 class VY_EXPORT BOAttrType {
  public:
   // Type numbers; valid numbers are 0 to 7.
-  static int OBJECT;  // 0: a child business object; the type name is the child type's name
-  static int BOOLEAN;  // 1 "Boolean"
-  static int INTEGER;  // 2 "Integer"
-  static int FLOAT;  // 3 "Float"
-  static int DOUBLE;  // 4 "Double"
-  static int STRING;  // 5 "String"
-  static int DATE;  // 6 "Date"
+  static int OBJECT;    // 0: a child business object; the type name is the child type's name
+  static int BOOLEAN;   // 1 "Boolean"
+  static int INTEGER;   // 2 "Integer"
+  static int FLOAT;     // 3 "Float"
+  static int DOUBLE;    // 4 "Double"
+  static int STRING;    // 5 "String"
+  static int DATE;      // 6 "Date"
   static int LONGTEXT;  // 7 "LongText"
 
-  static char* CARD_SINGLE;  // "1"
+  static char* CARD_SINGLE;    // "1"
   static char* CARD_MULTIPLE;  // "n"
-  static char* REL_CONTAIN;  // "Containment"
+  static char* REL_CONTAIN;    // "Containment"
 
   BOAttrType();
   ~BOAttrType();

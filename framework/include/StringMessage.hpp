@@ -88,7 +88,7 @@ class VY_EXPORT StringMessage {
   bool appendUnits(const unsigned short* text, int units);
 
   KyConversion* converter;  // created on first use
-  int asciiFastPath;  // -1 not yet known, else 0 or 1
+  int asciiFastPath;        // -1 not yet known, else 0 or 1
   unsigned short* delimiter;
   int delimiterLength;
   unsigned short* utf16;

@@ -1,9 +1,10 @@
 #include "BOAttrType.hpp"
 
+#include <strings.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 
 #include "BusinessObject.hpp"
 #include "JToCPPVeneer.hpp"

@@ -291,9 +291,7 @@ int BusObjSpec::setAttributeCount(int) {
   return attrCount;
 }
 
-void BusObjSpec::setAttributeList(BOAttrType&) {
-  logRefusedChange("BusObjSpec::setAttributeList");
-}
+void BusObjSpec::setAttributeList(BOAttrType&) { logRefusedChange("BusObjSpec::setAttributeList"); }
 
 int BusObjSpec::isVerbSupported(const char* verb) const {
   if (verb == nullptr) return 1;

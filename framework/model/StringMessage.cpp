@@ -226,7 +226,8 @@ void StringMessage::appendField(const char* value) {
   unsigned short wideDigits[16];
   for (int i = 0; i < digitCount; ++i) wideDigits[i] = static_cast<unsigned char>(digits[i]);
   // Only a field that fits in both views is appended, so the views never disagree.
-  long long unitsNeeded = static_cast<long long>(utf16Length) + digitCount + delimiterLength + units;
+  long long unitsNeeded =
+      static_cast<long long>(utf16Length) + digitCount + delimiterLength + units;
   if (unitsNeeded >= INT_MAX / 2 || !appendToken(text, static_cast<int>(bytes))) {
     std::free(converted);
     logEncodingError();

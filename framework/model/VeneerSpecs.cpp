@@ -37,8 +37,7 @@ void JToCPPVeneer::newBusObjSpec(char* specText) {
   BOHandlerCPP* handler = app != nullptr ? app->getBOHandlerforBO(spec->getName()) : nullptr;
   if (handler != nullptr) handler->setTheSubHandler(theSubHandler);
   spec->setMyBOHandler(handler);
-  BusObjSpecDirectory* dir = theDirectory != nullptr
-                                 ? theDirectory
-                                 : BusObjSpecDirectory::getTheBusObjSpecDirectory();
+  BusObjSpecDirectory* dir =
+      theDirectory != nullptr ? theDirectory : BusObjSpecDirectory::getTheBusObjSpecDirectory();
   dir->insert(*spec.release());
 }

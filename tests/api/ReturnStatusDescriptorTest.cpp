@@ -30,9 +30,9 @@ TEST(ReturnStatusDescriptorTest, StringFormRoundTrips) {
     const char* text;
     const char* back;
   };
-  for (const Case& c : {Case{-1, "failed: Zü\x03 done", "failed: Zü\x03 done"},
-                        Case{1, nullptr, nullptr}, Case{-5, "null", nullptr},
-                        Case{-2147483647 - 1, "", nullptr}}) {
+  for (const Case& c :
+       {Case{-1, "failed: Zü\x03 done", "failed: Zü\x03 done"}, Case{1, nullptr, nullptr},
+        Case{-5, "null", nullptr}, Case{-2147483647 - 1, "", nullptr}}) {
     ReturnStatusDescriptor original(c.status, "x");
     original.seterrMsg(c.text);
     std::unique_ptr<StringMessage> form(original.toStringMessage());

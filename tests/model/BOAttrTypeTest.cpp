@@ -65,8 +65,8 @@ TEST(BOAttrTypeTest, TypeNumbersOutsideZeroToSevenAreRefusedWithMessage61) {
   for (int bad : {8, -1}) {
     agent.clearRecords();
     BOAttrType attr;
-    EXPECT_EQ(-1, attr.setAttrib("X", bad, "T", 1, 1, 1, nullptr, 1, nullptr, "1.0.0", "n",
-                                 nullptr, "aux"));
+    EXPECT_EQ(-1, attr.setAttrib("X", bad, "T", 1, 1, 1, nullptr, 1, nullptr, "1.0.0", "n", nullptr,
+                                 "aux"));
     EXPECT_EQ(nullptr, attr.getName()) << "nothing changes";
     EXPECT_EQ(nullptr, attr.getAuxText());
     std::vector<vytest::MsgRequest> sent = agent.messagesNumbered(61);

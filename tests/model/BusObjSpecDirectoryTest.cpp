@@ -129,9 +129,8 @@ TEST(BusObjSpecListTest, WalksEachSpecOnceAndDeletesWhatItStillHolds) {
     EXPECT_EQ(2u, list.size());
     list.insert(*list.find("L3"));
     EXPECT_EQ(2u, list.size());
-    delete *std::find_if(put.begin(), put.end(), [](BusObjSpec* s) {
-      return std::string(s->getName()) == "L2";
-    });
+    delete *std::find_if(put.begin(), put.end(),
+                         [](BusObjSpec* s) { return std::string(s->getName()) == "L2"; });
   }
   EXPECT_STREQ("Owned", dir.find("Owned")->getName());
 }
@@ -182,11 +181,20 @@ TEST(GotBusObjSpecTest, MalformedTextsAreLoggedAndNotFiled) {
   ASSERT_NE(nullptr, good);
   std::string whole = specText("GotGood", {"Id", "Other"});
   std::vector<std::string> bad = {
-      whole.substr(0, whole.size() - 5),                  // truncated
-      "",                                                  // nothing
-      "99\x03" "BusObjSpec",                              // length past the end
-      "10\x03" "BusObjSpec7\x03" "4.2.0.0" "7\x03GotGood5\x03" "1.0.0" "1\x03\x05"
-      "7\x03" "5000000" "1\x03" "0",                      // a count of millions
+      whole.substr(0, whole.size() - 5),  // truncated
+      "",                                 // nothing
+      "99\x03"
+      "BusObjSpec",  // length past the end
+      "10\x03"
+      "BusObjSpec7\x03"
+      "4.2.0.0"
+      "7\x03GotGood5\x03"
+      "1.0.0"
+      "1\x03\x05"
+      "7\x03"
+      "5000000"
+      "1\x03"
+      "0",  // a count of millions
   };
   for (const std::string& text : bad) {
     agent.clearRecords();

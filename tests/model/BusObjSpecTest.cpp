@@ -22,8 +22,8 @@ using VerbFields = std::pair<std::string, std::string>;
 const std::string kEmpty = "\x05";
 
 AttrFields attr(const std::string& name, const std::string& type) {
-  return {name, type, "false", "false", "false", kEmpty, "20", kEmpty, "1.0.0", "1",
-          "Containment", "true", kEmpty};
+  return {name,   type,    "false", "false",       "false", kEmpty, "20",
+          kEmpty, "1.0.0", "1",     "Containment", "true",  kEmpty};
 }
 
 std::unique_ptr<StringMessage> specText(const std::string& name, const std::string& app,
@@ -62,17 +62,18 @@ std::vector<std::string> verbOrder(const BusObjSpec& spec) {
   std::vector<std::string> out;
   const PtrSet<charStr>& set = spec.getVerbsListSet();
   for (unsigned int i = 0; i < set.capacity(); ++i)
-    if (set.slotAt(i) != nullptr) out.emplace_back(PtrSet<charStr>::pointerOf(set.slotAt(i))->getVerb());
+    if (set.slotAt(i) != nullptr)
+      out.emplace_back(PtrSet<charStr>::pointerOf(set.slotAt(i))->getVerb());
   return out;
 }
 
 TEST(BusObjSpecTest, AttributeFieldsAreReadAsTheConnectorSeesThem) {
   Agent agent;
   agent.init();
-  AttrFields id = {"Id", "String", "true", "false", "true", "key app", "0", "17", "2.0.1", "null",
-                   "Containment", "false", "aux"};
-  AttrFields phones = {"Phones", "Phone", "false", "true", "false", kEmpty, "abc", kEmpty, "1.0.0",
-                       "n", "null", "true", kEmpty};
+  AttrFields id = {"Id", "String", "true", "false",       "true",  "key app", "0",
+                   "17", "2.0.1",  "null", "Containment", "false", "aux"};
+  AttrFields phones = {"Phones", "Phone", "false", "true", "false", kEmpty, "abc",
+                       kEmpty,   "1.0.0", "n",     "null", "true",  kEmpty};
   AttrFields lower = attr("Lower", "string");
   lower[6] = "40";
   std::unique_ptr<StringMessage> msg =
@@ -130,10 +131,10 @@ TEST(BusObjSpecTest, AttributeFieldsAreReadAsTheConnectorSeesThem) {
 TEST(BusObjSpecTest, WrittenSpecsParseBackIdentically) {
   Agent agent;
   agent.init();
-  AttrFields odd = {"Odd", "Date", "true", "true", "true", "a\x03pp", "12", "Zü✓", "3.4.5", "N",
-                    "Containment", "false", "x"};
-  std::vector<VerbFields> verbs = {{"Create", "c"}, {"Retrieve", kEmpty}, {"Update", "u"},
-                                   {"Delete", "d"}, {"Exists", kEmpty}};
+  AttrFields odd = {"Odd", "Date",  "true", "true",        "true",  "a\x03pp", "12",
+                    "Zü✓", "3.4.5", "N",    "Containment", "false", "x"};
+  std::vector<VerbFields> verbs = {
+      {"Create", "c"}, {"Retrieve", kEmpty}, {"Update", "u"}, {"Delete", "d"}, {"Exists", kEmpty}};
   std::unique_ptr<StringMessage> msg =
       specText("Order", "order app", {attr("Id", "Integer"), odd, attr("Lines", "Line")}, verbs);
   std::unique_ptr<BusObjSpec> first = parse(*msg);
@@ -174,8 +175,9 @@ TEST(BusObjSpecTest, WrittenSpecsParseBackIdentically) {
   for (int i = 0; i < 7 + 3 * 13; ++i) written->nextToken();
   for (const std::string& verb : order) {
     EXPECT_EQ(verb, written->nextToken());
-    EXPECT_EQ(std::string(first->getVerbAppText(verb.c_str())).empty() ? kEmpty
-                                                                       : first->getVerbAppText(verb.c_str()),
+    EXPECT_EQ(std::string(first->getVerbAppText(verb.c_str())).empty()
+                  ? kEmpty
+                  : first->getVerbAppText(verb.c_str()),
               written->nextToken());
   }
   EXPECT_FALSE(written->hasMoreTokens());
@@ -184,7 +186,8 @@ TEST(BusObjSpecTest, WrittenSpecsParseBackIdentically) {
   std::sort(secondOrder.begin(), secondOrder.end());
   EXPECT_EQ(order, secondOrder);
   for (const VerbFields& v : verbs) {
-    EXPECT_STREQ(v.second == kEmpty ? "" : v.second.c_str(), second->getVerbAppText(v.first.c_str()));
+    EXPECT_STREQ(v.second == kEmpty ? "" : v.second.c_str(),
+                 second->getVerbAppText(v.first.c_str()));
   }
 }
 

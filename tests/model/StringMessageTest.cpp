@@ -43,7 +43,11 @@ TEST(StringMessageTest, FieldsAreLengthDelimiterText) {
   EXPECT_EQ(u"14\u0003BusinessObject4\u0003null4\u0003null4\u0003true5\u0003false", units(msg));
   EXPECT_EQ((std::vector<std::string>{"BusinessObject", "null", "null", "true", "false"}),
             tokens(msg));
-  EXPECT_STREQ("14\x03" "BusinessObject4\x03null4\x03null4\x03true5\x03" "false", msg.toString());
+  EXPECT_STREQ(
+      "14\x03"
+      "BusinessObject4\x03null4\x03null4\x03true5\x03"
+      "false",
+      msg.toString());
   EXPECT_EQ(static_cast<int>(std::strlen(msg.toString())), msg.getCurrentSize());
 }
 
@@ -51,13 +55,18 @@ TEST(StringMessageTest, LengthsCountUtf16UnitsAndTheDelimiterMayBeText) {
   Agent agent;
   agent.init();
   StringMessage msg;
-  msg.appendField("Zü✓");            // 6 bytes, 3 units
+  msg.appendField("Zü✓");               // 6 bytes, 3 units
   msg.appendField("\xF0\x9F\x98\x80");  // one character outside the BMP: 2 units
-  msg.appendField("a\x03" "b");      // the delimiter inside a field
+  msg.appendField(
+      "a\x03"
+      "b");  // the delimiter inside a field
   EXPECT_EQ(u"3\u0003Zü✓2\u0003\U0001F6003\u0003a\u0003b", units(msg));
 
   StringMessage back(msg.toUTF16String());
-  EXPECT_EQ((std::vector<std::string>{"Zü✓", "\xF0\x9F\x98\x80", "a\x03" "b"}), tokens(back));
+  EXPECT_EQ((std::vector<std::string>{"Zü✓", "\xF0\x9F\x98\x80",
+                                      "a\x03"
+                                      "b"}),
+            tokens(back));
   EXPECT_EQ(units(msg), units(back));
   StringMessage fromNative(msg.toString());
   EXPECT_EQ(units(msg), units(fromNative));

@@ -106,7 +106,10 @@ TEST(BusObjSpecListTest, WalksEachSpecOnceAndDeletesWhatItStillHolds) {
   dir.insert(*owned);
   {
     BusObjSpecList list;
-    std::set<BusObjSpec*> put = {newSpec("L1"), newSpec("L2"), newSpec("L3")};
+    BusObjSpec* l1 = newSpec("L1");
+    BusObjSpec* l2 = newSpec("L2");
+    BusObjSpec* l3 = newSpec("L3");
+    std::set<BusObjSpec*> put = {l1, l2, l3};
     for (BusObjSpec* s : put) list.insert(*s);
     list.insert(*owned);
     list.removeItem(StringHash("Owned"));  // not the list's to delete
@@ -115,8 +118,7 @@ TEST(BusObjSpecListTest, WalksEachSpecOnceAndDeletesWhatItStillHolds) {
       EXPECT_TRUE(seen.insert(s).second);
     EXPECT_EQ(put, seen);
     EXPECT_EQ(nullptr, list.nextValue());
-    BusObjSpec* l1 = list.find("L1");
-    ASSERT_NE(nullptr, l1);
+    EXPECT_EQ(l1, list.find("L1"));
     EXPECT_EQ(l1, list.find("L1", "0.0.1"));
     KyVersion v(1, 0, 0);
     EXPECT_EQ(l1, list.find("L1", v));
@@ -126,12 +128,11 @@ TEST(BusObjSpecListTest, WalksEachSpecOnceAndDeletesWhatItStillHolds) {
     EXPECT_EQ(l4, list.getItem(StringHash("L4")));
     delete l1;  // out of the list: the caller's again
     list.deleteBusObj("L2", v);
+    delete l2;
     EXPECT_EQ(2u, list.size());
-    list.insert(*list.find("L3"));
+    list.insert(*l3);
     EXPECT_EQ(2u, list.size());
-    delete *std::find_if(put.begin(), put.end(),
-                         [](BusObjSpec* s) { return std::string(s->getName()) == "L2"; });
-  }
+  }  // the list deletes L3 and L4
   EXPECT_STREQ("Owned", dir.find("Owned")->getName());
 }
 

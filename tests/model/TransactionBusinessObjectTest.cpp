@@ -1,0 +1,278 @@
+// Transaction business objects: the transaction section read in both header layouts, malformed
+// sections refused like malformed objects, reference values written back, compared and set.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "VyConnector.hpp"
+#include "VyTestAgent.hpp"
+
+namespace {
+
+using vytest::Agent;
+
+const char* const kMarker = "\x05";  // the empty text of the spec format
+
+std::vector<std::string> attrGroup(const std::string& name, const std::string& type, bool key,
+                                   const std::string& cardinality = "1") {
+  return {name,
+          type,
+          key ? "true" : "false",
+          "false",
+          "false",
+          kMarker,
+          "255",
+          kMarker,
+          "1.0.0",
+          cardinality,
+          type == "String" ? kMarker : "Containment",
+          "false",
+          kMarker};
+}
+
+std::u16string specText(const std::string& name,
+                        const std::vector<std::vector<std::string>>& attrs) {
+  std::vector<std::string> f = {
+      "BusObjSpec", "4.2.0.0", name, "1.0.0", kMarker, std::to_string(attrs.size()), "3"};
+  for (const auto& a : attrs) f.insert(f.end(), a.begin(), a.end());
+  for (const char* v : {"Create", "Retrieve", "Update"}) {
+    f.push_back(v);
+    f.push_back(kMarker);
+  }
+  return vytest::wire(f);
+}
+
+using Fields = std::vector<std::string>;
+
+Fields cat(std::initializer_list<Fields> parts) {
+  Fields out;
+  for (const Fields& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+
+// TboLine: LineId (key), Text. TboOrder: Id (key), Name, Lines (TboLine, n), Main (TboLine, 1),
+// Note.
+Fields line(const std::string& id, const std::string& text, const std::string& verb = "Create") {
+  return {"BusinessObject", "4.2.0.0", "TboLine", "1.0.0", "false", verb, "en_US", "2", id, text};
+}
+
+Fields order(const std::string& verb, const Fields& values) {
+  return cat(
+      {{"BusinessObject", "4.2.0.0", "TboOrder", "1.0.0", "false", verb, "en_US", "5"}, values});
+}
+
+Fields section(bool withFormatVersion, const std::string& verb, const Fields& refs,
+               const std::string& count = "5") {
+  Fields f = {"TransactionBusinessObject"};
+  if (withFormatVersion) f.push_back("4.2.0.0");
+  return cat({f, {"TboOrder", "1.0.0", verb, count}, refs});
+}
+
+const Fields kBase = {"1", "Name", "0", "0", "KyIgnore"};
+
+class TransactionBusinessObjectTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    agent.init();
+    agent.gotBusObjSpec16(specText(
+        "TboLine", {attrGroup("LineId", "String", true), attrGroup("Text", "String", false)}));
+    agent.gotBusObjSpec16(specText(
+        "TboOrder", {attrGroup("Id", "String", true), attrGroup("Name", "String", false),
+                     attrGroup("Lines", "TboLine", false, "n"), attrGroup("Main", "TboLine", false),
+                     attrGroup("Note", "String", false)}));
+  }
+
+  static std::u16string wire(const Fields& f) { return vytest::wire(f); }
+
+  static std::unique_ptr<TransactionBusinessObject> read(const Fields& f,
+                                                         std::string* rest = nullptr) {
+    std::u16string w = vytest::wire(f);
+    StringMessage m(reinterpret_cast<const unsigned short*>(w.c_str()));
+    std::unique_ptr<TransactionBusinessObject> tbo(new TransactionBusinessObject(m));
+    if (rest != nullptr) {
+      const char* t = m.nextToken();
+      *rest = t ? t : "<end>";
+    }
+    return tbo;
+  }
+
+  static std::vector<std::string> tokens(StringMessage& m) {
+    std::vector<std::string> out;
+    m.initTokenizer();
+    while (const char* t = m.nextToken()) out.push_back(t);
+    return out;
+  }
+
+  Agent agent;
+};
+
+TEST_F(TransactionBusinessObjectTest, ReadsTheSectionWithAndWithoutTheFormatVersion) {
+  for (bool withVersion : {true, false}) {
+    SCOPED_TRACE(withVersion ? "with 4.2.0.0" : "without 4.2.0.0");
+    Fields refs = cat({{"1", "KyBlank", "2"},
+                       line("L1", "a"),
+                       line("L2", "b"),
+                       {"1"},
+                       line("M", "m"),
+                       {"KyIgnore"}});
+    std::string rest;
+    auto tbo =
+        read(cat({order("Create", kBase), section(withVersion, "Update", refs), {"After"}}), &rest);
+    ASSERT_NE(nullptr, tbo->getSpecFor()) << tbo->getReadError();
+    EXPECT_EQ(nullptr, tbo->getReadError());
+    EXPECT_EQ("After", rest) << "the section is read exactly, from just after the base object";
+    EXPECT_STREQ("Update", tbo->getVerb()) << "the section's verb replaces the object's";
+    EXPECT_STREQ("Name", static_cast<char*>(tbo->getAttrValue(1)));
+    EXPECT_STREQ("1", static_cast<char*>(tbo->getRefAttrValue(0)));
+    EXPECT_EQ(BusinessObject::BlankValue, tbo->getRefAttrValue("Name"));
+    auto* lines = static_cast<BusObjContainer*>(tbo->getRefAttrValue("Lines"));
+    ASSERT_NE(nullptr, lines);
+    ASSERT_EQ(2, lines->getObjectCount());
+    EXPECT_STREQ("L2", static_cast<char*>(lines->getObject(1)->getAttrValue(0)));
+    EXPECT_EQ(tbo.get(), lines->getObject(0)->getParent());
+    auto* main = static_cast<BusinessObject*>(tbo->getRefAttrValue("Main"));
+    ASSERT_NE(nullptr, main);
+    EXPECT_STREQ("m", static_cast<char*>(main->getAttrValue(1)));
+    EXPECT_EQ(nullptr, tbo->getRefAttrValue("Note"));
+  }
+}
+
+TEST_F(TransactionBusinessObjectTest, WithoutASectionEveryReferenceValueIsAbsent) {
+  auto tbo = read(order("Create", kBase));
+  ASSERT_NE(nullptr, tbo->getSpecFor());
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(nullptr, tbo->getRefAttrValue(i));
+  auto other = read(order("Create", {"2", "Other", "0", "0", "x"}));
+  EXPECT_EQ(0, tbo->equalsRefAttrs(*other));
+}
+
+TEST_F(TransactionBusinessObjectTest, MalformedSectionsLeaveNoSpecAndSayWhy) {
+  const std::vector<std::pair<const char*, Fields>> cases = {
+      {"unknown type",
+       {"TransactionBusinessObject", "4.2.0.0", "NoSuchType", "1.0.0", "Update", "5", "1", "x", "0",
+        "0", "KyIgnore"}},
+      {"unknown version", {"TransactionBusinessObject", "TboOrder", "7.7.7", "Update", "5"}},
+      {"another type", {"TransactionBusinessObject", "TboLine", "1.0.0", "Update", "2", "a", "b"}},
+      {"count mismatch", section(true, "Update", {"1", "x", "0", "0"}, "4")},
+      {"count not a number", section(true, "Update", {"1", "x", "0", "0", "y"}, "five")},
+      {"truncated header", {"TransactionBusinessObject", "4.2.0.0", "TboOrder"}},
+      {"truncated values", section(true, "Update", {"1", "x"})},
+      {"bad child count", section(true, "Update", {"1", "x", "many", "0", "y"})},
+      {"child cut short", cat({section(true, "Update", {"1", "x", "2"}), line("L1", "a")})},
+      {"child of unknown type",
+       cat({section(true, "Update", {"1", "x", "0", "1"}),
+            {"BusinessObject", "4.2.0.0", "Nope", "1.0.0", "false", "Create", "en_US", "0"}})},
+  };
+  for (const auto& [what, sectionFields] : cases) {
+    SCOPED_TRACE(what);
+    auto tbo = read(cat({order("Create", kBase), sectionFields}));
+    BusinessObject& asBase = *tbo;
+    EXPECT_EQ(nullptr, asBase.getSpecFor());
+    ASSERT_NE(nullptr, asBase.getReadError());
+    EXPECT_NE(0u, std::strlen(asBase.getReadError()));
+    ReturnStatusDescriptor status;
+    EXPECT_EQ(-1, tbo->doVerbFor(&status));
+    EXPECT_NE(nullptr, status.getErrorMsg());
+  }
+  EXPECT_FALSE(agent.messagesNumbered(64).empty()) << "unknown types are reported as message 64";
+}
+
+TEST_F(TransactionBusinessObjectTest, WritesTheBaseObjectThenTheSectionWithoutContainerFlags) {
+  Fields refs = cat({{"KyIgnore", "KyBlank", "2"}, line("L1", "a"), line("L2", "b"), {"0", "r"}});
+  auto tbo = read(cat({order("Update", kBase), section(false, "Update", refs)}));
+  ASSERT_NE(nullptr, tbo->getSpecFor()) << tbo->getReadError();
+
+  std::unique_ptr<StringMessage> out(tbo->toStringMessage());
+  Fields expected = cat({order("Update", kBase),
+                         {"TransactionBusinessObject", "4.2.0.0", "TboOrder", "1.0.0", "Update",
+                          "5", "KyIgnore", "KyBlank", "2"},
+                         line("L1", "a"),
+                         line("L2", "b"),
+                         {"0", "r"}});
+  EXPECT_EQ(expected, tokens(*out)) << "no true/false after the reference container's count";
+
+  std::unique_ptr<StringMessage> plain(tbo->toBusinessObjectString());
+  EXPECT_EQ(order("Update", kBase), tokens(*plain));
+
+  // What was written reads back to the same reference values.
+  auto again = read(tokens(*out));
+  ASSERT_NE(nullptr, again->getSpecFor()) << again->getReadError();
+  std::unique_ptr<StringMessage> twice(again->toStringMessage());
+  EXPECT_EQ(expected, tokens(*twice));
+}
+
+TEST_F(TransactionBusinessObjectTest, ReferenceComparisonCoversEveryAttributeButNotIgnoredOnes) {
+  auto tbo = read(cat(
+      {order("Update", kBase), section(true, "Update", {"KyIgnore", "Same", "0", "0", "last"})}));
+  ASSERT_NE(nullptr, tbo->getSpecFor());
+  auto same = read(order("Update", {"99", "Same", "0", "0", "last"}));
+  EXPECT_EQ(0, tbo->equalsRefAttrs(*same)) << "the ignored key differs but is not compared";
+  auto lastDiffers = read(order("Update", {"1", "Same", "0", "0", "other"}));
+  EXPECT_EQ(-1, tbo->equalsRefAttrs(*lastDiffers)) << "the last attribute is compared too";
+  auto missing = read(order("Update", {"1", "KyIgnore", "0", "0", "KyIgnore"}));
+  EXPECT_EQ(0, tbo->equalsRefAttrs(*missing)) << "a value missing on one side counts as equal";
+
+  auto withLines = read(
+      cat({order("Update", kBase),
+           section(true, "Update",
+                   cat({{"KyIgnore", "KyIgnore", "1"}, line("L1", "a"), {"0", "KyIgnore"}}))}));
+  ASSERT_NE(nullptr, withLines->getSpecFor()) << withLines->getReadError();
+  auto sameLines =
+      read(order("Update", cat({{"1", "x", "1", "false"}, line("L1", "a"), {"0", "KyIgnore"}})));
+  auto otherLines =
+      read(order("Update", cat({{"1", "x", "1", "false"}, line("L9", "a"), {"0", "KyIgnore"}})));
+  EXPECT_EQ(0, withLines->equalsRefAttrs(*sameLines));
+  EXPECT_EQ(-1, withLines->equalsRefAttrs(*otherLines)) << "children compare as objects do";
+}
+
+TEST_F(TransactionBusinessObjectTest, ReferenceValuesAreSetLikeAttributeValues) {
+  auto tbo = read(cat({order("Update", kBase),
+                       section(true, "Update", {"KyIgnore", "KyBlank", "0", "0", "KyIgnore"})}));
+  ASSERT_NE(nullptr, tbo->getSpecFor());
+  tbo->setRefAttrValue("Name", "text", 5);
+  EXPECT_STREQ("text", static_cast<char*>(tbo->getRefAttrValue(1)))
+      << "a text replaces the blank marker";
+  tbo->setRefAttrValue(1, BusinessObject::BlankValue, 3);
+  EXPECT_EQ(BusinessObject::BlankValue, tbo->getRefAttrValue(1));
+
+  agent.clearRecords();
+  tbo->setRefAttrValue("Name", "text", 2);
+  tbo->setRefAttrValue(4, "text", 7);
+  EXPECT_EQ(nullptr, tbo->getRefAttrValue(9));
+  auto byName = agent.messagesNumbered(72);
+  ASSERT_EQ(1u, byName.size());
+  EXPECT_EQ("Name,2", byName[0].args);
+  EXPECT_EQ(KyMsgFormat::MLV_FATAL, byName[0].type);
+  auto byIndex = agent.messagesNumbered(73);
+  ASSERT_EQ(2u, byIndex.size());
+  EXPECT_EQ("4,7", byIndex[0].args);
+  EXPECT_EQ("9,Unknown", byIndex[1].args);
+  EXPECT_EQ(nullptr, tbo->getRefAttrValue(4));
+
+  // A child stored as a reference value belongs to the object and names it as parent.
+  auto* child = new BusinessObject("TboLine");
+  tbo->setRefAttrValue("Lines", child, 0);
+  auto* lines = static_cast<BusObjContainer*>(tbo->getRefAttrValue("Lines"));
+  ASSERT_NE(nullptr, lines);
+  EXPECT_EQ(child, lines->getObject(0));
+  EXPECT_EQ(tbo.get(), child->getParent());
+}
+
+TEST_F(TransactionBusinessObjectTest, TransactionalRequestsRunBestEffortAndComeBackWhole) {
+  Fields refs = {"KyIgnore", "KyIgnore", "0", "0", "KyIgnore"};
+  Fields request = cat({order("Update", kBase), section(true, "Update", refs)});
+  auto done = agent.doVerbFor(wire(request), true);
+  EXPECT_EQ(1, done.status);
+  EXPECT_EQ(wire(request), done.content) << "written back with its transaction section";
+
+  Fields unknown =
+      cat({order("Update", kBase), {"TransactionBusinessObject", "Nope", "1.0.0", "Update", "5"}});
+  auto refused = agent.doVerbFor(wire(unknown), true);
+  EXPECT_EQ(-1, refused.status);
+  EXPECT_TRUE(refused.hasError);
+  EXPECT_EQ(wire(unknown), refused.content);
+}
+
+}  // namespace

@@ -16,6 +16,9 @@ std::string gPartial;
 
 JavaVM* gVm = nullptr;
 
+// Reads the exception state after an upcall: a pending exception fails the test and is cleared.
+void checkPending();
+
 jclass agentClass() {
   static jclass cls = [] {
     JNIEnv* e = env();
@@ -32,6 +35,7 @@ jclass agentClass() {
 }
 
 jmethodID method(const char* name, const char* sig) {
+  checkPending();
   jmethodID mid = env()->GetMethodID(agentClass(), name, sig);
   if (mid == nullptr) {
     env()->ExceptionDescribe();
@@ -42,6 +46,7 @@ jmethodID method(const char* name, const char* sig) {
 }
 
 jmethodID staticMethod(const char* name, const char* sig) {
+  checkPending();
   jmethodID mid = env()->GetStaticMethodID(agentClass(), name, sig);
   if (mid == nullptr) {
     env()->ExceptionDescribe();
@@ -58,9 +63,12 @@ void forEach(jobject list, F&& f) {
   jclass listCls = e->GetObjectClass(list);
   jmethodID size = e->GetMethodID(listCls, "size", "()I");
   jmethodID get = e->GetMethodID(listCls, "get", "(I)Ljava/lang/Object;");
+  checkPending();
   jint n = e->CallIntMethod(list, size);
+  checkPending();
   for (jint i = 0; i < n; ++i) {
     jobject item = e->CallObjectMethod(list, get, i);
+    checkPending();
     f(item);
     e->DeleteLocalRef(item);
   }
@@ -69,6 +77,7 @@ void forEach(jobject list, F&& f) {
 }
 
 std::string stringField(jobject obj, const char* name) {
+  checkPending();
   JNIEnv* e = env();
   jclass cls = e->GetObjectClass(obj);
   jfieldID fid = e->GetFieldID(cls, name, "Ljava/lang/String;");
@@ -80,6 +89,7 @@ std::string stringField(jobject obj, const char* name) {
 }
 
 bool stringFieldNull(jobject obj, const char* name) {
+  checkPending();
   JNIEnv* e = env();
   jclass cls = e->GetObjectClass(obj);
   jfieldID fid = e->GetFieldID(cls, name, "Ljava/lang/String;");
@@ -91,6 +101,7 @@ bool stringFieldNull(jobject obj, const char* name) {
 }
 
 int intField(jobject obj, const char* name) {
+  checkPending();
   JNIEnv* e = env();
   jclass cls = e->GetObjectClass(obj);
   jfieldID fid = e->GetFieldID(cls, name, "I");
@@ -125,6 +136,15 @@ class JniWarningListener : public ::testing::EmptyTestEventListener {
     }
   }
 };
+
+void checkPending() {
+  JNIEnv* e = env();
+  if (e->ExceptionCheck()) {
+    e->ExceptionDescribe();
+    e->ExceptionClear();
+    ADD_FAILURE() << "Java exception pending in the test harness";
+  }
+}
 
 }  // namespace
 
@@ -163,6 +183,7 @@ jstring jstr16(const std::u16string& units) {
 bool isNull(jstring s) { return s == nullptr; }
 
 std::string str(jstring s) {
+  checkPending();
   if (s == nullptr) return std::string();
   JNIEnv* e = env();
   const char* c = e->GetStringUTFChars(s, nullptr);
@@ -172,6 +193,7 @@ std::string str(jstring s) {
 }
 
 std::u16string str16(jstring s) {
+  checkPending();
   if (s == nullptr) return std::u16string();
   JNIEnv* e = env();
   jsize n = e->GetStringLength(s);
@@ -488,10 +510,21 @@ std::vector<SyncRequest> Agent::syncs() {
   return out;
 }
 
-int Agent::encodingRequests() { return env()->CallIntMethod(obj_, method("getEncodingRequests", "()I")); }
-int Agent::localeRequests() { return env()->CallIntMethod(obj_, method("getLocaleRequests", "()I")); }
+int Agent::encodingRequests() {
+  int n = env()->CallIntMethod(obj_, method("getEncodingRequests", "()I"));
+  checkPending();
+  return n;
+}
+int Agent::localeRequests() {
+  int n = env()->CallIntMethod(obj_, method("getLocaleRequests", "()I"));
+  checkPending();
+  return n;
+}
 
-void Agent::clearRecords() { env()->CallVoidMethod(obj_, method("clearRecords", "()V")); }
+void Agent::clearRecords() {
+  env()->CallVoidMethod(obj_, method("clearRecords", "()V"));
+  checkPending();
+}
 
 std::vector<MsgRequest> Agent::messagesNumbered(int num) {
   std::vector<MsgRequest> out;

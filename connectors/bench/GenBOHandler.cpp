@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <functional>
 #include <random>
 #include <string>
@@ -56,7 +57,7 @@ bool succeeds() { return random_value < consumeSuccess; }
 
 }  // namespace
 
-GenBOHandler::GenBOHandler() = default;
+GenBOHandler::GenBOHandler() { std::srand(static_cast<unsigned>(std::time(nullptr))); }
 
 GenBOHandler::~GenBOHandler() = default;
 

@@ -1,5 +1,8 @@
 #include "GenGenGlob.hpp"
 
+#include <cstdlib>
+#include <ctime>
+
 #include "GenBOHandler.hpp"
 #include "GlobDecls.hpp"
 #include "KyMsgFormat.hpp"
@@ -9,7 +12,11 @@ namespace {
 char versionText[] = "3.0.1";
 }  // namespace
 
-GenGenGlob::GenGenGlob() : pendList(HashTbl::DEFAULT_SIZE) {}
+// The C library's generator gives created objects their new key values; seeding it from the
+// clock makes each run's keys differ.
+GenGenGlob::GenGenGlob() : pendList(HashTbl::DEFAULT_SIZE) {
+  std::srand(static_cast<unsigned>(std::time(nullptr)));
+}
 
 GenGenGlob::~GenGenGlob() = default;
 

@@ -16,6 +16,8 @@ class PendingEvent;
 
 class GenGenGlob : public GenGlobals {
  public:
+  // Seeds the C library's generator, which gives created objects their new key values, from
+  // the clock.
   GenGenGlob();
   ~GenGenGlob() override;
 

@@ -154,6 +154,25 @@ public final class BenchConnectorTest {
       Check.eq(expectVerb, lines.get(i)[1], "verb in line " + (i + 1));
       Check.eq(Integer.toString(i + 1), lines.get(i)[2], "count across types, line " + (i + 1));
     }
+
+    Check.group("the log line holds names of any length");
+    SpecDef big = new SpecDef("Long" + "N".repeat(700));
+    SpecDef.Attr id = new SpecDef.Attr("Id", "String");
+    id.key = true;
+    big.attrs.add(id);
+    agent.n_gotBusObjSpec(big.toWire());
+    Specs bigSpecs = new Specs(List.of(big));
+    String verb = "Verb" + "V".repeat(600);
+    agent.clearRecords();
+    Check.eq(-1, send(ObjectWire.write(new ObjectMaker(bigSpecs, 0, false).make(big.name, verb, 1)),
+        null), "long verb fails");
+    List<String[]> one = verbLines();
+    Check.eq(1, one.size(), "one line");
+    if (one.size() == 1) {
+      Check.eq(big.name, one.get(0)[0], "whole type name");
+      Check.eq(verb, one.get(0)[1], "whole verb");
+      Check.eq(Integer.toString(verbs.length * 2 + 1), one.get(0)[2], "count goes on");
+    }
   }
 
   /** 100 always succeeds; a Create gives every key of the tree a new decimal value. */

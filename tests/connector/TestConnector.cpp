@@ -7,7 +7,17 @@
 //                            (slots: init, poll, terminate, getVersion, suspend, resume, verb)
 //   Test.Verb.Result         the result of every doVerbFor (default 1)
 //   Test.Verb.Error          an error text doVerbFor puts on the status
-//   Test.Verb.SetAttr        "index=value": doVerbFor sets that simple attribute
+//   Test.Verb.SetAttr        "index=value[;index=value...]": doVerbFor sets those simple
+//                            attributes
+//   Test.Verb.SetAttrFor.<verb>  as Test.Verb.SetAttr, for requests of that verb only
+//   Test.Verb.CopyAttr       "from=to": doVerbFor copies simple attribute `from` into `to`
+//   Test.Verb.ErrorFromAttr  an attribute index: its text becomes the error text
+//   Test.Verb.ResultFor.<verb>  the result for requests of that verb (before the others)
+//   Test.Verb.ResultFromAttr an attribute index: its text (atoi) is the result, unless a
+//                            ResultFor.<verb> applies
+//   Test.Verb.Record         "true": each request is logged (no severity) as
+//                            "Test.Verb.Seen <verb> delta=<0|1> <v0>|<v1>|..." with
+//                            "<ignore>" for ignored and "<object>" for object attributes
 //   Test.Verb.Throw          as Test.Throw.verb
 //   Test.NoHandler           "true": getBOHandlerforBO answers null
 // It counts what the framework called, for tests to read through the exported C functions below.

@@ -28,6 +28,8 @@
 
 #include "VyConnector.hpp"
 
+int vyTestRaiseEvents();
+
 namespace {
 
 std::string prop(const char* name) {
@@ -76,6 +78,7 @@ class TestGlobals : public GenGlobals {
   int pollForEvents() override {
     ++gCalls[kPoll];
     maybeThrow("poll");
+    vyTestRaiseEvents();  // TestEvents.cpp: events and synchronous requests, if scripted
     std::string r = prop("Test.PollResult");
     return r.empty() ? 0 : std::atoi(r.c_str());
   }

@@ -1,0 +1,223 @@
+// Events and synchronous requests raised by the test connector from pollForEvents, on the
+// polling thread and on a thread of its own, as the agent receives them.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "TestConnectorControl.hpp"
+#include "VyConnector.hpp"
+#include "VyTestAgent.hpp"
+
+extern "C" {
+void vyTestEventsReset();
+int vyTestEventsRaised();
+long vyTestEventsAnswerSum();
+int vyTestEventsLastAnswer();
+const char16_t* vyTestEventsLastWire(int* length);
+int vyTestSyncResult();
+int vyTestSyncStatus();
+const char* vyTestSyncError();
+const char16_t* vyTestSyncObject(int* length);
+const char* vyTestSyncVerb();
+}
+
+namespace {
+
+using vytest::Agent;
+
+const char kType[] = "EvCustomer";
+
+// A spec with three string attributes, the last the event id, and the verbs Create and Update.
+std::string specText() {
+  StringMessage msg;
+  for (const char* f : {"BusObjSpec", "4.2.0.0", kType, "1.0.0", "\x05", "3", "2"}) {
+    msg.appendField(f);
+  }
+  for (const char* name : {"Id", "Name", "ObjectEventId"}) {
+    for (const char* f : {name, "String", "false", "false", "false", "\x05", "40", "\x05", "1.0.0",
+                          "1", "Containment", "true", "\x05"}) {
+      msg.appendField(f);
+    }
+  }
+  for (const char* f : {"Create", "\x05", "Update", "\x05"}) msg.appendField(f);
+  return msg.toString();
+}
+
+std::string ascii(const std::u16string& units) { return std::string(units.begin(), units.end()); }
+
+std::string lastEventWire() {
+  int n = 0;
+  const char16_t* p = vyTestEventsLastWire(&n);
+  return ascii(std::u16string(p, n));
+}
+
+std::string syncObjectWire() {
+  int n = 0;
+  const char16_t* p = vyTestSyncObject(&n);
+  return ascii(std::u16string(p, n));
+}
+
+// The wire text of an object of the test type built here.
+std::string objectWire(const char* verb, const char* id, const char* name) {
+  BusinessObject bo(kType);
+  bo.setVerb(verb);
+  bo.setAttrValue(0, id, 5);
+  bo.setAttrValue(1, name, 5);
+  std::unique_ptr<StringMessage> msg(bo.toStringMessage());
+  return msg->toString();
+}
+
+// A status in the form the agent returns it: fields delimited by U+0004.
+std::string statusAnswer(const std::string& status, const std::string& text) {
+  std::string out;
+  for (const std::string& f : {std::string("ReturnStatusDescriptor"), status, text}) {
+    out += std::to_string(f.size()) + "\x04" + f;
+  }
+  return out;
+}
+
+class EventCallbacksTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    vyTestConnectorReset();
+    vyTestEventsReset();
+    Agent::setProperty("ConnectorName", "EvConn");
+    Agent::setProperty("Test.Events.Type", kType);
+    Agent::setProperty("Test.Events.Values", "K1,Ann");
+    agent_.init();
+    agent_.gotBusObjSpec(specText());
+  }
+  void TearDown() override { vyTestConnectorRegister(); }
+  Agent agent_;
+};
+
+TEST_F(EventCallbacksTest, AnUnsubscribedEventIsAnsweredMinusTenAndOnlyLogged) {
+  agent_.subscribeTo(kType, "Update", 0);  // another verb does not count
+  agent_.subscribeTo("Other", nullptr, 0);
+  Agent::setProperty("Test.Events.Count", "1");
+  agent_.clearRecords();
+  agent_.poll();
+  EXPECT_EQ(1, vyTestEventsRaised());
+  EXPECT_EQ(-10, vyTestEventsLastAnswer());
+  EXPECT_TRUE(agent_.events().empty());
+  auto msgs = agent_.messagesNumbered(80008);
+  ASSERT_EQ(1u, msgs.size());
+  EXPECT_EQ(KyMsgFormat::MLV_INFO, msgs[0].type);
+  EXPECT_EQ(1, msgs[0].set);
+  EXPECT_EQ(2, msgs[0].argCount);
+  EXPECT_EQ(std::string(kType) + ",Create", msgs[0].args);
+  EXPECT_TRUE(agent_.logged("80008"));
+}
+
+TEST_F(EventCallbacksTest, ASubscribedEventArrivesAsItsWireTextWithEventIds) {
+  agent_.subscribeTo(kType, "Create", 0);
+  agent_.setEventAnswer(42);
+  Agent::setProperty("Test.Events.Count", "1");
+  agent_.clearRecords();
+  agent_.poll();
+  EXPECT_EQ(42, vyTestEventsLastAnswer());
+  std::vector<std::string> events = agent_.events();
+  ASSERT_EQ(1u, events.size());
+  EXPECT_EQ(lastEventWire(), events[0]);
+  EXPECT_NE(std::string::npos, events[0].find("EvConn_")) << events[0];
+  EXPECT_NE(std::string::npos, events[0].find("Ann"));
+  EXPECT_TRUE(agent_.messagesNumbered(80008).empty());
+
+  // After cancelling, the same event no longer reaches the agent.
+  agent_.cancelSub(kType, "1.0.0", nullptr);
+  agent_.poll();
+  EXPECT_EQ(-10, vyTestEventsLastAnswer());
+  EXPECT_EQ(1u, agent_.events().size());
+}
+
+TEST_F(EventCallbacksTest, ManyEventsFromTheAgentThreadAndFromANativeThread) {
+  agent_.subscribeTo(kType, nullptr, 0);
+  agent_.setEventAnswer(1);
+  agent_.setRecording(false);
+  // Any local reference kept per event would make -Xcheck:jni complain (and fail the run).
+  Agent::setProperty("Test.Events.Count", "5000");
+  agent_.poll();
+  EXPECT_EQ(5000, vyTestEventsRaised());
+  EXPECT_EQ(5000, vyTestEventsAnswerSum());
+
+  vyTestEventsReset();
+  Agent::setProperty("Test.Events.Count", "50000");
+  Agent::setProperty("Test.Events.Thread", "native");
+  agent_.poll();
+  EXPECT_EQ(50000, vyTestEventsRaised());
+  EXPECT_EQ(50000, vyTestEventsAnswerSum());
+  agent_.setRecording(true);
+}
+
+TEST_F(EventCallbacksTest, ConsumeSyncLeavesWhatTheAgentPutInTheBuckets) {
+  std::string answer = objectWire("Update", "K9", "Bob");
+  agent_.setSyncAnswer(answer.c_str(), statusAnswer("1", "done").c_str());
+  Agent::setProperty("Test.Sync.Collab", "Collab1");
+  Agent::setProperty("Test.Sync.Status", "3,sent text");
+  agent_.clearRecords();
+  agent_.poll();
+
+  auto syncs = agent_.syncs();
+  ASSERT_EQ(1u, syncs.size());
+  EXPECT_EQ("Collab1", syncs[0].collab);
+  EXPECT_EQ(objectWire("Create", "K1", "Ann"), syncs[0].object);
+  EXPECT_EQ(
+      "22\x03ReturnStatusDescriptor1\x03"
+      "39\x03sent text",
+      syncs[0].status);
+
+  EXPECT_EQ(1, vyTestSyncResult());
+  EXPECT_EQ(1, vyTestSyncStatus());
+  ASSERT_NE(nullptr, vyTestSyncError());
+  EXPECT_STREQ("done", vyTestSyncError());
+  EXPECT_EQ(answer, syncObjectWire());
+  EXPECT_STREQ("Update", vyTestSyncVerb());
+
+  // "null" as the status text means no text.
+  agent_.setSyncAnswer(answer.c_str(), statusAnswer("-5", "null").c_str());
+  agent_.poll();
+  EXPECT_EQ(-5, vyTestSyncStatus());
+  EXPECT_EQ(nullptr, vyTestSyncError());
+}
+
+TEST_F(EventCallbacksTest, ConsumeSyncWithoutACollaborationCallsNothing) {
+  Agent::setProperty("Test.Sync.Collab", "null");
+  Agent::setProperty("Test.Sync.Status", "3,kept");
+  agent_.clearRecords();
+  agent_.poll();
+  EXPECT_TRUE(agent_.syncs().empty());
+  EXPECT_EQ(-1, vyTestSyncResult());
+  EXPECT_EQ(3, vyTestSyncStatus());
+  EXPECT_STREQ("kept", vyTestSyncError());
+}
+
+TEST_F(EventCallbacksTest, AnUnreadableReturnedObjectFailsTheRequestAndKeepsTheObject) {
+  agent_.setSyncAnswer(
+      "7\x03"
+      "Garbage",
+      statusAnswer("1", "fine").c_str());
+  Agent::setProperty("Test.Sync.Collab", "Collab1");
+  agent_.poll();
+  EXPECT_EQ(-1, vyTestSyncResult());
+  EXPECT_EQ(-1, vyTestSyncStatus());
+  ASSERT_NE(nullptr, vyTestSyncError());
+  EXPECT_NE(std::string::npos, std::string(vyTestSyncError()).find("cannot be read"));
+  EXPECT_EQ(objectWire("Create", "K1", "Ann"), syncObjectWire());
+}
+
+TEST_F(EventCallbacksTest, ManyRequestsFromANativeThread) {
+  std::string answer = objectWire("Update", "K2", "Cy");
+  agent_.setSyncAnswer(answer.c_str(), statusAnswer("1", "null").c_str());
+  agent_.setRecording(false);
+  Agent::setProperty("Test.Sync.Collab", "Collab1");
+  Agent::setProperty("Test.Sync.Count", "5000");
+  Agent::setProperty("Test.Events.Thread", "native");
+  agent_.poll();
+  EXPECT_EQ(1, vyTestSyncResult());
+  EXPECT_EQ(answer, syncObjectWire());
+  agent_.setRecording(true);
+}
+
+}  // namespace

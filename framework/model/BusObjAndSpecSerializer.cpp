@@ -104,8 +104,8 @@ char* BusObjAndSpecSerializer::pack(BusinessObject* bo, bool parentAndKeys) {
   if (parentAndKeys) packed.setDelimiter(specialDelimiter);
   if (!appendChecked(packed, BUSOBJANDSPEC)) return nullptr;
   // The object's whole message is one field: its length prefix covers the inner delimiters.
-  if (!appendMessage(packed, parentAndKeys ? bo->toStringMessageParentAndKeys()
-                                           : bo->toStringMessage())) {
+  if (!appendMessage(packed,
+                     parentAndKeys ? bo->toStringMessageParentAndKeys() : bo->toStringMessage())) {
     return nullptr;
   }
   for (BusObjSpec* spec : specs) {

@@ -36,9 +36,9 @@ std::string specText(const std::string& name, const std::vector<Attr>& attrs) {
   msg.appendField(std::to_string(attrs.size()).c_str());
   msg.appendField("2");
   for (const Attr& a : attrs) {
-    for (const char* f : {a.name.c_str(), a.type.c_str(), a.key ? "true" : "false", "false",
-                          "false", "\x05", "40", "\x05", "1.0.0", a.card, "Containment", "true",
-                          "\x05"})
+    for (const char* f :
+         {a.name.c_str(), a.type.c_str(), a.key ? "true" : "false", "false", "false", "\x05", "40",
+          "\x05", "1.0.0", a.card, "Containment", "true", "\x05"})
       msg.appendField(f);
   }
   for (const char* f : {"Create", "\x05", "Update", "\x05"}) msg.appendField(f);
@@ -240,8 +240,7 @@ TEST(BusObjAndSpecSerializerTest, MalformedTextsGiveNullAndFileNothing) {
       pack({"BusObjAndSpec", f[1], customerSpec, "hello"}),     // garbage spec field
       pack({"BusObjAndSpec", f[1], customerSpec, f[1]}),        // an object where a spec goes
       // a spec whose counts announce more than it carries, after a good one
-      pack({"BusObjAndSpec", f[1], phoneSpec,
-            customerSpec.substr(0, customerSpec.size() - 20)}),
+      pack({"BusObjAndSpec", f[1], phoneSpec, customerSpec.substr(0, customerSpec.size() - 20)}),
   };
   for (const std::string& text : refused) {
     EXPECT_EQ(nullptr, BusObjAndSpecSerializer::deSerialize(text.c_str())) << text;

@@ -1,0 +1,214 @@
+// Packing a business object with its specs and unpacking it: a customer tree with a growing
+// number of children, unpacked both where the specs are known (the packed copies are parsed and
+// dropped) and where they are not yet filed. Also unpacking a text of many spec fields, which
+// shows how the field buffer grows.
+//
+// The kit asks the agent for the native encoding, so the program runs a real agent object:
+// the agent jar is found at $VY_AGENT_JAR or at ../java/vyagent.jar beside the executable's
+// folder.
+#include <benchmark/benchmark.h>
+#include <dlfcn.h>
+#include <jni.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "BusObjAndSpecSerializer.hpp"
+#include "BusObjSpec.hpp"
+#include "BusObjSpecDirectory.hpp"
+#include "BusinessObject.hpp"
+#include "StringMessage.hpp"
+
+namespace {
+
+JNIEnv* gEnv = nullptr;
+
+std::string exeDir() {
+  char path[PATH_MAX];
+  ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return ".";
+  path[n] = '\0';
+  std::string s(path);
+  return s.substr(0, s.rfind('/'));
+}
+
+std::string envOr(const char* name, const std::string& fallback) {
+  const char* v = std::getenv(name);
+  return v != nullptr && *v != '\0' ? v : fallback;
+}
+
+struct Attr {
+  const char* name;
+  const char* type;
+  const char* card;
+};
+
+std::string specText(const std::string& name, const std::vector<Attr>& attrs) {
+  StringMessage msg;
+  for (const char* f : {"BusObjSpec", "4.2.0.0", name.c_str(), "1.0.0", "\x05"}) msg.appendField(f);
+  msg.appendField(std::to_string(attrs.size()).c_str());
+  msg.appendField("1");
+  for (size_t i = 0; i < attrs.size(); ++i) {
+    for (const char* f :
+         {attrs[i].name, attrs[i].type, i == 0 ? "true" : "false", "false", "false", "\x05", "40",
+          "\x05", "1.0.0", attrs[i].card, "Containment", "true", "\x05"})
+      msg.appendField(f);
+  }
+  msg.appendField("Create");
+  msg.appendField("\x05");
+  return msg.toString();
+}
+
+void file(const std::string& text) {
+  StringMessage msg(text.c_str());
+  BusObjSpecDirectory::theBusObjSpecDirectory.insert(*new BusObjSpec(msg));
+}
+
+void fileSpecs() {
+  file(specText("BenchLine", {{"Id", "String", "1"},
+                              {"Item", "String", "1"},
+                              {"Quantity", "Integer", "1"},
+                              {"Price", "Double", "1"}}));
+  file(specText("BenchOrder", {{"Id", "String", "1"},
+                               {"Customer", "String", "1"},
+                               {"Lines", "BenchLine", "n"},
+                               {"Parent", "BenchOrder", "1"},
+                               {"Note", "LongText", "1"}}));
+}
+
+std::unique_ptr<BusinessObject> order(int lines) {
+  auto bo = std::make_unique<BusinessObject>("BenchOrder", "en_US");
+  bo->setVerb("Create");
+  bo->setAttrValue("Id", "4711", 5);
+  bo->setAttrValue("Customer", "Example customer", 5);
+  bo->setAttrValue("Note", "a note of some length, long enough to matter a little", 7);
+  for (int i = 0; i < lines; ++i) {
+    auto* line = new BusinessObject("BenchLine", "en_US");
+    line->setVerb("Create");
+    line->setAttrValue("Id", std::to_string(i).c_str(), 5);
+    line->setAttrValue("Item", "widget", 5);
+    line->setAttrValue("Quantity", "3", 2);
+    line->setAttrValue("Price", "9.95", 4);
+    bo->setAttrValue("Lines", line, 0);
+  }
+  return bo;
+}
+
+void Serialize(benchmark::State& state) {
+  std::unique_ptr<BusinessObject> bo = order(static_cast<int>(state.range(0)));
+  size_t bytes = 0;
+  for (auto _ : state) {
+    char* packed = BusObjAndSpecSerializer::serialize(bo.get());
+    bytes = std::strlen(packed);
+    std::free(packed);
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(bytes));
+}
+
+void DeSerializeKnownSpecs(benchmark::State& state) {
+  std::unique_ptr<BusinessObject> bo = order(static_cast<int>(state.range(0)));
+  char* packed = BusObjAndSpecSerializer::serialize(bo.get());
+  for (auto _ : state) {
+    std::unique_ptr<BusinessObject> back(BusObjAndSpecSerializer::deSerialize(packed));
+    benchmark::DoNotOptimize(back->getTheSpec());
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(std::strlen(packed)));
+  std::free(packed);
+}
+
+// Each round files the specs anew (the directory keeps every spec it ever held, so this also
+// grows the process a little per round).
+void DeSerializeNewSpecs(benchmark::State& state) {
+  std::unique_ptr<BusinessObject> bo = order(static_cast<int>(state.range(0)));
+  char* packed = BusObjAndSpecSerializer::serialize(bo.get());
+  for (auto _ : state) {
+    BusObjSpecDirectory::theBusObjSpecDirectory.deleteBusObj("BenchOrder", "1.0.0");
+    BusObjSpecDirectory::theBusObjSpecDirectory.deleteBusObj("BenchLine", "1.0.0");
+    std::unique_ptr<BusinessObject> back(BusObjAndSpecSerializer::deSerialize(packed));
+    benchmark::DoNotOptimize(back->getTheSpec());
+  }
+  std::free(packed);
+}
+
+// A packed text carrying `range(0)` copies of a small spec.
+void DeSerializeManySpecFields(benchmark::State& state) {
+  std::unique_ptr<BusinessObject> bo = order(1);
+  char* packed = BusObjAndSpecSerializer::serialize(bo.get());
+  std::string text = packed;
+  std::free(packed);
+  std::string spec = specText("BenchTiny", {{"Id", "String", "1"}});
+  std::string field = std::to_string(spec.size()) + "\x03" + spec;
+  for (int64_t i = 0; i < state.range(0); ++i) text += field;
+  for (auto _ : state) {
+    std::unique_ptr<BusinessObject> back(BusObjAndSpecSerializer::deSerialize(text.c_str()));
+    benchmark::DoNotOptimize(back.get());
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(text.size()));
+}
+
+BENCHMARK(Serialize)->Arg(1)->Arg(100);
+BENCHMARK(DeSerializeKnownSpecs)->Arg(1)->Arg(100);
+BENCHMARK(DeSerializeNewSpecs)->Arg(1);
+BENCHMARK(DeSerializeManySpecFields)->Arg(1000)->Arg(10000);
+
+// Starts an agent the way the harness does: load the kit through the agent class, then n_init.
+bool startAgent() {
+  JNIEnv* e = gEnv;
+  jclass cls = e->FindClass("AppSide_Connector/BusObjNativeInterface");
+  if (cls == nullptr) return false;
+  // The kit's own file, found through one of its C exports.
+  void* self = dlopen("libVyConnector.so.4", RTLD_NOW | RTLD_NOLOAD);
+  void* symbol = self != nullptr ? dlsym(self, "CallJavaForGetEncoding") : nullptr;
+  Dl_info info;
+  if (symbol == nullptr || dladdr(symbol, &info) == 0) return false;
+  jmethodID load = e->GetStaticMethodID(cls, "loadConnectorFile", "(Ljava/lang/String;)V");
+  if (load == nullptr) return false;
+  jstring lib = e->NewStringUTF(info.dli_fname);
+  e->CallStaticVoidMethod(cls, load, lib);
+  if (e->ExceptionCheck()) return false;
+  jmethodID ctor = e->GetMethodID(cls, "<init>", "()V");
+  if (ctor == nullptr) return false;
+  jobject agent = e->NewObject(cls, ctor);
+  if (agent == nullptr) return false;
+  jmethodID init = e->GetMethodID(cls, "n_init", "(Ljava/lang/String;Ljava/lang/String;)I");
+  if (init == nullptr) return false;
+  e->CallIntMethod(agent, init, e->NewStringUTF("4.1.0"), e->NewStringUTF("bench"));
+  if (e->ExceptionCheck()) return false;
+  e->NewGlobalRef(agent);  // kept for the run
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string cp = "-Djava.class.path=" + envOr("VY_AGENT_JAR", exeDir() + "/../java/vyagent.jar");
+  JavaVMOption options[1];
+  options[0].optionString = const_cast<char*>(cp.c_str());
+  JavaVMInitArgs args;
+  args.version = JNI_VERSION_1_8;
+  args.nOptions = 1;
+  args.options = options;
+  args.ignoreUnrecognized = JNI_FALSE;
+  JavaVM* vm = nullptr;
+  if (JNI_CreateJavaVM(&vm, reinterpret_cast<void**>(&gEnv), &args) != JNI_OK) {
+    std::fprintf(stderr, "cannot create the JVM\n");
+    return 2;
+  }
+  if (!startAgent()) {
+    if (gEnv->ExceptionCheck()) gEnv->ExceptionDescribe();
+    std::fprintf(stderr, "cannot start the agent (%s)\n", cp.c_str());
+    return 2;
+  }
+  fileSpecs();
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -128,6 +128,10 @@ int CallJavaForAppEvent(BusinessObject* bo) {
   StringMessage* message = bo->toStringMessage();
   jstring text = wireText(env, *message);
   delete message;
+  if (text == nullptr) {  // no memory for the string in the JVM: the event is not delivered
+    agentThrew(env);
+    return -1;
+  }
   VY_ENV_ASSERT(jclsBusObjNativeInterface != NULL, kFile);
   jobject agent = vy::agentObject();
   jmethodID mid = vy::agentIds().gotEventFromApp;
@@ -153,8 +157,10 @@ void CallJavaForConsumeSync(const char* name, BusinessObject& bo, ReturnStatusDe
   jmethodID mid1 = vy::agentIds().bucketInit;
   VY_ENV_ASSERT(mid1 != NULL, kFile);
   jobject boBucket = newBucket(env, boText);
+  agentThrew(env);
   VY_ENV_ASSERT(boBucket != 0, kFile);
   jobject rtnStatusBucket = newBucket(env, statusText);
+  agentThrew(env);
   VY_ENV_ASSERT(rtnStatusBucket != 0, kFile);
 
   VY_ENV_ASSERT(jclsBusObjNativeInterface != NULL, kFile);

@@ -6,7 +6,9 @@
 
 class VY_EXPORT KyTimer {
  public:
-  // Elapsed wall time in milliseconds from a monotonic clock.
+  // Elapsed wall-clock time in milliseconds from a monotonic clock (not processor time, so time a
+  // call spends waiting on the application counts), counted from the first reading in the
+  // process. Any thread may call it.
   static long getCurrentMilli();
 };
 

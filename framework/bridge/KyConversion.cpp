@@ -80,10 +80,18 @@ jmethodID methodId(JNIEnv* env, jclass cls, const char* name, const char* sig, c
 std::atomic<const ResolvedCharset*> gCharsets{nullptr};
 std::mutex gCharsetsLock;
 
+// Names are short; a plain loop beats the library's vectorised compare here.
+bool sameName(const char* a, const char* b) {
+  for (; *a == *b; ++a, ++b) {
+    if (*a == '\0') return true;
+  }
+  return false;
+}
+
 const ResolvedCharset* findCharset(const char* name) {
   for (const ResolvedCharset* c = gCharsets.load(std::memory_order_acquire); c != nullptr;
        c = c->next) {
-    if (c->name == name) return c;
+    if (sameName(c->name.c_str(), name)) return c;
   }
   return nullptr;
 }
@@ -458,8 +466,11 @@ char* modifiedUtf8ToNative(int kind, const char* utf) {
 unsigned short* nativeToUnits(int kind, const char* text, size_t n, int& length) {
   auto* out = static_cast<uint16_t*>(std::malloc((n + 1) * sizeof(uint16_t)));
   if (out == nullptr) return nullptr;
-  UnitsOut sink{out};
-  decodeNative(kind, reinterpret_cast<const unsigned char*>(text), n, sink);
+  auto s = reinterpret_cast<const unsigned char*>(text);
+  size_t ascii = 0;  // an ASCII run is itself in all three charsets and ends no sequence
+  for (; ascii < n && s[ascii] < 0x80; ++ascii) out[ascii] = s[ascii];
+  UnitsOut sink{out + ascii};
+  decodeNative(kind, s + ascii, n - ascii, sink);
   size_t units = static_cast<size_t>(sink.p - out);
   *sink.p = 0;
   length = static_cast<int>(units);
@@ -470,9 +481,12 @@ char* unitsToNative(int kind, const unsigned short* text, size_t n, int& length)
   size_t capacity = encodedCapacity(kind, n);
   char* out = static_cast<char*>(std::malloc(capacity));
   if (out == nullptr) return nullptr;
-  size_t used = encodeNative(kind, reinterpret_cast<unsigned char*>(out), [&](auto& sink) {
-    for (size_t i = 0; i < n; ++i) sink.put(text[i]);
-  });
+  size_t ascii = 0;
+  for (; ascii < n && text[ascii] < 0x80; ++ascii) out[ascii] = static_cast<char>(text[ascii]);
+  size_t used = ascii + encodeNative(kind, reinterpret_cast<unsigned char*>(out + ascii),
+                                     [&](auto& sink) {
+                                       for (size_t i = ascii; i < n; ++i) sink.put(text[i]);
+                                     });
   length = static_cast<int>(used);
   return finishBytes(out, used, capacity);
 }
@@ -527,11 +541,21 @@ size_t unitCount(const unsigned short* text, int length) {
 
 // ---- KyConversion -----------------------------------------------------------------------------
 
-KyConversion::KyConversion(const char* name) : encoding(nullptr), charset(nullptr) {
-  if (name != nullptr && *name != '\0') encoding = copyBytes(name, std::strlen(name));
+// Converters are made per call, so a name already resolved is shared rather than copied.
+KyConversion::KyConversion(const char* name)
+    : encoding(nullptr), ownsEncoding(false), charset(nullptr) {
+  if (name == nullptr || *name == '\0') return;
+  if ((charset = findCharset(name)) != nullptr) {
+    encoding = const_cast<char*>(charset->name.c_str());
+  } else {
+    encoding = copyBytes(name, std::strlen(name));
+    ownsEncoding = true;
+  }
 }
 
-KyConversion::~KyConversion() { std::free(encoding); }
+KyConversion::~KyConversion() {
+  if (ownsEncoding) std::free(encoding);
+}
 
 void KyConversion::initStatic(JNIEnv* env) {
   if (gIdsReady.load(std::memory_order_acquire)) return;
@@ -559,7 +583,6 @@ void KyConversion::initStatic(JNIEnv* env) {
 
 const vy::ResolvedCharset* KyConversion::resolve(JNIEnv* env) {
   if (charset != nullptr) return charset;
-  if (const ResolvedCharset* known = findCharset(encoding)) return charset = known;
   env = envOf(env);
   if (env == nullptr) return nullptr;
   initStatic(env);

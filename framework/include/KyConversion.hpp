@@ -62,8 +62,9 @@ class VY_EXPORT KyConversion {
   // null when there is no JVM to ask.
   const vy::ResolvedCharset* resolve(JNIEnv* env);
 
-  char* encoding;
-  const vy::ResolvedCharset* charset;  // null until the first conversion resolves it
+  char* encoding;  // the caller's name: a copy, or the shared answer's own text
+  bool ownsEncoding;
+  const vy::ResolvedCharset* charset;  // null until the name is resolved
 };
 
 // Zero-terminated 16-bit character strings. acstojcs widens bytes without sign (0xE9 -> 0x00E9);

@@ -246,6 +246,7 @@ public final class LoadDriver {
     volatile boolean stop;
     long exceptions;
     long sent;
+    long endedAt;
 
     Worker(int id, Map<String, String[]> pools, CountDownLatch gate, AtomicLong issued, long limit,
         LongAdder done) {
@@ -299,6 +300,7 @@ public final class LoadDriver {
         String err = status.getErrorString();
         if (err != null) errors.putIfAbsent(result, err);
       }
+      endedAt = System.nanoTime();
     }
   }
 
@@ -387,7 +389,10 @@ public final class LoadDriver {
         Thread.currentThread().interrupt();
       }
     }
-    r.seconds = (System.nanoTime() - start) / 1e9;
+    // From the start to the end of the last call, however late this thread noticed it.
+    long end = start;
+    for (Worker w : workers) end = Math.max(end, w.endedAt);
+    r.seconds = (end - start) / 1e9;
     if (shown) {
       out.print("\r" + " ".repeat(60) + "\r");
       out.flush();

@@ -26,5 +26,10 @@ bench: deps
 	cmake --build build-release -j $(JOBS)
 	@./bin/vybench
 
+# libFuzzer targets (clang, ASan + UBSan) in build-fuzz: each runs FUZZ_SECONDS from its seeds.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) ./fuzz/run.sh
+
 clean:
 	rm -rf $(BUILD) build-release

@@ -1,0 +1,70 @@
+// The business object reader on wire texts (UTF-16LE input) against the fixed types, one of them
+// recursive. A text either reads into an object of a known type or leaves the object without
+// spec and with a reason; nothing in between.
+//
+// Checked for every object that reads: its message reads back into an object whose message is
+// the same text; its parent-and-keys message reads back cleanly; a clone has equal content; the
+// readable dump fits or says it does not.
+#include <cstdint>
+#include <string>
+
+#include "BusObjSpec.hpp"
+#include "BusinessObject.hpp"
+#include "FuzzCheck.hpp"
+#include "FuzzJvm.hpp"
+#include "FuzzSpecs.hpp"
+#include "StringMessage.hpp"
+
+namespace {
+
+std::u16string unitsOf(const StringMessage& msg) {
+  return std::u16string(reinterpret_cast<const char16_t*>(msg.toUTF16String()),
+                        msg.getCurrentUTF16Size());
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+  vyfuzz::FuzzJvm::initialize(argc, argv);
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static unsigned runs = 0;
+  if (++runs % 4096 == 0) vyfuzz::FuzzJvm::clearRecords();
+  std::u16string units = vyfuzz::FuzzSpecs::unitsOf(data, size);
+  StringMessage input(reinterpret_cast<const unsigned short*>(units.c_str()));
+  BusinessObject bo(input);
+  if (bo.getTheSpec() == nullptr) {
+    VY_FUZZ_CHECK(bo.getReadError() != nullptr, "an unreadable object without a reason");
+    VY_FUZZ_CHECK(bo.getAttrValues() == nullptr, "an unreadable object kept values");
+    return 0;
+  }
+
+  StringMessage* first = bo.toStringMessage();
+  VY_FUZZ_CHECK(first != nullptr, "toStringMessage gave nothing");
+  StringMessage copy(first->toUTF16String());
+  BusinessObject again(copy);
+  VY_FUZZ_CHECK(again.getTheSpec() != nullptr, "an object's own message does not read back");
+  VY_FUZZ_CHECK(!copy.hasMoreTokens(), "reading an object's message left tokens behind");
+  StringMessage* second = again.toStringMessage();
+  VY_FUZZ_CHECK(unitsOf(*first) == unitsOf(*second), "written, read and written again differs");
+  delete second;
+  delete first;
+
+  StringMessage* keys = bo.toStringMessageParentAndKeys();
+  StringMessage keysCopy(keys->toUTF16String());
+  BusinessObject keysOnly(keysCopy);
+  VY_FUZZ_CHECK(keysOnly.getTheSpec() != nullptr, "a parent-and-keys message does not read back");
+  VY_FUZZ_CHECK(keysOnly.equalPKeys(&bo) == 1, "keys changed through parent-and-keys");
+  delete keys;
+
+  BusinessObject* twin = bo.clone();
+  VY_FUZZ_CHECK(twin != nullptr && twin->equalsContent(&bo) == 0, "a clone differs");
+  delete twin;
+
+  char picture[2048];
+  int n = bo.dump(picture, sizeof picture);
+  VY_FUZZ_CHECK(n == -1 || (n >= 0 && n < static_cast<int>(sizeof picture)), "dump size");
+  return 0;
+}

@@ -1,0 +1,58 @@
+// The transaction business object reader on wire texts (UTF-16LE input): the base object, then
+// the transaction section with or without its format version field.
+//
+// Checked for every object that reads: its message (base plus section) reads back into an object
+// whose message is the same text, leaving no token behind; the reference values compare equal
+// to the object read back.
+#include <cstdint>
+#include <string>
+
+#include "BusinessObject.hpp"
+#include "FuzzCheck.hpp"
+#include "FuzzJvm.hpp"
+#include "FuzzSpecs.hpp"
+#include "StringMessage.hpp"
+#include "TransactionBusinessObject.hpp"
+
+namespace {
+
+std::u16string unitsOf(const StringMessage& msg) {
+  return std::u16string(reinterpret_cast<const char16_t*>(msg.toUTF16String()),
+                        msg.getCurrentUTF16Size());
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+  vyfuzz::FuzzJvm::initialize(argc, argv);
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static unsigned runs = 0;
+  if (++runs % 4096 == 0) vyfuzz::FuzzJvm::clearRecords();
+  std::u16string units = vyfuzz::FuzzSpecs::unitsOf(data, size);
+  StringMessage input(reinterpret_cast<const unsigned short*>(units.c_str()));
+  TransactionBusinessObject tbo(input);
+  if (tbo.getTheSpec() == nullptr) {
+    VY_FUZZ_CHECK(tbo.getReadError() != nullptr, "an unreadable object without a reason");
+    return 0;
+  }
+  StringMessage* first = tbo.toStringMessage();
+  StringMessage copy(first->toUTF16String());
+  TransactionBusinessObject again(copy);
+  VY_FUZZ_CHECK(again.getTheSpec() != nullptr, "a transaction object's message does not read back");
+  VY_FUZZ_CHECK(!copy.hasMoreTokens(), "reading a transaction message left tokens behind");
+  StringMessage* second = again.toStringMessage();
+  VY_FUZZ_CHECK(unitsOf(*first) == unitsOf(*second), "written, read and written again differs");
+  delete second;
+  delete first;
+
+  StringMessage* base = tbo.toBusinessObjectString();
+  StringMessage baseCopy(base->toUTF16String());
+  BusinessObject plain(baseCopy);
+  VY_FUZZ_CHECK(plain.getTheSpec() != nullptr, "the base message does not read back");
+  delete base;
+  tbo.equalsRefAttrs(plain);
+  return 0;
+}

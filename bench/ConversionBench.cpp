@@ -55,8 +55,8 @@ void NativeToUTF8(benchmark::State& state) {
   std::string text = nativeText(static_cast<size_t>(state.range(0)), state.range(1) != 0);
   for (auto _ : state) {
     KyConversion conv(kEncoding);
-    char* out = kJvm ? conv.jvmNativeToUTF8(gEnv, text.c_str())
-                     : conv.fromNativeToUTF8(gEnv, text.c_str());
+    char* out =
+        kJvm ? conv.jvmNativeToUTF8(gEnv, text.c_str()) : conv.fromNativeToUTF8(gEnv, text.c_str());
     benchmark::DoNotOptimize(out);
     std::free(out);
   }
@@ -69,8 +69,8 @@ void UTF8ToNative(benchmark::State& state) {
       modifiedOf(nativeText(static_cast<size_t>(state.range(0)), state.range(1) != 0));
   for (auto _ : state) {
     KyConversion conv(kEncoding);
-    char* out = kJvm ? conv.jvmUTF8ToNative(gEnv, text.c_str())
-                     : conv.fromUTF8ToNative(gEnv, text.c_str());
+    char* out =
+        kJvm ? conv.jvmUTF8ToNative(gEnv, text.c_str()) : conv.fromUTF8ToNative(gEnv, text.c_str());
     benchmark::DoNotOptimize(out);
     std::free(out);
   }

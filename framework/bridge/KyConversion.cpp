@@ -15,9 +15,9 @@ namespace vy {
 // The JVM's answer for one encoding name. Entries form a list that only grows, so readers walk
 // it without a lock; they live as long as the process.
 struct ResolvedCharset {
-  std::string name;                // the name exactly as callers give it
-  int kind;                        // a CharsetKind
-  jstring javaName;                // global reference: the name as the JVM path passes it
+  std::string name;  // the name exactly as callers give it
+  int kind;          // a CharsetKind
+  jstring javaName;  // global reference: the name as the JVM path passes it
   const ResolvedCharset* next;
 };
 
@@ -45,9 +45,9 @@ struct JavaIds {
   jmethodID newMbcs = nullptr;   // String(byte[], String)
   jmethodID getBytes = nullptr;  // String.getBytes(String)
   jclass charset = nullptr;
-  jmethodID forName = nullptr;      // static Charset.forName(String)
+  jmethodID forName = nullptr;        // static Charset.forName(String)
   jmethodID canonicalName = nullptr;  // Charset.name()
-  jclass illegalArgument = nullptr;  // what forName throws for an unknown or illegal name
+  jclass illegalArgument = nullptr;   // what forName throws for an unknown or illegal name
 };
 
 JavaIds gIds;
@@ -67,7 +67,8 @@ jclass globalClass(JNIEnv* env, const char* name, const char* what) {
 
 jmethodID methodId(JNIEnv* env, jclass cls, const char* name, const char* sig, const char* what,
                    bool isStatic = false) {
-  jmethodID mid = isStatic ? env->GetStaticMethodID(cls, name, sig) : env->GetMethodID(cls, name, sig);
+  jmethodID mid =
+      isStatic ? env->GetStaticMethodID(cls, name, sig) : env->GetMethodID(cls, name, sig);
   if (mid == nullptr) {
     catchJavaErrors(env);
     vy::environmentFailure(what, kFile);
@@ -195,6 +196,16 @@ bool isContinuation(unsigned b) { return (b & 0xC0) == 0x80; }
 
 // ---- sinks: where decoded UTF-16 units go ------------------------------------------------------
 
+// Where the coded bytes of a sink go: into a buffer, or only counted.
+struct ByteBuffer {
+  unsigned char* p;
+  void byte(uint32_t b) { *p++ = static_cast<unsigned char>(b); }
+};
+struct ByteCount {
+  size_t n = 0;
+  void byte(uint32_t) { ++n; }
+};
+
 // The units as they are.
 struct UnitsOut {
   uint16_t* p;
@@ -203,18 +214,19 @@ struct UnitsOut {
 };
 
 // The JVM's modified UTF-8 (GetStringUTFChars): U+0000 as C0 80, each surrogate on its own.
+template <typename Out>
 struct ModifiedUtf8Out {
-  unsigned char* p;
+  Out out;
   void put(uint32_t c) {
     if (c != 0 && c < 0x80) {
-      *p++ = static_cast<unsigned char>(c);
+      out.byte(c);
     } else if (c < 0x800) {
-      *p++ = static_cast<unsigned char>(0xC0 | (c >> 6));
-      *p++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+      out.byte(0xC0 | (c >> 6));
+      out.byte(0x80 | (c & 0x3F));
     } else {
-      *p++ = static_cast<unsigned char>(0xE0 | (c >> 12));
-      *p++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
-      *p++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+      out.byte(0xE0 | (c >> 12));
+      out.byte(0x80 | ((c >> 6) & 0x3F));
+      out.byte(0x80 | (c & 0x3F));
     }
   }
   void finish() {}
@@ -222,8 +234,9 @@ struct ModifiedUtf8Out {
 
 // UTF-8 as String.getBytes writes it: a surrogate pair becomes one 4-byte sequence, a surrogate
 // without its partner becomes "?".
+template <typename Out>
 struct Utf8Out {
-  unsigned char* p;
+  Out out;
   uint32_t high = 0;  // a high surrogate waiting for its low half
   void put(uint32_t c) {
     if (high != 0) {
@@ -231,39 +244,40 @@ struct Utf8Out {
       high = 0;
       if (isLowSurrogate(c)) {
         uint32_t cp = 0x10000 + ((h - 0xD800) << 10) + (c - 0xDC00);
-        *p++ = static_cast<unsigned char>(0xF0 | (cp >> 18));
-        *p++ = static_cast<unsigned char>(0x80 | ((cp >> 12) & 0x3F));
-        *p++ = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
-        *p++ = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+        out.byte(0xF0 | (cp >> 18));
+        out.byte(0x80 | ((cp >> 12) & 0x3F));
+        out.byte(0x80 | ((cp >> 6) & 0x3F));
+        out.byte(0x80 | (cp & 0x3F));
         return;
       }
-      *p++ = '?';
+      out.byte('?');
     }
     if (c < 0x80) {
-      *p++ = static_cast<unsigned char>(c);
+      out.byte(c);
     } else if (c < 0x800) {
-      *p++ = static_cast<unsigned char>(0xC0 | (c >> 6));
-      *p++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+      out.byte(0xC0 | (c >> 6));
+      out.byte(0x80 | (c & 0x3F));
     } else if (isHighSurrogate(c)) {
       high = c;
     } else if (isLowSurrogate(c)) {
-      *p++ = '?';
+      out.byte('?');
     } else {
-      *p++ = static_cast<unsigned char>(0xE0 | (c >> 12));
-      *p++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
-      *p++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+      out.byte(0xE0 | (c >> 12));
+      out.byte(0x80 | ((c >> 6) & 0x3F));
+      out.byte(0x80 | (c & 0x3F));
     }
   }
   void finish() {
-    if (high != 0) *p++ = '?';
+    if (high != 0) out.byte('?');
     high = 0;
   }
 };
 
 // ISO-8859-1 (limit 0x100) or US-ASCII (limit 0x80) as String.getBytes writes them: one "?" per
 // unmappable character, a surrogate pair counting as one character.
+template <typename Out>
 struct EightBitOut {
-  unsigned char* p;
+  Out out;
   uint32_t limit;
   bool afterHigh = false;
   void put(uint32_t c) {
@@ -272,9 +286,9 @@ struct EightBitOut {
       if (isLowSurrogate(c)) return;  // the pair already gave its "?"
     }
     if (c < limit) {
-      *p++ = static_cast<unsigned char>(c);
+      out.byte(c);
     } else {
-      *p++ = '?';
+      out.byte('?');
       afterHigh = isHighSurrogate(c);
     }
   }
@@ -332,8 +346,7 @@ void decodeUtf8(const unsigned char* s, size_t n, Sink& out) {
       };
       if (i + 2 < n) {
         unsigned b2 = s[i], b3 = s[i + 1], b4 = s[i + 2];
-        uint32_t cp =
-            ((b1 & 0x07) << 18) | ((b2 & 0x3F) << 12) | ((b3 & 0x3F) << 6) | (b4 & 0x3F);
+        uint32_t cp = ((b1 & 0x07) << 18) | ((b2 & 0x3F) << 12) | ((b3 & 0x3F) << 6) | (b4 & 0x3F);
         bool complete = isContinuation(b2) && isContinuation(b3) && isContinuation(b4);
         if (complete && cp >= 0x10000 && cp <= 0x10FFFF) {
           out.put(0xD800 + ((cp - 0x10000) >> 10));
@@ -388,7 +401,6 @@ void decodeNative(int kind, const unsigned char* s, size_t n, Sink& out) {
       decodeAscii(s, n, out);
       break;
   }
-  out.finish();
 }
 
 // Modified UTF-8 exactly as the JVM's NewStringUTF reads it, malformed input included. The string
@@ -419,56 +431,103 @@ void readModifiedUtf8(const unsigned char* s, size_t n, Sink& out) {
   }
 }
 
-// Encodes units with the target charset's encoder, into `out` of sufficient size; returns the
-// bytes written.
-template <typename Feed>
-size_t encodeNative(int kind, unsigned char* out, Feed feed) {
-  if (kind == kUtf8) {
-    Utf8Out sink{out};
-    feed(sink);
-    sink.finish();
-    return static_cast<size_t>(sink.p - out);
+// ---- native conversions ----------------------------------------------------------------------
+
+// Above this worst-case size a counting pass sizes the result exactly: a generous buffer for a
+// long text would come from fresh pages every call.
+constexpr size_t kMeasureAbove = 8192;
+
+// Runs `feed` (which puts units into a sink) into a new terminated byte buffer. `makeSink` builds
+// the sink around a ByteBuffer or a ByteCount; `worstCase` bounds the bytes produced.
+template <typename MakeSink, typename Feed>
+char* produceBytes(size_t worstCase, MakeSink makeSink, Feed feed, size_t* length) {
+  size_t capacity = worstCase + 1;
+  if (worstCase > kMeasureAbove) {
+    auto counter = makeSink(ByteCount{});
+    feed(counter);
+    counter.finish();
+    capacity = counter.out.n + 1;
   }
-  EightBitOut sink{out, kind == kLatin1 ? 0x100u : 0x80u};
-  feed(sink);
-  sink.finish();
-  return static_cast<size_t>(sink.p - out);
+  char* buf = static_cast<char*>(std::malloc(capacity));
+  if (buf == nullptr) return nullptr;
+  auto writer = makeSink(ByteBuffer{reinterpret_cast<unsigned char*>(buf)});
+  feed(writer);
+  writer.finish();
+  *length = static_cast<size_t>(writer.out.p - reinterpret_cast<unsigned char*>(buf));
+  return finishBytes(buf, *length, capacity);
 }
 
-// Worst case bytes for `units` UTF-16 units (or bytes read as units) in the target charset.
-size_t encodedCapacity(int kind, size_t units) { return (kind == kUtf8 ? 3 * units : units) + 1; }
+// Encodes the units `feed` puts with the target charset's encoder; `units` bounds their number.
+template <typename Feed>
+char* encodeNative(int kind, size_t units, Feed feed, size_t* length) {
+  if (kind == kUtf8) {
+    return produceBytes(
+        3 * units, [](auto out) { return Utf8Out<decltype(out)>{out}; }, feed, length);
+  }
+  uint32_t limit = kind == kLatin1 ? 0x100 : 0x80;
+  return produceBytes(
+      units,
+      [limit](auto out) {
+        return EightBitOut<decltype(out)>{out, limit};
+      },
+      feed, length);
+}
+
+// Widens the leading ASCII run of `s` into `out`; returns its length. Blocks of 16 keep the
+// common all-ASCII text on vector instructions.
+size_t widenAscii(const unsigned char* s, size_t n, uint16_t* out) {
+  size_t i = 0;
+  for (; i + 16 <= n; i += 16) {
+    uint64_t a, b;
+    std::memcpy(&a, s + i, 8);
+    std::memcpy(&b, s + i + 8, 8);
+    if ((a | b) & 0x8080808080808080ULL) break;
+    for (size_t k = 0; k < 16; ++k) out[i + k] = s[i + k];
+  }
+  for (; i < n && s[i] < 0x80; ++i) out[i] = s[i];
+  return i;
+}
+
+bool unitsAreAscii(const unsigned short* u, size_t n) {
+  size_t i = 0;
+  for (; i + 16 <= n; i += 16) {
+    unsigned acc = 0;
+    for (size_t k = 0; k < 16; ++k) acc |= u[i + k];
+    if (acc & 0xFF80) return false;
+  }
+  for (; i < n; ++i) {
+    if (u[i] >= 0x80) return false;
+  }
+  return true;
+}
 
 char* nativeToModifiedUtf8(int kind, const char* text) {
   size_t n = std::strlen(text);
   auto s = reinterpret_cast<const unsigned char*>(text);
   if (isAscii(s, n)) return copyBytes(text, n);  // 1..7F are themselves in all three charsets
-  size_t capacity = 3 * n + 1;  // at most 3 bytes per byte read (a lone U+FFFD)
-  char* out = static_cast<char*>(std::malloc(capacity));
-  if (out == nullptr) return nullptr;
-  ModifiedUtf8Out sink{reinterpret_cast<unsigned char*>(out)};
-  decodeNative(kind, s, n, sink);
-  return finishBytes(out, static_cast<size_t>(sink.p - reinterpret_cast<unsigned char*>(out)),
-                     capacity);
+  size_t length = 0;
+  return produceBytes(
+      3 * n,  // at most 3 bytes per byte read (a lone U+FFFD)
+      [](auto out) { return ModifiedUtf8Out<decltype(out)>{out}; },
+      [&](auto& sink) { decodeNative(kind, s, n, sink); }, &length);
 }
 
 char* modifiedUtf8ToNative(int kind, const char* utf) {
   size_t n = std::strlen(utf);
   auto s = reinterpret_cast<const unsigned char*>(utf);
   if (isAscii(s, n)) return copyBytes(utf, n);
-  size_t capacity = encodedCapacity(kind, n);  // never more units than bytes
-  char* out = static_cast<char*>(std::malloc(capacity));
-  if (out == nullptr) return nullptr;
-  size_t used = encodeNative(kind, reinterpret_cast<unsigned char*>(out),
-                             [&](auto& sink) { readModifiedUtf8(s, n, sink); });
-  return finishBytes(out, used, capacity);
+  size_t length = 0;
+  // Never more units than bytes.
+  return encodeNative(
+      kind, n, [&](auto& sink) { readModifiedUtf8(s, n, sink); }, &length);
 }
 
 unsigned short* nativeToUnits(int kind, const char* text, size_t n, int& length) {
   auto* out = static_cast<uint16_t*>(std::malloc((n + 1) * sizeof(uint16_t)));
   if (out == nullptr) return nullptr;
   auto s = reinterpret_cast<const unsigned char*>(text);
-  size_t ascii = 0;  // an ASCII run is itself in all three charsets and ends no sequence
-  for (; ascii < n && s[ascii] < 0x80; ++ascii) out[ascii] = s[ascii];
+  // An ASCII run is itself in all three charsets and ends no sequence.
+  size_t ascii = widenAscii(s, n, out);
   UnitsOut sink{out + ascii};
   decodeNative(kind, s + ascii, n - ascii, sink);
   size_t units = static_cast<size_t>(sink.p - out);
@@ -478,17 +537,25 @@ unsigned short* nativeToUnits(int kind, const char* text, size_t n, int& length)
 }
 
 char* unitsToNative(int kind, const unsigned short* text, size_t n, int& length) {
-  size_t capacity = encodedCapacity(kind, n);
-  char* out = static_cast<char*>(std::malloc(capacity));
-  if (out == nullptr) return nullptr;
-  size_t ascii = 0;
-  for (; ascii < n && text[ascii] < 0x80; ++ascii) out[ascii] = static_cast<char>(text[ascii]);
-  size_t used = ascii + encodeNative(kind, reinterpret_cast<unsigned char*>(out + ascii),
-                                     [&](auto& sink) {
-                                       for (size_t i = ascii; i < n; ++i) sink.put(text[i]);
-                                     });
+  size_t used = 0;
+  char* out;
+  if (unitsAreAscii(text, n)) {  // 1..7F, and zero, are themselves in all three charsets
+    out = static_cast<char*>(std::malloc(n + 1));
+    if (out == nullptr) return nullptr;
+    for (size_t i = 0; i < n; ++i) out[i] = static_cast<char>(text[i]);
+    out[n] = '\0';
+    used = n;
+  } else {
+    out = encodeNative(
+        kind, n,
+        [&](auto& sink) {
+          for (size_t i = 0; i < n; ++i) sink.put(text[i]);
+        },
+        &used);
+    if (out == nullptr) return nullptr;
+  }
   length = static_cast<int>(used);
-  return finishBytes(out, used, capacity);
+  return out;
 }
 
 // ---- the JVM path -----------------------------------------------------------------------------
@@ -565,14 +632,14 @@ void KyConversion::initStatic(JNIEnv* env) {
   if (gIdsReady.load(std::memory_order_relaxed)) return;
   JavaIds ids;
   ids.string = globalClass(env, "java/lang/String", "jclsString != NULL");
-  ids.newMbcs = methodId(env, ids.string, "<init>", "([BLjava/lang/String;)V",
-                         "jmidStringNewMBCS != NULL");
-  ids.getBytes = methodId(env, ids.string, "getBytes", "(Ljava/lang/String;)[B",
-                          "jmidStringGetBytes != NULL");
+  ids.newMbcs =
+      methodId(env, ids.string, "<init>", "([BLjava/lang/String;)V", "jmidStringNewMBCS != NULL");
+  ids.getBytes =
+      methodId(env, ids.string, "getBytes", "(Ljava/lang/String;)[B", "jmidStringGetBytes != NULL");
   ids.charset = globalClass(env, "java/nio/charset/Charset", "jclsCharset != NULL");
-  ids.forName = methodId(env, ids.charset, "forName",
-                         "(Ljava/lang/String;)Ljava/nio/charset/Charset;",
-                         "jmidCharsetForName != NULL", true);
+  ids.forName =
+      methodId(env, ids.charset, "forName", "(Ljava/lang/String;)Ljava/nio/charset/Charset;",
+               "jmidCharsetForName != NULL", true);
   ids.canonicalName =
       methodId(env, ids.charset, "name", "()Ljava/lang/String;", "jmidCharsetName != NULL");
   ids.illegalArgument =

@@ -15,11 +15,14 @@
 
 namespace {
 
-constexpr int kRuns = 100000;  // per direction and charset
+constexpr int kRuns = 100000;   // per direction and charset
+constexpr int kLongRuns = 100;  // long texts, sized by a counting pass before they are written
 
 class Generator {
  public:
   explicit Generator(uint64_t seed) : state_(seed * 0x9E3779B97F4A7C15ULL + 1) {}
+
+  void setLong(bool value) { long_ = value; }
 
   // Native bytes; `nul` allows zero bytes (explicit lengths).
   std::string nativeBytes(bool nul) {
@@ -48,11 +51,13 @@ class Generator {
           unsigned kind = pick(3);
           if (kind == 0) appendBytes(s, {0xC0 + pick(2), 0x80 + pick(0x40)});
           if (kind == 1) appendBytes(s, {0xE0, 0x80 + pick(0x20), 0x80 + pick(0x40)});
-          if (kind == 2) appendBytes(s, {0xF0, 0x80 + pick(0x10), 0x80 + pick(0x40), 0x80 + pick(0x40)});
+          if (kind == 2)
+            appendBytes(s, {0xF0, 0x80 + pick(0x10), 0x80 + pick(0x40), 0x80 + pick(0x40)});
           break;
         }
         case 7:  // beyond U+10FFFF, or lead bytes F5..FF
-          appendBytes(s, {0xF4 + pick(12), 0x80 + pick(0x40), 0x80 + pick(0x40), 0x80 + pick(0x40)});
+          appendBytes(s,
+                      {0xF4 + pick(12), 0x80 + pick(0x40), 0x80 + pick(0x40), 0x80 + pick(0x40)});
           break;
         case 8:
           s += static_cast<char>(0x80 + pick(0x40));  // stray continuation
@@ -122,6 +127,7 @@ class Generator {
 
   // Mostly short texts, some longer ones.
   size_t length() {
+    if (long_) return 2800 + pick(9000);
     unsigned r = pick(100);
     if (r < 75) return 1 + pick(12);
     if (r < 98) return 13 + pick(40);
@@ -196,6 +202,7 @@ class Generator {
   }
 
   uint64_t state_;
+  bool long_ = false;
 };
 
 std::string hex(const void* data, size_t n) {
@@ -226,10 +233,12 @@ bool sameText(const char* a, const char* b) {
 std::string show(const char* p) { return p ? hex(p, std::strlen(p)) : "null"; }
 
 // Runs every direction for one encoding name on the calling thread (a null env: the thread's own).
-void runCharset(const char* encoding, unsigned seed, Outcome* out) {
+void runCharsetTexts(const char* encoding, unsigned seed, bool longTexts, Outcome* out) {
   Generator gen(seed);
+  gen.setLong(longTexts);
+  const int runs = longTexts ? kLongRuns : kRuns;
   KyConversion conv(encoding);
-  for (int i = 0; i < kRuns; ++i) {
+  for (int i = 0; i < runs; ++i) {
     std::string in = gen.nativeBytes(false);
     char* a = conv.fromNativeToUTF8(nullptr, in.c_str());
     char* b = conv.jvmNativeToUTF8(nullptr, in.c_str());
@@ -238,7 +247,7 @@ void runCharset(const char* encoding, unsigned seed, Outcome* out) {
     std::free(a);
     std::free(b);
   }
-  for (int i = 0; i < kRuns; ++i) {
+  for (int i = 0; i < runs; ++i) {
     std::string in = gen.modifiedUtf8();
     char* a = conv.fromUTF8ToNative(nullptr, in.c_str());
     char* b = conv.jvmUTF8ToNative(nullptr, in.c_str());
@@ -247,7 +256,7 @@ void runCharset(const char* encoding, unsigned seed, Outcome* out) {
     std::free(a);
     std::free(b);
   }
-  for (int i = 0; i < kRuns; ++i) {
+  for (int i = 0; i < runs; ++i) {
     std::string in = gen.nativeBytes(true);
     int given = (i % 16 == 0) ? -1 : static_cast<int>(in.size());
     int la = given, lb = given;
@@ -261,7 +270,7 @@ void runCharset(const char* encoding, unsigned seed, Outcome* out) {
     std::free(a);
     std::free(b);
   }
-  for (int i = 0; i < kRuns; ++i) {
+  for (int i = 0; i < runs; ++i) {
     std::u16string in = gen.units();
     auto units = reinterpret_cast<const unsigned short*>(in.c_str());
     int given = (i % 16 == 0) ? -1 : static_cast<int>(in.size());
@@ -276,6 +285,10 @@ void runCharset(const char* encoding, unsigned seed, Outcome* out) {
     std::free(a);
     std::free(b);
   }
+}
+
+void runCharset(const char* encoding, unsigned seed, Outcome* out) {
+  for (bool longTexts : {false, true}) runCharsetTexts(encoding, seed, longTexts, out);
 }
 
 TEST(KyConversionDifferential, NativePathsEqualTheJvmForEveryInput) {

@@ -1,5 +1,3 @@
-#include "KyConversion.hpp"
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -8,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "KyConversion.hpp"
 #include "VyTestAgent.hpp"
 
 namespace {
@@ -121,7 +120,8 @@ TEST(KyConversion, EveryAliasOfTheThreeNativeCharsetsIsRecognised) {
 TEST(KyConversion, OtherCharsetsGoThroughTheJvm) {
   EXPECT_EQ(toUnits("UTF-16BE", std::string("\0A\0B\x20\xAC", 6)), u"AB\u20AC");
   EXPECT_EQ(fromUnits("UTF-16BE", u"A\u20AC"), std::string("\0A\x20\xAC", 4));
-  EXPECT_EQ(toNativeUtf8("windows-1252", "\x80 \x93x\x94"), "\xE2\x82\xAC \xE2\x80\x9Cx\xE2\x80\x9D");
+  EXPECT_EQ(toNativeUtf8("windows-1252", "\x80 \x93x\x94"),
+            "\xE2\x82\xAC \xE2\x80\x9Cx\xE2\x80\x9D");
   EXPECT_EQ(toNative("cp1252", "\xE2\x82\xAC\xC3\xA9"), "\x80\xE9");
   EXPECT_EQ(toNative("windows-1252", "\xE4\xB8\xAD"), "?");  // unmappable
   // A UTF-16 text of a lone byte-order mark decodes to nothing: a null result.
@@ -131,7 +131,7 @@ TEST(KyConversion, OtherCharsetsGoThroughTheJvm) {
 TEST(KyConversion, MalformedUtf8DecodesAsTheJvmDoes) {
   const char* utf8 = "UTF-8";
   EXPECT_EQ(toUnits(utf8, "\xC3\xA9"), u"\u00E9");
-  EXPECT_EQ(toUnits(utf8, "\xC0\x80"), u"\uFFFD\uFFFD");          // overlong NUL
+  EXPECT_EQ(toUnits(utf8, "\xC0\x80"), u"\uFFFD\uFFFD");            // overlong NUL
   EXPECT_EQ(toUnits(utf8, "\xE0\x80\x80"), u"\uFFFD\uFFFD\uFFFD");  // overlong 3-byte
   EXPECT_EQ(toUnits(utf8, "\xED\xA0\x80"), u"\uFFFD");              // encoded surrogate
   EXPECT_EQ(toUnits(utf8, "\xF0\x9F\x98\x80"), u"\U0001F600");
@@ -151,8 +151,13 @@ TEST(KyConversion, UsAsciiDecodesHighBytesToReplacement) {
 }
 
 TEST(KyConversion, UnmappableAndUnpairedSurrogatesEncodeAsQuestionMarks) {
-  const std::u16string mixed = u"a\U0001F600b\xD800" u"c\xDC00" u"\u00E9\u4E2D";
-  EXPECT_EQ(fromUnits("UTF-8", mixed), "a\xF0\x9F\x98\x80" "b?c?\xC3\xA9\xE4\xB8\xAD");
+  const std::u16string mixed =
+      u"a\U0001F600b\xD800"
+      u"c\xDC00"
+      u"\u00E9\u4E2D";
+  EXPECT_EQ(fromUnits("UTF-8", mixed),
+            "a\xF0\x9F\x98\x80"
+            "b?c?\xC3\xA9\xE4\xB8\xAD");
   EXPECT_EQ(fromUnits("ISO-8859-1", mixed), "a?b?c?\xE9?");
   EXPECT_EQ(fromUnits("US-ASCII", mixed), "a?b?c???");
   // A high surrogate at the very end, and zero units inside an explicit length.
@@ -165,11 +170,18 @@ TEST(KyConversion, ModifiedUtf8SideMatchesTheJvmsStringForm) {
   EXPECT_EQ(toNative("UTF-8", "\xED\xA0\xBD\xED\xB8\x80"), "\xF0\x9F\x98\x80");
   EXPECT_EQ(toNative("ISO-8859-1", "\xED\xA0\xBD\xED\xB8\x80\xC3\xA9"), "?\xE9");
   // C0 80 is U+0000, which ends the native text.
-  EXPECT_EQ(toNative("UTF-8", "a\xC0\x80" "b"), "a");
+  EXPECT_EQ(toNative("UTF-8",
+                     "a\xC0\x80"
+                     "b"),
+            "a");
   // Malformed modified UTF-8 reads as the JVM reads it: a stray byte is its own character and
   // takes the place of a later one.
   EXPECT_EQ(toNative("ISO-8859-1", "\xE9t\xE9"), "\xE9t\xE9");
-  EXPECT_EQ(toNative("ISO-8859-1", "a\x80" "bc"), "a\x80" "b");
+  EXPECT_EQ(toNative("ISO-8859-1",
+                     "a\x80"
+                     "bc"),
+            "a\x80"
+            "b");
 }
 
 TEST(KyConversion, EightBitHelpers) {
@@ -207,7 +219,8 @@ TEST(KyConversion, SixteenBitHelpers) {
   unsigned short buf[6];
   std::fill(buf, buf + 6, 0xFFFF);
   jcsncpy(buf, u(u"ab"), 5);
-  EXPECT_EQ(std::u16string(reinterpret_cast<char16_t*>(buf), 6), std::u16string(u"ab\0\0\0\xFFFF", 6));
+  EXPECT_EQ(std::u16string(reinterpret_cast<char16_t*>(buf), 6),
+            std::u16string(u"ab\0\0\0\xFFFF", 6));
   jcsncpy(buf, u(u"abcdefgh"), 3);
   EXPECT_EQ(buf[2], 'c');
   EXPECT_EQ(buf[3], 0);  // untouched past n, from the previous copy

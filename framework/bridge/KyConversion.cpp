@@ -536,6 +536,27 @@ unsigned short* nativeToUnits(int kind, const char* text, size_t n, int& length)
   return reinterpret_cast<unsigned short*>(out);
 }
 
+// The bytes String.getBytes("UTF-8") gives for `n` units.
+size_t utf8Size(const unsigned short* u, size_t n) {
+  size_t bytes = 0;
+  for (size_t i = 0; i < n; ++i) {
+    uint32_t c = u[i];
+    if (c < 0x80) {
+      bytes += 1;
+    } else if (c < 0x800) {
+      bytes += 2;
+    } else if (!isSurrogate(c)) {
+      bytes += 3;
+    } else if (isHighSurrogate(c) && i + 1 < n && isLowSurrogate(u[i + 1])) {
+      bytes += 4;
+      ++i;
+    } else {
+      bytes += 1;  // "?"
+    }
+  }
+  return bytes;
+}
+
 char* unitsToNative(int kind, const unsigned short* text, size_t n, int& length) {
   size_t used = 0;
   char* out;
@@ -545,6 +566,16 @@ char* unitsToNative(int kind, const unsigned short* text, size_t n, int& length)
     for (size_t i = 0; i < n; ++i) out[i] = static_cast<char>(text[i]);
     out[n] = '\0';
     used = n;
+  } else if (kind == kUtf8) {
+    // The size is known from the units alone: no need for the generic counting pass.
+    size_t size = utf8Size(text, n);
+    out = static_cast<char*>(std::malloc(size + 1));
+    if (out == nullptr) return nullptr;
+    Utf8Out<ByteBuffer> sink{ByteBuffer{reinterpret_cast<unsigned char*>(out)}};
+    for (size_t i = 0; i < n; ++i) sink.put(text[i]);
+    sink.finish();
+    used = static_cast<size_t>(sink.out.p - reinterpret_cast<unsigned char*>(out));
+    out[used] = '\0';
   } else {
     out = encodeNative(
         kind, n,

@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need, when any is missing.
 # Run as root on a fresh machine; as another user it only reports what is missing.
 set -e
-PACKAGES="cmake ninja-build g++ make openjdk-17-jdk-headless libgtest-dev libbenchmark-dev"
+PACKAGES="cmake ninja-build g++ make openjdk-17-jdk-headless libgtest-dev libbenchmark-dev libsqlite3-dev sqlite3"
 missing=""
 for p in $PACKAGES; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

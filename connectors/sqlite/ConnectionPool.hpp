@@ -1,0 +1,44 @@
+// Gives every thread its own connection to the connector's database file, opened on the
+// thread's first use. SQLite connections are cheap to hold and WAL lets them read in parallel,
+// so agent threads never queue on a shared handle; writers are serialised by SQLite itself.
+//
+// Ownership: the pool owns every connection. A thread's connection is closed when the thread
+// ends or when closeAll() runs (at terminate, when the agent has no call in flight); a thread
+// that calls again after closeAll() opens a new one. Threads: every operation may be called from
+// any thread.
+#ifndef SQLITE_CONNECTOR_CONNECTION_POOL_HPP
+#define SQLITE_CONNECTOR_CONNECTION_POOL_HPP
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class SqliteConnection;
+
+class ConnectionPool {
+ public:
+  ConnectionPool();
+  ~ConnectionPool();
+  ConnectionPool(const ConnectionPool&) = delete;
+  ConnectionPool& operator=(const ConnectionPool&) = delete;
+
+  // Connections opened from now on go to `path`; those open before are closed.
+  void open(const std::string& path);
+  // Closes every connection. No other thread may be using one.
+  void closeAll();
+  // The calling thread's connection (opened now if needed). Throws SqliteError when the file
+  // cannot be opened.
+  SqliteConnection& forThisThread();
+  // Called when a thread ends: closes its connection if it belongs to the current generation.
+  void release(std::uint64_t generation, SqliteConnection* connection);
+
+ private:
+  std::mutex lock;
+  std::string path;
+  std::uint64_t generation;
+  std::vector<std::unique_ptr<SqliteConnection>> connections;
+};
+
+#endif  // SQLITE_CONNECTOR_CONNECTION_POOL_HPP

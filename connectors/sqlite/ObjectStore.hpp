@@ -1,0 +1,71 @@
+// The four verbs on whole business object trees, on one connection. Each operation works inside
+// whatever transaction the caller opened (the handler opens one per verb); it throws
+// SqliteError on any database failure and the caller's transaction then undoes everything.
+//
+// Ownership: the store keeps references to the caller's connection and schema and owns nothing.
+// Objects passed in stay the caller's; objects the store builds are handed to them as children.
+// Threads: the connection's thread.
+#ifndef SQLITE_CONNECTOR_OBJECT_STORE_HPP
+#define SQLITE_CONNECTOR_OBJECT_STORE_HPP
+
+#include <string>
+#include <vector>
+
+class BusinessObject;
+class BusObjSpec;
+class Schema;
+class SqliteConnection;
+class TableMapping;
+
+class ObjectStore {
+ public:
+  ObjectStore(SqliteConnection& connection, Schema& schema)
+      : connection(connection), schema(schema) {}
+
+  // Inserts the whole tree. Keys that arrive blank or ignored are generated and written into
+  // the objects.
+  void create(BusinessObject& bo);
+  // Reads the object with bo's keys and its whole tree into bo. False when there is no such row.
+  bool retrieve(BusinessObject& bo);
+  // Writes the after-image bo: the stored children are compared with bo's by key, so children
+  // are created, updated and deleted as needed; afterwards bo holds the stored tree (deleted
+  // children removed, generated keys filled in). False when there is no such row.
+  bool update(BusinessObject& bo);
+  // Deletes the object with bo's keys and its whole tree. False when there is no such row.
+  bool remove(BusinessObject& bo);
+
+  // The key values of a top-level object; throws when one is blank or ignored.
+  static std::vector<std::string> keyValues(BusinessObject& bo, const TableMapping& mapping);
+
+ private:
+  struct Link {
+    std::string parentType, parentAttr, parentKey;
+    long long position = 0;
+    std::string rootType, rootKey;
+  };
+  struct Row {
+    std::string identity;
+    std::vector<bool> present;
+    std::vector<std::string> values;
+  };
+
+  std::string insertTree(BusinessObject& obj, const Link& link);
+  std::string nextKey(const TableMapping& mapping, int attrIndex);
+  bool readTop(const TableMapping& mapping, const std::vector<std::string>& keys, Row* row);
+  std::vector<Row> readChildren(const TableMapping& mapping, const Link& link);
+  void fill(BusinessObject& obj, const TableMapping& mapping, const Row& row);
+  void loadChildren(BusinessObject& obj, const TableMapping& mapping, const std::string& identity);
+  void deleteChildren(const TableMapping& mapping, const std::string& identity);
+  void deleteChild(const TableMapping& mapping, const Link& link, BusinessObject& child);
+  // Updates one row's values and position; returns its identity, or "" when there is no row.
+  std::string updateRow(BusinessObject& obj, const TableMapping& mapping, const Link& link);
+  void applyChildren(BusinessObject& obj, const TableMapping& mapping,
+                     const std::string& identity, const Link& root, BusinessObject* old);
+  void replaceKeylessChildren(BusinessObject& obj, int attrIndex, const TableMapping& childMapping,
+                              const Link& link);
+
+  SqliteConnection& connection;
+  Schema& schema;
+};
+
+#endif  // SQLITE_CONNECTOR_OBJECT_STORE_HPP

@@ -1,0 +1,46 @@
+// The tables of the announced types: builds each type's TableMapping once and makes sure its
+// table and triggers exist (creating them when missing, if "CreateTables" allows) the first time
+// a tree of that type is used.
+//
+// Ownership: the schema owns the mappings; references it returns stay valid until reset().
+// Specs are the spec directory's and live as long as the process. Failures throw SqliteError:
+// a child type that was never announced, a table missing while "CreateTables" is false, or the
+// database's own error. Threads: any thread; database work runs outside the schema's lock, so a
+// thread inside a transaction never waits on one that waits for the database.
+#ifndef SQLITE_CONNECTOR_SCHEMA_HPP
+#define SQLITE_CONNECTOR_SCHEMA_HPP
+
+#include <map>
+#include <memory>
+#include <shared_mutex>
+
+class BusObjSpec;
+class SqliteConnection;
+class TableMapping;
+
+class Schema {
+ public:
+  Schema();
+  ~Schema();
+  Schema(const Schema&) = delete;
+  Schema& operator=(const Schema&) = delete;
+
+  // Forgets every mapping; tables are created from now on only when `createTables` is true.
+  void reset(bool createTables);
+  // Makes sure the tables of `spec` and of every type below it are ready; returns the mapping
+  // of `spec`.
+  const TableMapping& ensure(SqliteConnection& connection, BusObjSpec* spec);
+  // The mapping of a spec already made ready by ensure (directly or as part of a tree).
+  const TableMapping& mappingFor(BusObjSpec* spec) const;
+  // The spec of the children of attribute `attrIndex` of `spec`.
+  static BusObjSpec* childSpec(BusObjSpec* spec, int attrIndex);
+
+ private:
+  void prepareTable(SqliteConnection& connection, const TableMapping& mapping) const;
+
+  mutable std::shared_mutex lock;
+  std::map<BusObjSpec*, std::unique_ptr<TableMapping>> ready;
+  bool createTables = true;
+};
+
+#endif  // SQLITE_CONNECTOR_SCHEMA_HPP

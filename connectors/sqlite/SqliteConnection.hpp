@@ -1,0 +1,45 @@
+// One open SQLite database connection with its cache of prepared statements.
+//
+// The connection is opened in WAL mode (readers never wait for the writer) with a generous busy
+// timeout, so several connections of one process, and other processes, share the file. Every
+// statement text is prepared once and reused; prepare() leases it as a Statement.
+// Failures throw SqliteError with the database's message. Threads: a connection belongs to one
+// thread at a time (ConnectionPool gives each thread its own).
+#ifndef SQLITE_CONNECTOR_SQLITE_CONNECTION_HPP
+#define SQLITE_CONNECTOR_SQLITE_CONNECTION_HPP
+
+#include <sqlite3.h>
+
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+#include "Statement.hpp"
+
+class SqliteConnection {
+ public:
+  // Opens (creating when missing) the database file at `path`.
+  explicit SqliteConnection(const std::string& path);
+  ~SqliteConnection();
+  SqliteConnection(const SqliteConnection&) = delete;
+  SqliteConnection& operator=(const SqliteConnection&) = delete;
+
+  // The cached statement for `sql`, prepared on first use.
+  Statement prepare(const std::string& sql);
+  // Runs one or more statements that take no parameters.
+  void exec(const std::string& sql);
+  // True when no transaction is open on this connection.
+  bool inAutocommit() const { return sqlite3_get_autocommit(db) != 0; }
+  sqlite3* handle() const { return db; }
+
+ private:
+  struct Cached {
+    sqlite3_stmt* stmt = nullptr;
+    bool inUse = false;
+  };
+
+  sqlite3* db = nullptr;
+  std::unordered_map<std::string, std::unique_ptr<Cached>> cache;
+};
+
+#endif  // SQLITE_CONNECTOR_SQLITE_CONNECTION_HPP

@@ -1,0 +1,68 @@
+#include "Statement.hpp"
+
+#include <cstring>
+
+#include "SqliteError.hpp"
+
+Statement::~Statement() {
+  if (inUse == nullptr) {
+    sqlite3_finalize(stmt);
+    return;
+  }
+  sqlite3_reset(stmt);
+  sqlite3_clear_bindings(stmt);
+  *inUse = false;
+}
+
+void Statement::check(int rc) const {
+  if (rc != SQLITE_OK) throw SqliteError(sqlite3_errmsg(db));
+}
+
+void Statement::bindText(int index, const char* text) {
+  if (text == nullptr) {
+    check(sqlite3_bind_null(stmt, index));
+    return;
+  }
+  check(sqlite3_bind_text(stmt, index, text, static_cast<int>(std::strlen(text)),
+                          SQLITE_TRANSIENT));
+}
+
+void Statement::bindText(int index, const std::string& text) {
+  check(sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()),
+                          SQLITE_TRANSIENT));
+}
+
+void Statement::bindInt(int index, long long value) {
+  check(sqlite3_bind_int64(stmt, index, value));
+}
+
+bool Statement::step() {
+  int rc = sqlite3_step(stmt);
+  if (rc == SQLITE_ROW) return true;
+  if (rc == SQLITE_DONE) return false;
+  // The statement's own error text; reset makes the connection's message the statement's.
+  std::string message = sqlite3_errmsg(db);
+  int code = sqlite3_extended_errcode(db);
+  sqlite3_reset(stmt);
+  throw SqliteError(message, code);
+}
+
+void Statement::run() {
+  while (step()) {
+  }
+}
+
+bool Statement::isNull(int column) const {
+  return sqlite3_column_type(stmt, column) == SQLITE_NULL;
+}
+
+std::string Statement::text(int column) const {
+  const unsigned char* p = sqlite3_column_text(stmt, column);
+  if (p == nullptr) return std::string();
+  return std::string(reinterpret_cast<const char*>(p),
+                     static_cast<size_t>(sqlite3_column_bytes(stmt, column)));
+}
+
+long long Statement::integer(int column) const { return sqlite3_column_int64(stmt, column); }
+
+int Statement::columnCount() const { return sqlite3_column_count(stmt); }

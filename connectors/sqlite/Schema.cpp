@@ -52,6 +52,11 @@ const TableMapping& Schema::ensure(SqliteConnection& connection, BusObjSpec* spe
       if (seen.insert(child).second) tree.push_back(child);
     }
   }
+  if (!connection.inAutocommit()) {
+    // A rollback of the caller's transaction would take the new tables with it.
+    throw SqliteError(std::string(spec->getName()) +
+                      ": tables are prepared only outside a transaction");
+  }
   std::vector<std::unique_ptr<TableMapping>> built;
   for (BusObjSpec* s : tree) built.push_back(std::make_unique<TableMapping>(s));
   {

@@ -28,7 +28,8 @@ class Schema {
   // Forgets every mapping; tables are created from now on only when `createTables` is true.
   void reset(bool createTables);
   // Makes sure the tables of `spec` and of every type below it are ready; returns the mapping
-  // of `spec`.
+  // of `spec`. The first call for a type must come with no transaction open on `connection`
+  // (a rollback would undo the tables); later calls may come from anywhere.
   const TableMapping& ensure(SqliteConnection& connection, BusObjSpec* spec);
   // The mapping of a spec already made ready by ensure (directly or as part of a tree).
   const TableMapping& mappingFor(BusObjSpec* spec) const;

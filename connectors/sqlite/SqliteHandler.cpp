@@ -67,6 +67,8 @@ int SqliteHandler::runVerb(BusinessObject& bo, const std::string& verb,
                            ReturnStatusDescriptor* status) {
   SqliteConnection& connection = globals.connections().forThisThread();
   ObjectStore store(connection, globals.schema());
+  // Tables are made outside the verb's transaction, so a failing verb never takes them along.
+  globals.schema().ensure(connection, bo.getTheSpec());
 
   if (verb == BusinessObject::UPDATE_VERB && bo.isDelta()) {
     // The kit's retrieve-then-update, both inside this transaction: the nested verbs take

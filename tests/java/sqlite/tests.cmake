@@ -1,0 +1,2 @@
+vy_java_test(sqlite_connector sqlite.SqliteConnectorTest)
+add_dependencies(vytests SqliteConnector)

@@ -17,8 +17,8 @@ const char kEveryVerb[] = "*";
 // A null verb stands for every verb.
 const char* orEveryVerb(const char* verb) { return verb == nullptr ? kEveryVerb : verb; }
 
-// The entries of a set in set order, read with an independent cursor so that readers holding
-// the shared lock never move the set's built-in one.
+// The entries of a set in set order, read with an independent cursor so that the set's built-in
+// one (which connector subclasses may use) is never moved.
 std::vector<SubscribedVerb*> entriesOf(const PtrSet<SubscribedVerb>& set) {
   std::vector<SubscribedVerb*> entries;
   entries.reserve(set.size());
@@ -45,7 +45,7 @@ SubscriptionHandlerCPP::SubscriptionHandlerCPP()
 
 SubscriptionHandlerCPP::~SubscriptionHandlerCPP() {
   {
-    std::unique_lock<std::shared_mutex> guard(lock);
+    std::lock_guard<std::mutex> guard(lock);
     // Collect first: removing names moves entries under the table's own cursor.
     std::vector<StringHash> names;
     for (hash_iter it(table); !it.atEnd(); it.advance()) {
@@ -114,14 +114,14 @@ int SubscriptionHandlerCPP::gotApplEvent(BusinessObject& bo) {
 }
 
 int SubscriptionHandlerCPP::isSubscribed(char* name, char* verb) {
-  std::shared_lock<std::shared_mutex> guard(lock);
+  std::lock_guard<std::mutex> guard(lock);
   return isSubscribedLocked(name, verb);
 }
 
 int SubscriptionHandlerCPP::updateSub(char* name, char* /*version*/, char* verb, int perf) {
   if (name == nullptr) return -1;
   const char* wanted = orEveryVerb(verb);
-  std::unique_lock<std::shared_mutex> guard(lock);
+  std::lock_guard<std::mutex> guard(lock);
   PtrSet<SubscribedVerb>* set = getSubListLocked(StringHash(name));
   SubscribedVerb* entry = set == nullptr ? nullptr : firstEntry(*set, [wanted](SubscribedVerb* e) {
     return std::strcmp(e->getVerb(), wanted) == 0;
@@ -133,7 +133,7 @@ int SubscriptionHandlerCPP::updateSub(char* name, char* /*version*/, char* verb,
 
 int SubscriptionHandlerCPP::getPerf(const char* name) {
   if (name == nullptr || *name == '\0') return -1;
-  std::shared_lock<std::shared_mutex> guard(lock);
+  std::lock_guard<std::mutex> guard(lock);
   PtrSet<SubscribedVerb>* set = getSubListLocked(StringHash(name));
   if (set == nullptr) return -1;
   SubscribedVerb* first = firstEntry(*set, [](SubscribedVerb*) { return true; });
@@ -160,7 +160,7 @@ void SubscriptionHandlerCPP::removeTheJavaVeneer() {
 // ---- protected helpers: each takes the lock ----
 
 int SubscriptionHandlerCPP::addSubscriberToList(char* name, char* verb, int perf) {
-  std::unique_lock<std::shared_mutex> guard(lock);
+  std::lock_guard<std::mutex> guard(lock);
   return addSubscriberLocked(name, verb, perf);
 }
 
@@ -169,22 +169,22 @@ int SubscriptionHandlerCPP::addSubscriberToList(char* name, char* verb) {
 }
 
 int SubscriptionHandlerCPP::removeSubscriberFromList(char* name, char* verb) {
-  std::unique_lock<std::shared_mutex> guard(lock);
+  std::lock_guard<std::mutex> guard(lock);
   return removeSubscriberLocked(name, verb);
 }
 
 void SubscriptionHandlerCPP::addSubList(const StringHash& nameKey, SubscribedVerb* entry) {
-  std::unique_lock<std::shared_mutex> guard(lock);
+  std::lock_guard<std::mutex> guard(lock);
   addSubListLocked(nameKey, entry);
 }
 
 void SubscriptionHandlerCPP::removeSubList(const StringHash& nameKey, SubscribedVerb* entry) {
-  std::unique_lock<std::shared_mutex> guard(lock);
+  std::lock_guard<std::mutex> guard(lock);
   removeSubListLocked(nameKey, entry);
 }
 
 PtrSet<SubscribedVerb>* SubscriptionHandlerCPP::getSubList(const StringHash& nameKey) {
-  std::shared_lock<std::shared_mutex> guard(lock);
+  std::lock_guard<std::mutex> guard(lock);
   return getSubListLocked(nameKey);
 }
 

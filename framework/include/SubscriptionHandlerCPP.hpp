@@ -6,14 +6,16 @@
 // handler owns its sets and entries; texts passed in stay the caller's.
 // Failures: a null name (subscribeTo, cancelSub, updateSub) or an empty verb is refused with -1
 // and changes nothing.
-// Threads: the registry is guarded by a reader-writer lock; the agent may subscribe and cancel
-// while the polling thread raises events. Every public and protected operation takes the lock
-// itself; getSubList's set may change once the lock is released, so it is for single-threaded
-// subclass code only.
+// Threads: the registry is guarded by one mutex; the agent may subscribe and cancel while the
+// polling thread raises events. A lookup holds it for a hash probe and a short walk, far less
+// than the upcall that delivers an event, and a plain mutex cannot starve the agent's changes
+// behind a stream of events the way a reader-preferring lock does. Every public and protected
+// operation takes the lock itself; getSubList's set may change once the lock is released, so it is
+// for single-threaded subclass code only.
 #ifndef VY_SUBSCRIPTION_HANDLER_CPP_HPP
 #define VY_SUBSCRIPTION_HANDLER_CPP_HPP
 
-#include <shared_mutex>
+#include <mutex>
 
 #include "GenPtrDict.hpp"
 #include "PtrSet.hpp"
@@ -61,7 +63,7 @@ class VY_EXPORT SubscriptionHandlerCPP {
   PtrSet<SubscribedVerb>* getSubList(const StringHash& nameKey);
 
  private:
-  // The unlocked forms: each expects the caller to hold `lock` (exclusive for changes).
+  // The unlocked forms: each expects the caller to hold `lock`.
   int isSubscribedLocked(const char* name, const char* verb) const;
   int addSubscriberLocked(const char* name, const char* verb, int perf);
   int removeSubscriberLocked(const char* name, const char* verb);
@@ -72,7 +74,7 @@ class VY_EXPORT SubscriptionHandlerCPP {
 
   JToCPPVeneer* theJavaVeneer;
   GenPtrDict table;
-  mutable std::shared_mutex lock;
+  mutable std::mutex lock;
 };
 
 #endif  // VY_SUBSCRIPTION_HANDLER_CPP_HPP

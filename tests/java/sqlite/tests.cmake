@@ -1,2 +1,9 @@
 vy_java_test(sqlite_connector sqlite.SqliteConnectorTest)
 add_dependencies(vytests SqliteConnector)
+
+# The connector built from the installed kit alone, then run by the load driver.
+add_test(NAME sqlite_package
+  COMMAND ${CMAKE_COMMAND} -DSRC=${CMAKE_SOURCE_DIR} -DBIN=${CMAKE_BINARY_DIR}
+          -DJAVA=${Java_JAVA_EXECUTABLE} -DAGENT_JAR=${VY_AGENT_JAR}
+          -P ${CMAKE_CURRENT_LIST_DIR}/package.cmake)
+set_tests_properties(sqlite_package PROPERTIES TIMEOUT 600)

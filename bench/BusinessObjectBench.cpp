@@ -1,0 +1,234 @@
+// Business objects on the request path: tokenizing the reference order's wire text (about 3.6 KB:
+// 30 simple attributes and two containers of 10 children each), reading the tree from the
+// tokens, and writing it back; plus a clone and a delta merge of the same tree.
+//
+// The kit asks the agent for the native encoding, so the program runs a real agent object:
+// the agent jar is found at $VY_AGENT_JAR or at ../java/vyagent.jar beside the executable's
+// folder, the reference data at $VY_BENCH_DATA or at ../../bench/data.
+#include <benchmark/benchmark.h>
+#include <dlfcn.h>
+#include <jni.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "BOAttrType.hpp"
+#include "BusObjContainer.hpp"
+#include "BusObjSpec.hpp"
+#include "BusObjSpecDirectory.hpp"
+#include "BusinessObject.hpp"
+#include "StringMessage.hpp"
+
+namespace {
+
+JNIEnv* gEnv = nullptr;
+// The reference order's wire text as UTF-16 units, zero-terminated (the files are ASCII).
+std::vector<unsigned short> gOrderUnits;
+
+std::string exeDir() {
+  char path[PATH_MAX];
+  ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return ".";
+  path[n] = '\0';
+  std::string s(path);
+  return s.substr(0, s.rfind('/'));
+}
+
+std::string envOr(const char* name, const std::string& fallback) {
+  const char* v = std::getenv(name);
+  return v != nullptr && *v != '\0' ? v : fallback;
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream buffer;
+  buffer << in.rdbuf();
+  return buffer.str();
+}
+
+// Files the three reference types and loads the reference order; false when the data is
+// missing or does not read.
+bool loadReference(std::string* why) {
+  std::string dir = envOr("VY_BENCH_DATA", exeDir() + "/../../bench/data");
+  for (const char* type : {"RefOrderLine", "RefContact", "RefOrder"}) {
+    std::string text = readFile(dir + "/" + type + ".busobjspec");
+    if (text.empty()) {
+      *why = "no reference spec at " + dir;
+      return false;
+    }
+    StringMessage msg(text.c_str());
+    BusObjSpec* spec = new BusObjSpec(msg);
+    if (spec->getParseError() != nullptr) {
+      *why = std::string("reference spec does not parse: ") + spec->getParseError();
+      delete spec;
+      return false;
+    }
+    BusObjSpecDirectory::getTheBusObjSpecDirectory()->insert(*spec);
+  }
+  std::string wire = readFile(dir + "/reference.bo.wire");
+  gOrderUnits.assign(wire.begin(), wire.end());
+  gOrderUnits.push_back(0);
+  StringMessage msg(gOrderUnits.data());
+  BusinessObject bo(msg);
+  if (bo.getTheSpec() == nullptr) {
+    *why = std::string("reference object does not read: ") +
+           (bo.getReadError() ? bo.getReadError() : "?");
+    return false;
+  }
+  return true;
+}
+
+int64_t orderBytes() { return static_cast<int64_t>(gOrderUnits.size() - 1) * 2; }
+
+void report(benchmark::State& state) {
+  state.SetBytesProcessed(state.iterations() * orderBytes());
+  state.SetItemsProcessed(state.iterations());
+}
+
+// Splitting the UTF-16 text into native tokens: the floor of reading.
+void TokenizeReference(benchmark::State& state) {
+  for (auto _ : state) {
+    StringMessage msg(gOrderUnits.data());
+    benchmark::DoNotOptimize(msg.nextToken());
+  }
+  report(state);
+}
+
+// Tokenizing and building the tree: what a request costs before the handler runs.
+void ReadReference(benchmark::State& state) {
+  for (auto _ : state) {
+    StringMessage msg(gOrderUnits.data());
+    BusinessObject bo(msg);
+    benchmark::DoNotOptimize(bo.getTheSpec());
+  }
+  report(state);
+}
+
+// Writing the tree back: what a request costs after the handler returns.
+void WriteReference(benchmark::State& state) {
+  StringMessage msg(gOrderUnits.data());
+  BusinessObject bo(msg);
+  for (auto _ : state) {
+    std::unique_ptr<StringMessage> out(bo.toStringMessage());
+    benchmark::DoNotOptimize(out->toUTF16String());
+  }
+  report(state);
+}
+
+// The whole model part of a request: read, write back, release.
+void RoundTripReference(benchmark::State& state) {
+  for (auto _ : state) {
+    StringMessage msg(gOrderUnits.data());
+    BusinessObject bo(msg);
+    std::unique_ptr<StringMessage> out(bo.toStringMessage());
+    benchmark::DoNotOptimize(out->toUTF16String());
+  }
+  report(state);
+}
+
+void CloneReference(benchmark::State& state) {
+  StringMessage msg(gOrderUnits.data());
+  BusinessObject bo(msg);
+  for (auto _ : state) {
+    std::unique_ptr<BusinessObject> copy(bo.clone());
+    benchmark::DoNotOptimize(copy->getTheSpec());
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+
+// The framework's share of a delta Update: clone, merge the delta into the image, copy back.
+void DeltaMergeReference(benchmark::State& state) {
+  StringMessage msg(gOrderUnits.data());
+  BusinessObject delta(msg);
+  delta.setDelta(1);
+  for (int i = 0; i < delta.getAttrCount(); ++i) {
+    if (void* value = delta.getAttrValue(i)) {
+      if (delta.getAttrType(i) == 0 && delta.getAttrDesc(i)->isMultipleCard()) {
+        static_cast<BusObjContainer*>(value)->setDelta(1);
+      }
+    }
+  }
+  for (auto _ : state) {
+    std::unique_ptr<BusinessObject> image(delta.clone());
+    image->setDelta(0);
+    image->createAfterImageFromDelta(&delta);
+    BusinessObject target(delta.getName(), "en_US");
+    image->copy(target);
+    benchmark::DoNotOptimize(target.getTheSpec());
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+
+BENCHMARK(TokenizeReference);
+BENCHMARK(ReadReference);
+BENCHMARK(WriteReference);
+BENCHMARK(RoundTripReference);
+BENCHMARK(CloneReference);
+BENCHMARK(DeltaMergeReference);
+
+// Starts an agent the way the harness does: load the kit through the agent class, then n_init.
+bool startAgent() {
+  JNIEnv* e = gEnv;
+  jclass cls = e->FindClass("AppSide_Connector/BusObjNativeInterface");
+  if (cls == nullptr) return false;
+  // The kit's own file, found through one of its C exports.
+  void* self = dlopen("libVyConnector.so.4", RTLD_NOW | RTLD_NOLOAD);
+  void* symbol = self != nullptr ? dlsym(self, "CallJavaForGetEncoding") : nullptr;
+  Dl_info info;
+  if (symbol == nullptr || dladdr(symbol, &info) == 0) return false;
+  jmethodID load = e->GetStaticMethodID(cls, "loadConnectorFile", "(Ljava/lang/String;)V");
+  if (load == nullptr) return false;
+  jstring lib = e->NewStringUTF(info.dli_fname);
+  e->CallStaticVoidMethod(cls, load, lib);
+  if (e->ExceptionCheck()) return false;
+  jmethodID ctor = e->GetMethodID(cls, "<init>", "()V");
+  if (ctor == nullptr) return false;
+  jobject agent = e->NewObject(cls, ctor);
+  if (agent == nullptr) return false;
+  jmethodID init = e->GetMethodID(cls, "n_init", "(Ljava/lang/String;Ljava/lang/String;)I");
+  if (init == nullptr) return false;
+  e->CallIntMethod(agent, init, e->NewStringUTF("4.1.0"), e->NewStringUTF("bench"));
+  if (e->ExceptionCheck()) return false;
+  e->NewGlobalRef(agent);  // kept for the run
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string cp = "-Djava.class.path=" + envOr("VY_AGENT_JAR", exeDir() + "/../java/vyagent.jar");
+  JavaVMOption options[1];
+  options[0].optionString = const_cast<char*>(cp.c_str());
+  JavaVMInitArgs args;
+  args.version = JNI_VERSION_1_8;
+  args.nOptions = 1;
+  args.options = options;
+  args.ignoreUnrecognized = JNI_FALSE;
+  JavaVM* vm = nullptr;
+  if (JNI_CreateJavaVM(&vm, reinterpret_cast<void**>(&gEnv), &args) != JNI_OK) {
+    std::fprintf(stderr, "cannot create the JVM\n");
+    return 2;
+  }
+  if (!startAgent()) {
+    if (gEnv->ExceptionCheck()) gEnv->ExceptionDescribe();
+    std::fprintf(stderr, "cannot start the agent (%s)\n", cp.c_str());
+    return 2;
+  }
+  std::string why;
+  if (!loadReference(&why)) {
+    std::fprintf(stderr, "%s\n", why.c_str());
+    return 2;
+  }
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -211,8 +211,8 @@ bool BusinessObject::isBlankValue(const void* p) {
 void BusinessObject::logKyMsg(int num, int type, const char* arg1, const char* arg2) {
   JToCPPVeneer* veneer = JToCPPVeneer::getTheHandlerStuff();
   if (veneer == nullptr) return;
-  char* text = veneer->generateKyMsg(num, type, nullptr, 2, arg1 ? arg1 : "null",
-                                     arg2 ? arg2 : "null");
+  char* text =
+      veneer->generateKyMsg(num, type, nullptr, 2, arg1 ? arg1 : "null", arg2 ? arg2 : "null");
   if (text == nullptr) return;
   veneer->logMsg(text, type);
   veneer->freeMemory(text);
@@ -316,8 +316,7 @@ int BusinessObject::setAttributeValue(int index, const void* value, int type) {
 int BusinessObject::setAttrValue(int index, const void* value, int type) {
   int stored = setAttributeValue(index, value, type);
   if (!stored) {
-    logKyMsg(kMsgBadIndex, KyMsgFormat::MLV_FATAL, decimal(index).c_str(),
-             decimal(type).c_str());
+    logKyMsg(kMsgBadIndex, KyMsgFormat::MLV_FATAL, decimal(index).c_str(), decimal(type).c_str());
   }
   return stored;
 }
@@ -380,9 +379,9 @@ void* BusinessObject::makeNewAttrObject(int index) {
   if (attr->isObjectType()) {
     if (attr->getTypeName() == nullptr) return nullptr;
     const KyVersion* stored = attr->getBOVersionPtr();
-    KyVersion version = stored ? *stored
-                               : KyVersion(KyVersion::getLATEST(), KyVersion::getLATEST(),
-                                           KyVersion::getLATEST());
+    KyVersion version =
+        stored ? *stored
+               : KyVersion(KyVersion::getLATEST(), KyVersion::getLATEST(), KyVersion::getLATEST());
     return new BusinessObject(attr->getTypeName(), version);
   }
   int length = attr->getMaxLength();
@@ -466,8 +465,8 @@ int BusinessObject::dump(char* buffer, int size) {
   const char* name = getName();
   int count = std::snprintf(buffer, size,
                             "\nBusiness Object Dump\nName: %s\nVerb: %s\nLocale: %s\nType: %s\n",
-                            name ? name : "NULL", verb ? verb : "NULL",
-                            locale ? locale : "unknown", delta == 1 ? "Delta" : "AfterImage");
+                            name ? name : "NULL", verb ? verb : "NULL", locale ? locale : "unknown",
+                            delta == 1 ? "Delta" : "AfterImage");
   if (count < 0 || count >= size) return -1;
   // Appends one piece at the current end; false when it would reach the end of the buffer.
   auto append = [&](int index, const char* name, const char* text) {
@@ -507,7 +506,9 @@ int BusinessObject::dump(char* buffer, int size) {
     const char* attrName = attr->getName();
     if (!append(i, attrName ? attrName : "", nullptr)) return -1;
     const char* value = static_cast<const char*>(values[i]);
-    const char* shown = value == nullptr ? "-- KyIgnore --" : *value == '\0' ? "-- Blank --" : value;
+    const char* shown = value == nullptr ? "-- KyIgnore --"
+                        : *value == '\0' ? "-- Blank --"
+                                         : value;
     if (!append(0, nullptr, shown)) return -1;
   }
   return count;
@@ -577,8 +578,7 @@ void BusinessObject::setAttrValues(void** source) {
 }
 
 int BusinessObject::copy(BusinessObject& target) {
-  if (values != nullptr && target.values != nullptr &&
-      target.getAttrCount() == getAttrCount()) {
+  if (values != nullptr && target.values != nullptr && target.getAttrCount() == getAttrCount()) {
     target.setAttrValues(values);
   }
   target.setDelta(isDelta());
@@ -642,8 +642,7 @@ void BusinessObject::setDefaultAttrValues() {
         if (container == nullptr) {
           const char* typeName = attr->getTypeName();
           BusObjSpec* childSpec =
-              typeName ? BusObjSpecDirectory::getTheBusObjSpecDirectory()->find(typeName)
-                       : nullptr;
+              typeName ? BusObjSpecDirectory::getTheBusObjSpecDirectory()->find(typeName) : nullptr;
           container = new BusObjContainer(childSpec);
           values[i] = container;  // the slot held nothing or the blank marker
         }

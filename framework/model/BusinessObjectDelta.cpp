@@ -70,8 +70,7 @@ void BusinessObject::actionObjectMethod(BusinessObject* old) { createActionObjec
 int BusinessObject::createActionObjectFromDelta(BusinessObject* deltaObject) {
   if (deltaObject == nullptr || deltaObject == this || equalPKeys(deltaObject) != 1) return -1;
   int count = getAttrCount();
-  if (values == nullptr || deltaObject->values == nullptr ||
-      deltaObject->getAttrCount() != count) {
+  if (values == nullptr || deltaObject->values == nullptr || deltaObject->getAttrCount() != count) {
     return -1;
   }
   setVerb(UPDATE_VERB);
@@ -120,8 +119,7 @@ int BusinessObject::createActionObjectFromDelta(BusinessObject* deltaObject) {
 int BusinessObject::createAfterImageFromDelta(BusinessObject* deltaObject) {
   if (deltaObject == nullptr || deltaObject == this) return 0;
   int count = getAttrCount();
-  if (values == nullptr || deltaObject->values == nullptr ||
-      deltaObject->getAttrCount() != count) {
+  if (values == nullptr || deltaObject->values == nullptr || deltaObject->getAttrCount() != count) {
     return -1;
   }
   setVerb(UPDATE_VERB);

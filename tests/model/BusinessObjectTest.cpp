@@ -228,9 +228,9 @@ TEST_F(BusinessObjectTest, CloneIsAnIndependentCopyOfTheWholeTree) {
   // Changing the copy leaves the source alone.
   phones->getObject(0)->setAttrValue(0, "999", kString);
   copy->setAttrValue(0, "18", kString);
-  EXPECT_EQ("555", text(static_cast<BusObjContainer*>(bo->getAttrValue(2))
-                            ->getObject(0)
-                            ->getAttrValue(0)));
+  EXPECT_EQ(
+      "555",
+      text(static_cast<BusObjContainer*>(bo->getAttrValue(2))->getObject(0)->getAttrValue(0)));
   EXPECT_EQ("17", text(bo->getAttrValue(0)));
 
   // A container without objects gives none in the clone.
@@ -389,7 +389,8 @@ TEST_F(BusinessObjectTest, ValidationFillsDefaultsOrReports17205And17206) {
 TEST_F(BusinessObjectTest, EventIdsAreMadeTopDownAndChildIdsStartWithTheParents) {
   vytest::Agent::setProperty("ConnectorName", "Conn");
   std::unique_ptr<BusinessObject> order(make("Order", "Create", {"1"}));
-  for (const char* no : {"a", "b", "c"}) order->setAttrValue(2, make("Line", nullptr, {no}), kObject);
+  for (const char* no : {"a", "b", "c"})
+    order->setAttrValue(2, make("Line", nullptr, {no}), kObject);
   order->setAttrValue(3, make("Line", nullptr, {"x"}), kObject);
   BusObjContainer* lines = static_cast<BusObjContainer*>(order->getAttrValue(2));
   lines->getObject(1)->setAttrValue(2, "kept", kString);
@@ -426,9 +427,8 @@ TEST_F(BusinessObjectTest, EventIdsOnSeveralThreadsAtOnce) {
         std::unique_ptr<BusinessObject> bo(make("Order", "Create", {"1"}));
         bo->setAttrValue(2, make("Line", nullptr, {"a"}), kObject);
         bo->setObjectEventIds();
-        ids[t] = text(static_cast<BusObjContainer*>(bo->getAttrValue(2))
-                          ->getObject(0)
-                          ->getAttrValue(2));
+        ids[t] =
+            text(static_cast<BusObjContainer*>(bo->getAttrValue(2))->getObject(0)->getAttrValue(2));
         if (ids[t].rfind("Threaded_", 0) != 0) return;
       }
     });
@@ -490,12 +490,37 @@ BusinessObject* exampleCustomer() {
   return bo;
 }
 
-const std::vector<std::string> kExampleFields = {
-    "BusinessObject", "4.2.0.0", "Customer", "1.0.0", "true",  "Update",         "en_US",
-    "4",              "17",      "KyBlank",  "2",     "false", "BusinessObject", "4.2.0.0",
-    "Phone",          "1.0.0",   "false",    "Create", "en_US", "1",             "555",
-    "BusinessObject", "4.2.0.0", "Phone",    "1.0.0", "false", "Create",         "en_US",
-    "1",              "556",     "0"};
+const std::vector<std::string> kExampleFields = {"BusinessObject",
+                                                 "4.2.0.0",
+                                                 "Customer",
+                                                 "1.0.0",
+                                                 "true",
+                                                 "Update",
+                                                 "en_US",
+                                                 "4",
+                                                 "17",
+                                                 "KyBlank",
+                                                 "2",
+                                                 "false",
+                                                 "BusinessObject",
+                                                 "4.2.0.0",
+                                                 "Phone",
+                                                 "1.0.0",
+                                                 "false",
+                                                 "Create",
+                                                 "en_US",
+                                                 "1",
+                                                 "555",
+                                                 "BusinessObject",
+                                                 "4.2.0.0",
+                                                 "Phone",
+                                                 "1.0.0",
+                                                 "false",
+                                                 "Create",
+                                                 "en_US",
+                                                 "1",
+                                                 "556",
+                                                 "0"};
 
 TEST_F(BusinessObjectTest, TheDocumentedExampleIsWrittenFieldForFieldAndReadBack) {
   std::unique_ptr<BusinessObject> bo(exampleCustomer());
@@ -542,9 +567,9 @@ TEST_F(BusinessObjectTest, EmptyContainersSingleChildrenAndObjectBlanksRoundTrip
   EXPECT_TRUE(owner->isBlank(1));
 
   // "KyBlank" for an object attribute is kept as the blank marker and written back.
-  std::vector<std::string> blankOwner = {"BusinessObject", "4.2.0.0", "Customer", "1.0.0",
-                                         "false", "Create", "en_US", "4", "1", "KyIgnore",
-                                         "0", "KyBlank"};
+  std::vector<std::string> blankOwner = {
+      "BusinessObject", "4.2.0.0", "Customer", "1.0.0",    "false", "Create",
+      "en_US",          "4",       "1",        "KyIgnore", "0",     "KyBlank"};
   StringMessage in(reinterpret_cast<const unsigned short*>(vytest::wire(blankOwner).c_str()));
   BusinessObject withBlank(in);
   ASSERT_NE(nullptr, withBlank.getTheSpec()) << withBlank.getReadError();
@@ -555,10 +580,10 @@ TEST_F(BusinessObjectTest, EmptyContainersSingleChildrenAndObjectBlanksRoundTrip
 }
 
 TEST_F(BusinessObjectTest, AFifthFieldThatIsNoFlagIsTheVerbAndContainersCarryNoFlag) {
-  std::vector<std::string> fields = {"BusinessObject", "4.2.0.0", "Customer", "1.0.0", "Update",
-                                     "en_US", "4", "17", "KyIgnore", "1", "BusinessObject",
-                                     "4.2.0.0", "Phone", "1.0.0", "Create", "en_US", "1", "555",
-                                     "0"};
+  std::vector<std::string> fields = {"BusinessObject", "4.2.0.0", "Customer", "1.0.0",    "Update",
+                                     "en_US",          "4",       "17",       "KyIgnore", "1",
+                                     "BusinessObject", "4.2.0.0", "Phone",    "1.0.0",    "Create",
+                                     "en_US",          "1",       "555",      "0"};
   StringMessage msg(reinterpret_cast<const unsigned short*>(vytest::wire(fields).c_str()));
   BusinessObject bo(msg);
   ASSERT_NE(nullptr, bo.getTheSpec()) << bo.getReadError();
@@ -677,7 +702,8 @@ TEST_F(BusinessObjectTest, DeepNestingIsBoundedAndDeepTreesAreReleasedSafely) {
   std::unique_ptr<BusinessObject> ok = readUnits(nestedNodes(300));
   ASSERT_NE(nullptr, ok->getTheSpec()) << ok->getReadError();
   int depth = 0;
-  for (BusinessObject* n = ok.get(); n != nullptr; n = static_cast<BusinessObject*>(n->getAttrValue(2))) {
+  for (BusinessObject* n = ok.get(); n != nullptr;
+       n = static_cast<BusinessObject*>(n->getAttrValue(2))) {
     ++depth;
   }
   EXPECT_EQ(301, depth);

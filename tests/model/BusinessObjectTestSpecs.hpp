@@ -18,7 +18,11 @@ namespace bospecs {
 struct AttrDef {
   AttrDef(std::string n, std::string t, bool k = false, bool r = false, std::string d = "",
           std::string c = "1")
-      : name(std::move(n)), type(std::move(t)), key(k), required(r), defaultValue(std::move(d)),
+      : name(std::move(n)),
+        type(std::move(t)),
+        key(k),
+        required(r),
+        defaultValue(std::move(d)),
         card(std::move(c)) {}
   std::string name;
   std::string type;
@@ -32,8 +36,13 @@ inline std::u16string specText(const std::string& name, const std::vector<AttrDe
                                const std::vector<std::string>& verbs = {"Create", "Update",
                                                                         "Delete", "Retrieve"}) {
   const std::string empty = "\x05";
-  std::vector<std::string> f = {"BusObjSpec", "4.2.0.0", name, "1.0.0", empty,
-                                std::to_string(attrs.size()), std::to_string(verbs.size())};
+  std::vector<std::string> f = {"BusObjSpec",
+                                "4.2.0.0",
+                                name,
+                                "1.0.0",
+                                empty,
+                                std::to_string(attrs.size()),
+                                std::to_string(verbs.size())};
   for (const AttrDef& a : attrs) {
     std::vector<std::string> group = {a.name,
                                       a.type,
@@ -67,9 +76,9 @@ inline void announce(vytest::Agent& agent) {
   // Phone: 0 Number (key).
   agent.gotBusObjSpec16(specText("Phone", {{"Number", "String", true}}));
   // Person: 0 Pid (key), 1 PName (default "nobody"), 2 ObjectEventId.
-  agent.gotBusObjSpec16(specText(
-      "Person", {{"Pid", "String", true}, {"PName", "String", false, false, "nobody"},
-                 {"ObjectEventId", "String"}}));
+  agent.gotBusObjSpec16(specText("Person", {{"Pid", "String", true},
+                                            {"PName", "String", false, false, "nobody"},
+                                            {"ObjectEventId", "String"}}));
   // Order: 0 Id (key), 1 Note, 2 Lines (Line, n), 3 Extra (Line, 1), 4 ObjectEventId.
   agent.gotBusObjSpec16(specText("Order", {{"Id", "String", true},
                                            {"Note", "String"},
@@ -118,7 +127,8 @@ inline BusinessObject* make(const char* type, const char* verb,
   BusinessObject* bo = new BusinessObject(type, "en_US");
   if (verb) bo->setVerb(verb);
   for (size_t i = 0; i < simple.size(); ++i) {
-    if (simple[i] != nullptr) bo->setAttrValue(static_cast<int>(i), simple[i], bo->getAttrType(static_cast<int>(i)));
+    if (simple[i] != nullptr)
+      bo->setAttrValue(static_cast<int>(i), simple[i], bo->getAttrType(static_cast<int>(i)));
   }
   return bo;
 }

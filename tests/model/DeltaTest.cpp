@@ -34,8 +34,12 @@ std::unique_ptr<BusinessObject> order(const char* id, const std::vector<LineDef>
   return bo;
 }
 
-BusObjContainer* lines(BusinessObject* bo) { return static_cast<BusObjContainer*>(bo->getAttrValue(2)); }
-BusinessObject* extra(BusinessObject* bo) { return static_cast<BusinessObject*>(bo->getAttrValue(3)); }
+BusObjContainer* lines(BusinessObject* bo) {
+  return static_cast<BusObjContainer*>(bo->getAttrValue(2));
+}
+BusinessObject* extra(BusinessObject* bo) {
+  return static_cast<BusinessObject*>(bo->getAttrValue(3));
+}
 
 void expectParentsAre(BusinessObject* bo) {
   BusObjContainer* c = lines(bo);
@@ -128,10 +132,16 @@ TEST_F(DeltaTest, DeltaValuesIgnoredKeepBlankBlanksOthersReplace) {
 }
 
 TEST_F(DeltaTest, DeltaContainerGivesAnActionObject) {
-  auto current = order("1", {{"A", "Retrieve", "1"}, {"B", "Retrieve", "2"},
-                             {"C", "Retrieve", "3"}, {"D", "Retrieve", "4"}});
-  auto delta = order("1", {{"B", "Delete", nullptr}, {"C", "Update", "30"},
-                           {"D", "Update", "40"}, {"E", "Delete", "5"}, {"F", "Update", "6"}},
+  auto current = order("1", {{"A", "Retrieve", "1"},
+                             {"B", "Retrieve", "2"},
+                             {"C", "Retrieve", "3"},
+                             {"D", "Retrieve", "4"}});
+  auto delta = order("1",
+                     {{"B", "Delete", nullptr},
+                      {"C", "Update", "30"},
+                      {"D", "Update", "40"},
+                      {"E", "Delete", "5"},
+                      {"F", "Update", "6"}},
                      "Update");
   delta->setDelta(1);
   lines(delta.get())->setDelta(1);
@@ -203,10 +213,15 @@ TEST_F(DeltaTest, SingleChildrenOfADelta) {
 // ---- after-images from a delta ----
 
 TEST_F(DeltaTest, DeltaContainerGivesTheCompleteChildren) {
-  auto current = order("1", {{"A", "Retrieve", "1"}, {"B", "Retrieve", "2"},
-                             {"C", "Retrieve", "3"}, {"D", "Retrieve", "4"}});
-  auto delta = order("1", {{"B", "Delete", nullptr}, {"C", "Update", "30"},
-                           {"D", "Update", "40"}, {"E", "Delete", "5"}},
+  auto current = order("1", {{"A", "Retrieve", "1"},
+                             {"B", "Retrieve", "2"},
+                             {"C", "Retrieve", "3"},
+                             {"D", "Retrieve", "4"}});
+  auto delta = order("1",
+                     {{"B", "Delete", nullptr},
+                      {"C", "Update", "30"},
+                      {"D", "Update", "40"},
+                      {"E", "Delete", "5"}},
                      "Update");
   delta->setDelta(1);
   lines(delta.get())->setDelta(1);

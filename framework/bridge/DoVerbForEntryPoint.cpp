@@ -15,10 +15,14 @@
 #include "BusinessObject.hpp"
 #include "JToCPPVeneer.hpp"
 #include "KyMsgFormat.hpp"
+#include "KyPerfUtil.hpp"
+#include "KyTimer.hpp"
 #include "ReturnStatusDescriptor.hpp"
 #include "StringMessage.hpp"
 #include "Tracing.hpp"
 #include "TransactionBusinessObject.hpp"
+
+void vyRecordPerf(KyPerfFlow* flow, long start, long stop);
 
 namespace {
 
@@ -117,8 +121,13 @@ extern "C" JNIEXPORT jint JNICALL Java_AppSide_1Connector_BusObjNativeInterface_
     reportError(env, javaStatus, unusable.c_str());
   } else {
     try {
+      // The request is timed in the connector's "doverbfor" flow when monitoring is on.
+      JToCPPVeneer* v = JToCPPVeneer::getTheHandlerStuff();
+      bool timed = v != nullptr && KyPerfUtil::getPerf() > 0;
+      long start = timed ? KyTimer::getCurrentMilli() : 0;
       result = transactional ? static_cast<TransactionBusinessObject*>(bo)->doVerbFor(&status)
                              : bo->doVerbFor(&status);
+      if (timed) vyRecordPerf(v->perf_doverbfor_ptr, start, KyTimer::getCurrentMilli());
       if (status.getErrorMsg() != nullptr) reportError(env, javaStatus, status.getErrorMsg());
     } catch (int thrown) {
       char text[16];

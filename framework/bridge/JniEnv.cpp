@@ -1,5 +1,7 @@
 #include "JniEnv.hpp"
 
+#include <dlfcn.h>
+
 #include <atomic>
 
 namespace vy {
@@ -28,9 +30,14 @@ void rememberVm(JNIEnv* env) {
 JavaVM* javaVm() {
   JavaVM* vm = gVm.load(std::memory_order_acquire);
   if (vm != nullptr) return vm;
+  // The library does not link the JVM: the JVM is already in the process that loads a connector,
+  // so its invocation function is found there. Outside a JVM process there is simply none.
+  using GetCreated = jint (*)(JavaVM**, jsize, jsize*);
+  auto getCreated = reinterpret_cast<GetCreated>(dlsym(RTLD_DEFAULT, "JNI_GetCreatedJavaVMs"));
+  if (getCreated == nullptr) return nullptr;
   JavaVM* vms[1] = {nullptr};
   jsize count = 0;
-  if (JNI_GetCreatedJavaVMs(vms, 1, &count) != JNI_OK || count < 1) return nullptr;
+  if (getCreated(vms, 1, &count) != JNI_OK || count < 1) return nullptr;
   gVm.store(vms[0], std::memory_order_release);
   return vms[0];
 }

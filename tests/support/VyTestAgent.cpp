@@ -59,6 +59,7 @@ jmethodID staticMethod(const char* name, const char* sig) {
 // Reads a list of record objects through a callback per element.
 template <typename F>
 void forEach(jobject list, F&& f) {
+  checkPending();
   JNIEnv* e = env();
   jclass listCls = e->GetObjectClass(list);
   jmethodID size = e->GetMethodID(listCls, "size", "()I");
@@ -235,6 +236,7 @@ std::u16string wire(const std::vector<std::string>& fields) {
 Agent::Agent() {
   JNIEnv* e = env();
   e->CallStaticVoidMethod(agentClass(), staticMethod("clearProperties", "()V"));
+  checkPending();
   jmethodID ctor = method("<init>", "()V");
   jobject local = e->NewObject(agentClass(), ctor);
   obj_ = e->NewGlobalRef(local);
@@ -252,6 +254,7 @@ void Agent::setProperty(const std::string& name, const char* value) {
   jstring v = jstrOrNull(value);
   e->CallStaticVoidMethod(agentClass(),
                           staticMethod("setProperty", "(Ljava/lang/String;Ljava/lang/String;)V"), n, v);
+  checkPending();
   e->DeleteLocalRef(n);
   if (v) e->DeleteLocalRef(v);
 }
@@ -263,6 +266,7 @@ void Agent::setDeltaSupport(const std::string& boName, const char* answer) {
   e->CallStaticVoidMethod(
       agentClass(), staticMethod("setDeltaSupportAnswer", "(Ljava/lang/String;Ljava/lang/String;)V"),
       n, v);
+  checkPending();
   e->DeleteLocalRef(n);
   if (v) e->DeleteLocalRef(v);
 }
@@ -270,12 +274,14 @@ void Agent::setDeltaSupport(const std::string& boName, const char* answer) {
 void Agent::setThrowOnConfig(bool value) {
   env()->CallStaticVoidMethod(agentClass(), staticMethod("setThrowOnConfig", "(Z)V"),
                               value ? JNI_TRUE : JNI_FALSE);
+  checkPending();
 }
 
 std::vector<std::string> Agent::configRequests() {
   std::vector<std::string> out;
   jobject list = env()->CallStaticObjectMethod(agentClass(),
                                                staticMethod("getConfigRequests", "()Ljava/util/List;"));
+  checkPending();
   forEach(list, [&](jobject item) { out.push_back(str(static_cast<jstring>(item))); });
   return out;
 }
@@ -285,6 +291,7 @@ void callStringSetter(jobject obj, const char* name, const char* value) {
   JNIEnv* e = env();
   jstring v = jstrOrNull(value);
   e->CallVoidMethod(obj, method(name, "(Ljava/lang/String;)V"), v);
+  checkPending();
   if (v) e->DeleteLocalRef(v);
 }
 }  // namespace
@@ -295,14 +302,17 @@ void Agent::setCollabNames(const char* names) { callStringSetter(obj_, "setColla
 
 void Agent::setCapableOfPolling(bool value) {
   env()->CallVoidMethod(obj_, method("setCapableOfPolling", "(Z)V"), value ? JNI_TRUE : JNI_FALSE);
+  checkPending();
 }
 
 void Agent::setEventAnswer(int answer) {
   env()->CallVoidMethod(obj_, method("setEventAnswer", "(I)V"), answer);
+  checkPending();
 }
 
 void Agent::setRecording(bool value) {
   env()->CallVoidMethod(obj_, method("setRecording", "(Z)V"), value ? JNI_TRUE : JNI_FALSE);
+  checkPending();
 }
 
 void Agent::setSyncAnswer(const char* objectText, const char* statusText) {
@@ -310,6 +320,7 @@ void Agent::setSyncAnswer(const char* objectText, const char* statusText) {
   jstring o = jstrOrNull(objectText);
   jstring s = jstrOrNull(statusText);
   e->CallVoidMethod(obj_, method("setSyncAnswer", "(Ljava/lang/String;Ljava/lang/String;)V"), o, s);
+  checkPending();
   if (o) e->DeleteLocalRef(o);
   if (s) e->DeleteLocalRef(s);
 }
@@ -319,6 +330,7 @@ int Agent::init(const char* version, const char* dll) {
   jstring v = jstrOrNull(version);
   jstring d = jstrOrNull(dll);
   int rc = e->CallIntMethod(obj_, method("n_init", "(Ljava/lang/String;Ljava/lang/String;)I"), v, d);
+  checkPending();
   if (v) e->DeleteLocalRef(v);
   if (d) e->DeleteLocalRef(d);
   checkNoException("n_init");
@@ -373,6 +385,7 @@ void Agent::gotBusObjSpec(const std::string& specText) {
   JNIEnv* e = env();
   jstring s = jstr(specText);
   e->CallVoidMethod(obj_, method("n_gotBusObjSpec", "(Ljava/lang/String;)V"), s);
+  checkPending();
   e->DeleteLocalRef(s);
   checkNoException("n_gotBusObjSpec");
 }
@@ -381,6 +394,7 @@ void Agent::gotBusObjSpec16(const std::u16string& specText) {
   JNIEnv* e = env();
   jstring s = jstr16(specText);
   e->CallVoidMethod(obj_, method("n_gotBusObjSpec", "(Ljava/lang/String;)V"), s);
+  checkPending();
   e->DeleteLocalRef(s);
   checkNoException("n_gotBusObjSpec");
 }
@@ -425,6 +439,7 @@ int Agent::subscribeTo(const char* name, const char* verb, int perf) {
   jstring n = jstrOrNull(name), v = jstrOrNull(verb);
   int rc = e->CallIntMethod(
       obj_, method("n_SubscribeTo", "(Ljava/lang/String;Ljava/lang/String;I)I"), n, v, perf);
+  checkPending();
   if (n) e->DeleteLocalRef(n);
   if (v) e->DeleteLocalRef(v);
   checkNoException("n_SubscribeTo");
@@ -436,6 +451,7 @@ bool Agent::isSubscribed(const char* name, const char* verb) {
   jstring n = jstrOrNull(name), v = jstrOrNull(verb);
   jboolean rc = e->CallBooleanMethod(
       obj_, method("n_isSubscribed", "(Ljava/lang/String;Ljava/lang/String;)Z"), n, v);
+  checkPending();
   if (n) e->DeleteLocalRef(n);
   if (v) e->DeleteLocalRef(v);
   checkNoException("n_isSubscribed");
@@ -448,6 +464,7 @@ int Agent::cancelSub(const char* name, const char* version, const char* verb) {
   int rc = e->CallIntMethod(
       obj_, method("n_CancelSub", "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;)I"), n,
       ver, v);
+  checkPending();
   for (jstring s : {n, ver, v})
     if (s) e->DeleteLocalRef(s);
   checkNoException("n_CancelSub");
@@ -460,6 +477,7 @@ int Agent::updateSubscription(const char* name, const char* verb, int unused, in
   int rc = e->CallIntMethod(
       obj_, method("n_UpdateSubscription", "(Ljava/lang/String;Ljava/lang/String;II)I"), n, v,
       unused, perf);
+  checkPending();
   if (n) e->DeleteLocalRef(n);
   if (v) e->DeleteLocalRef(v);
   checkNoException("n_UpdateSubscription");
@@ -470,6 +488,9 @@ std::vector<LogLine> Agent::logs() {
   std::vector<LogLine> out;
   forEach(env()->CallObjectMethod(obj_, method("getLogs", "()Ljava/util/List;")), [&](jobject r) {
     out.push_back({stringField(r, "text"), intField(r, "severity")});
+  checkPending();
+  checkPending();
+  checkPending();
   });
   return out;
 }
@@ -479,6 +500,7 @@ std::vector<TraceLine> Agent::traces() {
   forEach(env()->CallObjectMethod(obj_, method("getTraces", "()Ljava/util/List;")), [&](jobject r) {
     out.push_back({stringField(r, "name"), intField(r, "level"), stringField(r, "msg"),
                    !stringFieldNull(r, "text2"), stringField(r, "text2")});
+  checkPending();
   });
   return out;
 }
@@ -490,6 +512,7 @@ std::vector<MsgRequest> Agent::messages() {
             out.push_back({intField(r, "msgNum"), intField(r, "msgType"),
                            !stringFieldNull(r, "text"), stringField(r, "text"),
                            intField(r, "msgSet"), intField(r, "argCount"), stringField(r, "args")});
+  checkPending();
           });
   return out;
 }
@@ -497,7 +520,8 @@ std::vector<MsgRequest> Agent::messages() {
 std::vector<std::string> Agent::events() {
   std::vector<std::string> out;
   forEach(env()->CallObjectMethod(obj_, method("getEvents", "()Ljava/util/List;")),
-          [&](jobject r) { out.push_back(str(static_cast<jstring>(r))); });
+          [&](jobject r) { out.push_back(str(static_cast<jstring>(r)));
+  checkPending(); });
   return out;
 }
 
@@ -506,6 +530,7 @@ std::vector<SyncRequest> Agent::syncs() {
   forEach(env()->CallObjectMethod(obj_, method("getSyncs", "()Ljava/util/List;")), [&](jobject r) {
     out.push_back({stringField(r, "collabName"), stringField(r, "objectText"),
                    stringField(r, "statusText")});
+  checkPending();
   });
   return out;
 }

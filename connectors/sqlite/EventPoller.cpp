@@ -80,8 +80,8 @@ int EventPoller::poll(SubscriptionHandlerCPP& subscriptions) {
   std::string sql = "SELECT id, type, verb, key FROM vy_event WHERE taken = 0 AND (";
   for (size_t i = 0; i < wanted.size(); i++) {
     if (i > 0) sql += " OR ";
-    sql += "(type = ?" + std::to_string(2 * i + 1) + " AND verb = ?" + std::to_string(2 * i + 2) +
-           ")";
+    sql +=
+        "(type = ?" + std::to_string(2 * i + 1) + " AND verb = ?" + std::to_string(2 * i + 2) + ")";
   }
   sql += ") ORDER BY id LIMIT ?" + std::to_string(2 * wanted.size() + 1);
   std::vector<Event> events;

@@ -70,8 +70,8 @@ void requireActionVerbs(BusObjSpec* spec, std::vector<BusObjSpec*>* seen) {
   for (int a = 0; a < spec->getAttributeCount(); a++) {
     if (!spec->getAttribute(a)->isObjectType()) continue;
     BusObjSpec* child = Schema::childSpec(spec, a);
-    for (const char* verb : {BusinessObject::CREATE_VERB, BusinessObject::UPDATE_VERB,
-                             BusinessObject::DELETE_VERB}) {
+    for (const char* verb :
+         {BusinessObject::CREATE_VERB, BusinessObject::UPDATE_VERB, BusinessObject::DELETE_VERB}) {
       if (!child->isVerbSupported(verb)) {
         throw SqliteError(std::string("the child type ") + child->getName() +
                           " must support the verb " + verb + " for an Update of its parent");

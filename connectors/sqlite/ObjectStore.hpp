@@ -59,8 +59,8 @@ class ObjectStore {
   void deleteChild(const TableMapping& mapping, const Link& link, BusinessObject& child);
   // Updates one row's values and position; returns its identity, or "" when there is no row.
   std::string updateRow(BusinessObject& obj, const TableMapping& mapping, const Link& link);
-  void applyChildren(BusinessObject& obj, const TableMapping& mapping,
-                     const std::string& identity, const Link& root, BusinessObject* old);
+  void applyChildren(BusinessObject& obj, const TableMapping& mapping, const std::string& identity,
+                     const Link& root, BusinessObject* old);
   void replaceKeylessChildren(BusinessObject& obj, int attrIndex, const TableMapping& childMapping,
                               const Link& link);
 

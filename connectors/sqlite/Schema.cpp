@@ -30,8 +30,7 @@ BusObjSpec* Schema::childSpec(BusObjSpec* spec, int attrIndex) {
       typeName != nullptr ? BusObjSpecDirectory::theBusObjSpecDirectory.find(typeName) : nullptr;
   if (child == nullptr) {
     throw SqliteError(std::string(spec->getName()) + "." + (a ? a->getName() : "?") +
-                      ": the child type \"" + (typeName ? typeName : "") +
-                      "\" was not announced");
+                      ": the child type \"" + (typeName ? typeName : "") + "\" was not announced");
   }
   return child;
 }
@@ -107,11 +106,10 @@ void Schema::prepareTable(SqliteConnection& connection, const TableMapping& mapp
     std::string column = mapping.spec()->getAttribute(i)->getName();
     if (columns.count(column) != 0) continue;
     if (!create) {
-      throw SqliteError("table " + mapping.quotedTable() + " has no column " +
-                        sqltext::id(column) + " and \"CreateTables\" is false");
+      throw SqliteError("table " + mapping.quotedTable() + " has no column " + sqltext::id(column) +
+                        " and \"CreateTables\" is false");
     }
-    connection.exec("ALTER TABLE " + mapping.quotedTable() + " ADD COLUMN " +
-                    mapping.columnSql(i));
+    connection.exec("ALTER TABLE " + mapping.quotedTable() + " ADD COLUMN " + mapping.columnSql(i));
   }
   if (create) {
     for (const std::string& sql : mapping.createSql()) connection.exec(sql);

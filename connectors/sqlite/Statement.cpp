@@ -23,13 +23,13 @@ void Statement::bindText(int index, const char* text) {
     check(sqlite3_bind_null(stmt, index));
     return;
   }
-  check(sqlite3_bind_text(stmt, index, text, static_cast<int>(std::strlen(text)),
-                          SQLITE_TRANSIENT));
+  check(
+      sqlite3_bind_text(stmt, index, text, static_cast<int>(std::strlen(text)), SQLITE_TRANSIENT));
 }
 
 void Statement::bindText(int index, const std::string& text) {
-  check(sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()),
-                          SQLITE_TRANSIENT));
+  check(
+      sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT));
 }
 
 void Statement::bindInt(int index, long long value) {

@@ -86,8 +86,8 @@ TableMapping::TableMapping(BusObjSpec* s) : theSpec(s), name(s->getName()) {
   insert = "INSERT INTO " + table + " (" + joined(columns, ", ") + ") VALUES (" +
            joined(params, ", ") + ") RETURNING " + identityExpr();
   selectTop = "SELECT " + list + " FROM " + table + " WHERE " + TOP_LEVEL + " AND " + keyMatch(1);
-  selectChildren = "SELECT " + list + " FROM " + table + " WHERE " + PARENT_MATCH +
-                   " ORDER BY \"vy_position\"";
+  selectChildren =
+      "SELECT " + list + " FROM " + table + " WHERE " + PARENT_MATCH + " ORDER BY \"vy_position\"";
   deleteTop = "DELETE FROM " + table + " WHERE " + TOP_LEVEL + " AND " + keyMatch(1);
   deleteChildren = "DELETE FROM " + table + " WHERE " + PARENT_MATCH;
   deleteChild = "DELETE FROM " + table + " WHERE " + PARENT_MATCH + " AND " + keyMatch(4);
@@ -128,8 +128,7 @@ std::vector<std::string> TableMapping::createSql() const {
       "\"vy_parent_type\" TEXT NOT NULL DEFAULT ''", "\"vy_parent_attr\" TEXT NOT NULL DEFAULT ''",
       "\"vy_parent_key\" TEXT NOT NULL DEFAULT ''",  "\"vy_position\" INTEGER NOT NULL DEFAULT 0",
       "\"vy_root_type\" TEXT NOT NULL DEFAULT ''",   "\"vy_root_key\" TEXT NOT NULL DEFAULT ''"};
-  std::vector<std::string> primary{"\"vy_parent_type\"", "\"vy_parent_attr\"",
-                                   "\"vy_parent_key\""};
+  std::vector<std::string> primary{"\"vy_parent_type\"", "\"vy_parent_attr\"", "\"vy_parent_key\""};
   std::vector<std::string> eventKey;
   for (int i : simple) {
     BOAttrType* a = theSpec->getAttribute(i);
@@ -160,15 +159,14 @@ std::vector<std::string> TableMapping::createSql() const {
         key.replace(p, 4, "OLD.");
       }
     }
-    out.push_back("CREATE TRIGGER IF NOT EXISTS " + id(std::string("vy_") + k.verb + " " + name) +
-                  " AFTER " + k.when + " ON " + table + " BEGIN" +
-                  " INSERT INTO vy_event (type, verb, key) SELECT " + type + ", '" + k.verb +
-                  "', json_array(" + key + ") WHERE " + row + ".\"vy_parent_type\" = '';" +
-                  " INSERT INTO vy_event (type, verb, key) SELECT " + row + ".\"vy_root_type\"," +
-                  " 'Update', " + row + ".\"vy_root_key\" WHERE " + row +
-                  ".\"vy_parent_type\" <> '' AND NOT EXISTS (SELECT 1 FROM vy_event WHERE type = " +
-                  row + ".\"vy_root_type\" AND key = " + row + ".\"vy_root_key\" AND taken = 0);" +
-                  " END");
+    out.push_back(
+        "CREATE TRIGGER IF NOT EXISTS " + id(std::string("vy_") + k.verb + " " + name) + " AFTER " +
+        k.when + " ON " + table + " BEGIN" + " INSERT INTO vy_event (type, verb, key) SELECT " +
+        type + ", '" + k.verb + "', json_array(" + key + ") WHERE " + row +
+        ".\"vy_parent_type\" = '';" + " INSERT INTO vy_event (type, verb, key) SELECT " + row +
+        ".\"vy_root_type\"," + " 'Update', " + row + ".\"vy_root_key\" WHERE " + row +
+        ".\"vy_parent_type\" <> '' AND NOT EXISTS (SELECT 1 FROM vy_event WHERE type = " + row +
+        ".\"vy_root_type\" AND key = " + row + ".\"vy_root_key\" AND taken = 0);" + " END");
   }
   return out;
 }
@@ -178,8 +176,9 @@ std::string TableMapping::updateSql(const std::vector<int>& attrs) const {
   int n = 1;
   for (int i : attrs) sets.push_back(id(theSpec->getAttribute(i)->getName()) + " = " + param(n++));
   sets.push_back("\"vy_position\" = " + param(n++));
-  std::string where = "\"vy_parent_type\" = " + param(n) + " AND \"vy_parent_attr\" = " +
-                      param(n + 1) + " AND \"vy_parent_key\" = " + param(n + 2);
+  std::string where = "\"vy_parent_type\" = " + param(n) +
+                      " AND \"vy_parent_attr\" = " + param(n + 1) +
+                      " AND \"vy_parent_key\" = " + param(n + 2);
   return "UPDATE " + quotedTable() + " SET " + joined(sets, ", ") + " WHERE " + where + " AND " +
          keyMatch(n + 3) + " RETURNING " + identityExpr();
 }

@@ -599,13 +599,22 @@ jstring jvmDecode(JNIEnv* env, const ResolvedCharset* cs, const char* bytes, siz
     return nullptr;
   }
   env->SetByteArrayRegion(array, 0, static_cast<jsize>(n), reinterpret_cast<const jbyte*>(bytes));
-  jobject s = env->NewObject(gIds.string, gIds.newMbcs, array, cs->javaName);
-  env->DeleteLocalRef(array);
-  if (env->ExceptionCheck()) {
+  // A constructor that throws leaves behind a local handle the caller never sees; a frame of its
+  // own releases it, so a thread that stays attached never accumulates them.
+  if (env->PushLocalFrame(4) != 0) {
     env->ExceptionClear();
-    if (s != nullptr) env->DeleteLocalRef(s);
+    env->DeleteLocalRef(array);
     return nullptr;
   }
+  jobject s = env->NewObject(gIds.string, gIds.newMbcs, array, cs->javaName);
+  if (env->ExceptionCheck()) {
+    env->ExceptionClear();
+    env->PopLocalFrame(nullptr);
+    env->DeleteLocalRef(array);
+    return nullptr;
+  }
+  s = env->PopLocalFrame(s);
+  env->DeleteLocalRef(array);
   return static_cast<jstring>(s);
 }
 

@@ -141,12 +141,14 @@ public final class LoadDriver {
     return r;
   }
 
-  private String chooseType() {
+  private String chooseType() throws IOException {
     if (opt.type != null) {
       specs.get(opt.type);
       return opt.type;
     }
-    if (opt.objectFile != null || specs.isEmpty()) return null;
+    // A load object given without --type names its own type.
+    if (opt.objectFile != null) return ObjectText.parseFile(opt.objectFile, specs).spec.name;
+    if (specs.isEmpty()) return null;
     return specs.all().get(0).name;
   }
 

@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build test run bench fuzz clean
+.PHONY: all deps configure build test run bench fuzz clean test-asan soak
 
 all: build
 
@@ -25,6 +25,10 @@ bench: deps
 	@if [ ! -f build-release/build.ninja ]; then cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DVY_BUILD_TESTS=OFF; fi
 	cmake --build build-release -j $(JOBS)
 	@./bin/vybench
+
+# The whole suite under AddressSanitizer + UndefinedBehaviorSanitizer, in build-asan.
+test-asan: deps
+	@JOBS=$(JOBS) ./tests/hardening/run-asan.sh
 
 # libFuzzer targets (clang, ASan + UBSan) in build-fuzz: each runs FUZZ_SECONDS from its seeds.
 FUZZ_SECONDS ?= 60

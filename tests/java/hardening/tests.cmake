@@ -1,0 +1,1 @@
+vy_java_test(bad_encoding hardening.BadEncodingMain)

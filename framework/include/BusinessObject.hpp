@@ -209,6 +209,12 @@ class VY_EXPORT BusinessObject {
   // ---- wire format ----
 
   // A new message holding the full layout of the tree; the caller deletes it.
+  // This object becomes `other`: it releases everything it owns, then takes over every member of
+  // `other` (spec, verb, locale, values and children, delta flag, context); `other` is left an
+  // empty, spec-less object that may be deleted without touching what this object now owns. The
+  // parent link of this object is kept. Used when a synchronous request returns a new object.
+  void takeStateFrom(BusinessObject& other);
+
   StringMessage* toStringMessage();
   // Appends the full layout of the tree to `message`.
   void appendTo(StringMessage& message);

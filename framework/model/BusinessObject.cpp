@@ -134,6 +134,42 @@ BusinessObject::~BusinessObject() {
   }
 }
 
+void BusinessObject::takeStateFrom(BusinessObject& other) {
+  if (&other == this) return;
+  std::free(verb);
+  std::free(appVerb);
+  std::free(locale);
+  std::free(readError);
+  if (values != nullptr) {
+    freeSlots(values, spec);
+    delete[] values;
+  }
+  verb = other.verb;
+  appVerb = other.appVerb;
+  locale = other.locale;
+  readError = other.readError;
+  values = other.values;
+  spec = other.spec;
+  context = other.context;
+  delta = other.delta;
+  other.verb = other.appVerb = other.locale = other.readError = nullptr;
+  other.values = nullptr;
+  other.spec = nullptr;
+  other.context = nullptr;
+  // The children now belong to this object.
+  int count = values != nullptr && spec != nullptr ? spec->getAttributeCount() : 0;
+  for (int i = 0; i < count; ++i) {
+    BOAttrType* attr = spec->getAttribute(i);
+    if (attr == nullptr || !attr->isObjectType()) continue;
+    if (!attr->isMultipleCard()) {
+      if (BusinessObject* child = childAt(i)) child->parent = this;
+    } else if (BusObjContainer* box = containerAt(i)) {
+      for (int k = 0; k < box->getObjectCount(); ++k)
+        if (BusinessObject* c = box->getObject(k)) c->parent = this;
+    }
+  }
+}
+
 void BusinessObject::freeSlot(void** slots, BusObjSpec* s, int index) {
   if (slots == nullptr || s == nullptr || index < 0 || index >= s->getAttributeCount()) return;
   void* value = slots[index];

@@ -161,7 +161,11 @@ bool StringMessage::useAsciiFastPath() {
 char* StringMessage::tokenRoom(int bytes) {
   long long need = static_cast<long long>(tokenUsed) + bytes + 1;
   if (need >= tokenCapacity) {
+    // Growth adds at least defaultSize beyond what is needed, and at least doubles, so building a
+    // large message stays linear in its size.
     long long cap = static_cast<long long>(tokenCapacity) + bytes + 1 + defaultSize;
+    if (cap < 2LL * tokenCapacity) cap = 2LL * tokenCapacity;
+    if (cap > INT_MAX) cap = need + defaultSize <= INT_MAX ? INT_MAX : cap;
     if (cap > INT_MAX) return nullptr;
     char* grown = static_cast<char*>(allocOrDie(static_cast<size_t>(cap)));
     std::memcpy(grown, tokens, static_cast<size_t>(tokenUsed));
@@ -185,7 +189,10 @@ bool StringMessage::appendUnits(const unsigned short* text, int units) {
   long long need = static_cast<long long>(utf16Length) + units;
   if (need >= utf16Capacity) {
     long long cap = static_cast<long long>(utf16Capacity) + units + defaultSize;
-    if (cap > INT_MAX / static_cast<long long>(sizeof(unsigned short))) return false;
+    if (cap < 2LL * utf16Capacity) cap = 2LL * utf16Capacity;
+    const long long maxUnits = INT_MAX / static_cast<long long>(sizeof(unsigned short));
+    if (cap > maxUnits && need + defaultSize <= maxUnits) cap = maxUnits;
+    if (cap > maxUnits) return false;
     auto* grown =
         static_cast<unsigned short*>(allocOrDie(sizeof(unsigned short) * static_cast<size_t>(cap)));
     std::memcpy(grown, utf16, sizeof(unsigned short) * static_cast<size_t>(utf16Length));

@@ -53,18 +53,6 @@ jobject newBucket(JNIEnv* env, jstring content) {
   return env->NewObject(jclsStringBucket, vy::agentIds().bucketInit, content);
 }
 
-// The caller's object takes over the returned object's whole state (the returned shell is then
-// empty). Resolved at compile time so this file builds while the model grows the operation.
-template <typename T>
-auto takeOver(T& to, T& from, int) -> decltype(to.takeStateFrom(from), bool()) {
-  to.takeStateFrom(from);
-  return true;
-}
-template <typename T>
-bool takeOver(T&, T&, long) {
-  return false;
-}
-
 // Reads the object the agent returned into `bo`. False (bo untouched, `why` set) when the
 // bucket is empty or its text is not a readable business object.
 bool takeReturnedObject(JNIEnv* env, jobject bucket, BusinessObject& bo, std::string& why) {
@@ -81,10 +69,8 @@ bool takeReturnedObject(JNIEnv* env, jobject bucket, BusinessObject& bo, std::st
           (returned.getReadError() != nullptr ? returned.getReadError() : "unknown type");
     return false;
   }
-  if (!takeOver(bo, returned, 0)) {
-    why = "the returned business object cannot be taken over";
-    return false;
-  }
+  // The caller's object becomes the returned one; the emptied shell goes with this frame.
+  bo.takeStateFrom(returned);
   return true;
 }
 

@@ -107,8 +107,8 @@ TEST(FuzzRegressionBridgeTest, UnknownCharsetConvertsNothingAndLeavesNothingPend
 
 // Found by fuzz_conversion: the JVM keeps a local reference for a String whose constructor threw
 // (an unknown charset), so every forced JVM decode on a thread that stays attached left one more
-// behind until -Xcheck:jni warned. Kept disabled until the conversion frees its frame.
-TEST(FuzzRegressionBridgeTest, DISABLED_ForcedJvmDecodeOfAnUnknownCharsetLeavesNoLocalReference) {
+// behind until -Xcheck:jni warned.
+TEST(FuzzRegressionBridgeTest, ForcedJvmDecodeOfAnUnknownCharsetLeavesNoLocalReference) {
   vytest::Agent agent;
   ASSERT_EQ(0, agent.init());
   KyConversion conv("no-such-charset-x");

@@ -86,6 +86,8 @@ class VY_EXPORT StringMessage {
   char* tokenRoom(int bytes);
   bool appendToken(const char* text, int bytes);
   bool appendUnits(const unsigned short* text, int units);
+  // Makes room for `units` more units (and the terminator) in the UTF-16 view.
+  bool reserveUnits(int units);
 
   KyConversion* converter;  // created on first use
   int asciiFastPath;        // -1 not yet known, else 0 or 1

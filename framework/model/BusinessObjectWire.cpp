@@ -40,9 +40,18 @@ bool parseCount(const char* text, long* out) {
 bool isSimpleType(int type) { return type >= 1 && type <= 7; }
 
 void appendDecimal(StringMessage& message, long value) {
+  // Counts are written on every object: formatted by hand rather than through printf.
   char digits[24];
-  std::snprintf(digits, sizeof digits, "%ld", value);
-  message.appendField(digits);
+  char* end = digits + sizeof digits - 1;
+  *end = '\0';
+  char* p = end;
+  unsigned long magnitude = value < 0 ? 0UL - static_cast<unsigned long>(value) : value;
+  do {
+    *--p = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude > 0);
+  if (value < 0) *--p = '-';
+  message.appendField(p);
 }
 
 int nonNullChildren(BusObjContainer* container) {

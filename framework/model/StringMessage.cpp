@@ -185,6 +185,25 @@ bool StringMessage::appendToken(const char* text, int bytes) {
   return true;
 }
 
+bool StringMessage::reserveUnits(int units) {
+  if (static_cast<long long>(utf16Length) + units < utf16Capacity) return true;
+  // The same growth rule as appendUnits.
+  int before = utf16Length;
+  long long need = static_cast<long long>(utf16Length) + units;
+  long long cap = static_cast<long long>(utf16Capacity) + units + defaultSize;
+  if (cap < 2LL * utf16Capacity) cap = 2LL * utf16Capacity;
+  const long long maxUnits = INT_MAX / static_cast<long long>(sizeof(unsigned short));
+  if (cap > maxUnits && need + defaultSize <= maxUnits) cap = maxUnits;
+  if (cap > maxUnits) return false;
+  auto* grown =
+      static_cast<unsigned short*>(allocOrDie(sizeof(unsigned short) * static_cast<size_t>(cap)));
+  std::memcpy(grown, utf16, sizeof(unsigned short) * static_cast<size_t>(before + 1));
+  std::free(utf16);
+  utf16 = grown;
+  utf16Capacity = static_cast<int>(cap);
+  return true;
+}
+
 bool StringMessage::appendUnits(const unsigned short* text, int units) {
   long long need = static_cast<long long>(utf16Length) + units;
   if (need >= utf16Capacity) {
@@ -206,6 +225,20 @@ bool StringMessage::appendUnits(const unsigned short* text, int units) {
   return true;
 }
 
+namespace {
+// Writes the decimal digits of a non-negative count; returns how many.
+int decimalDigits(int value, unsigned short* out) {
+  char reversed[12];
+  int n = 0;
+  do {
+    reversed[n++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value > 0);
+  for (int i = 0; i < n; ++i) out[i] = static_cast<unsigned short>(reversed[n - 1 - i]);
+  return n;
+}
+}  // namespace
+
 void StringMessage::appendField(const char* value) {
   const char* text = (value == nullptr || *value == '\0') ? "null" : value;
   size_t bytes = std::strlen(text);
@@ -213,25 +246,34 @@ void StringMessage::appendField(const char* value) {
     logEncodingError();
     return;
   }
-  unsigned short* converted = nullptr;
-  unsigned short* wide = nullptr;
-  int units = static_cast<int>(bytes);
+  unsigned short wideDigits[16];
   if (isAsciiText(text, bytes) && useAsciiFastPath()) {
-    wide = static_cast<unsigned short*>(allocOrDie(sizeof(unsigned short) * (bytes + 1)));
-    for (size_t i = 0; i < bytes; ++i) wide[i] = static_cast<unsigned char>(text[i]);
-    converted = wide;
-  } else {
-    converted = getConverter()->fromNativeToUTF16(nullptr, text, units);
+    // ASCII maps byte for unit: the field is widened straight into the message.
+    int units = static_cast<int>(bytes);
+    int digitCount = decimalDigits(units, wideDigits);
+    long long unitsNeeded =
+        static_cast<long long>(utf16Length) + digitCount + delimiterLength + units;
+    if (unitsNeeded >= INT_MAX / 2 || !appendToken(text, units) ||
+        !reserveUnits(digitCount + delimiterLength + units)) {
+      logEncodingError();
+      return;
+    }
+    appendUnits(wideDigits, digitCount);
+    appendUnits(delimiter, delimiterLength);
+    unsigned short* out = utf16 + utf16Length;
+    for (int i = 0; i < units; ++i) out[i] = static_cast<unsigned char>(text[i]);
+    utf16Length += units;
+    utf16[utf16Length] = 0;
+    return;
   }
+  int units = static_cast<int>(bytes);
+  unsigned short* converted = getConverter()->fromNativeToUTF16(nullptr, text, units);
   if (converted == nullptr || units <= 0) {
     std::free(converted);
     logEncodingError();
     return;
   }
-  char digits[16];
-  int digitCount = std::snprintf(digits, sizeof digits, "%d", units);
-  unsigned short wideDigits[16];
-  for (int i = 0; i < digitCount; ++i) wideDigits[i] = static_cast<unsigned char>(digits[i]);
+  int digitCount = decimalDigits(units, wideDigits);
   // Only a field that fits in both views is appended, so the views never disagree.
   long long unitsNeeded =
       static_cast<long long>(utf16Length) + digitCount + delimiterLength + units;

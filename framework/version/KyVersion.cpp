@@ -3,6 +3,7 @@
 #include <cctype>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -85,7 +86,28 @@ char* KyVersion::toString() const { return toString(major_, minor_, point_); }
 // overwrite each other's text. Longer texts are cut to the buffer's 15 characters.
 char* KyVersion::toString(int major, int minor, int point) {
   thread_local char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "%d.%d.%d", major, minor, point);
+  // "%d.%d.%d" by hand: versions are rendered for every business object written.
+  char text[40];
+  int n = 0;
+  const int parts[3] = {major, minor, point};
+  for (int k = 0; k < 3; ++k) {
+    if (k > 0) text[n++] = '.';
+    long long v = parts[k];
+    if (v < 0) {
+      text[n++] = '-';
+      v = -v;
+    }
+    char digits[12];
+    int d = 0;
+    do {
+      digits[d++] = static_cast<char>('0' + v % 10);
+      v /= 10;
+    } while (v > 0);
+    while (d > 0) text[n++] = digits[--d];
+  }
+  if (n > 15) n = 15;
+  std::memcpy(buffer, text, static_cast<size_t>(n));
+  buffer[n] = '\0';
   return buffer;
 }
 

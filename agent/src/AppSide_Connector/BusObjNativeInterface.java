@@ -232,6 +232,7 @@ public class BusObjNativeInterface {
   private final List<SyncRecord> syncs = Collections.synchronizedList(new ArrayList<>());
   private volatile boolean recording = true;
   private volatile int encodingRequests;
+  private volatile String lastEvent;
   private volatile int localeRequests;
 
   /** Stops (or resumes) keeping records, for long runs that only count. */
@@ -254,6 +255,9 @@ public class BusObjNativeInterface {
   public List<SyncRecord> getSyncs() { return copy(syncs); }
 
   public int getEncodingRequests() { return encodingRequests; }
+
+  /** The wire text of the last event delivered, kept even when records are off. */
+  public String getLastEventText() { return lastEvent; }
 
   public int getLocaleRequests() { return localeRequests; }
 
@@ -307,6 +311,7 @@ public class BusObjNativeInterface {
   }
 
   public int GotEventFromApp(String wireText) {
+    lastEvent = wireText;
     if (recording) events.add(wireText);
     EventListener listener = eventListener;
     if (listener != null) return listener.onEvent(wireText);

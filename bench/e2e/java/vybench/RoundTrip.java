@@ -49,7 +49,31 @@ public final class RoundTrip {
     System.out.printf("n_DoVerbFor round trips/s: %12.0f  (%.2f us each)%n", kit, 1e6 / kit * threads);
     System.out.printf("JNI floor round trips/s:   %12.0f  (%.2f us each)%n", floor, 1e6 / floor * threads);
     System.out.printf("ratio (floor / kit):       %12.2f  (target <= 4)%n", floor / kit);
+
+    // Events: the reference object raised by the connector, delivered to an agent answering 1.
+    final int perPoll = 10_000;
+    if (Floor.prepareEvent(request, perPoll) != 1) throw new IllegalStateException("event unreadable");
+    agent.n_SubscribeTo(request.isEmpty() ? "" : typeOf(request), null, 0);
+    double events = measure(seconds, 1, () -> agent.n_poll()) * perPoll;
+    String eventText = agent.getLastEventText();
+    double eventFloor = measure(seconds, 1, () -> Floor.upcalls(agent, eventText, perPoll)) * perPoll;
+    System.out.printf("events delivered/s:        %12.0f  (%.2f us each)%n", events, 1e6 / events);
+    System.out.printf("upcall floor events/s:     %12.0f  (%.2f us each)%n", eventFloor, 1e6 / eventFloor);
+    System.out.printf("ratio (floor / kit):       %12.2f%n", eventFloor / events);
     agent.n_terminate();
+  }
+
+  /** The type name of a business object wire text: its third field. */
+  static String typeOf(String wire) {
+    int pos = 0;
+    String field = null;
+    for (int i = 0; i < 3; i++) {
+      int delim = wire.indexOf('\u0003', pos);
+      int len = Integer.parseInt(wire.substring(pos, delim));
+      field = wire.substring(delim + 1, delim + 1 + len);
+      pos = delim + 1 + len;
+    }
+    return field;
   }
 
   /** Calls per second over all threads, after a warm-up. */

@@ -185,11 +185,11 @@ bool StringMessage::appendToken(const char* text, int bytes) {
   return true;
 }
 
+// Growth adds at least defaultSize beyond what is needed, and at least doubles, so building a
+// large message stays linear in its size.
 bool StringMessage::reserveUnits(int units) {
-  if (static_cast<long long>(utf16Length) + units < utf16Capacity) return true;
-  // The same growth rule as appendUnits.
-  int before = utf16Length;
   long long need = static_cast<long long>(utf16Length) + units;
+  if (need < utf16Capacity) return true;
   long long cap = static_cast<long long>(utf16Capacity) + units + defaultSize;
   if (cap < 2LL * utf16Capacity) cap = 2LL * utf16Capacity;
   const long long maxUnits = INT_MAX / static_cast<long long>(sizeof(unsigned short));
@@ -197,7 +197,7 @@ bool StringMessage::reserveUnits(int units) {
   if (cap > maxUnits) return false;
   auto* grown =
       static_cast<unsigned short*>(allocOrDie(sizeof(unsigned short) * static_cast<size_t>(cap)));
-  std::memcpy(grown, utf16, sizeof(unsigned short) * static_cast<size_t>(before + 1));
+  std::memcpy(grown, utf16, sizeof(unsigned short) * static_cast<size_t>(utf16Length + 1));
   std::free(utf16);
   utf16 = grown;
   utf16Capacity = static_cast<int>(cap);
@@ -205,20 +205,7 @@ bool StringMessage::reserveUnits(int units) {
 }
 
 bool StringMessage::appendUnits(const unsigned short* text, int units) {
-  long long need = static_cast<long long>(utf16Length) + units;
-  if (need >= utf16Capacity) {
-    long long cap = static_cast<long long>(utf16Capacity) + units + defaultSize;
-    if (cap < 2LL * utf16Capacity) cap = 2LL * utf16Capacity;
-    const long long maxUnits = INT_MAX / static_cast<long long>(sizeof(unsigned short));
-    if (cap > maxUnits && need + defaultSize <= maxUnits) cap = maxUnits;
-    if (cap > maxUnits) return false;
-    auto* grown =
-        static_cast<unsigned short*>(allocOrDie(sizeof(unsigned short) * static_cast<size_t>(cap)));
-    std::memcpy(grown, utf16, sizeof(unsigned short) * static_cast<size_t>(utf16Length));
-    std::free(utf16);
-    utf16 = grown;
-    utf16Capacity = static_cast<int>(cap);
-  }
+  if (!reserveUnits(units)) return false;
   std::memcpy(utf16 + utf16Length, text, sizeof(unsigned short) * static_cast<size_t>(units));
   utf16Length += units;
   utf16[utf16Length] = 0;

@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build test run bench fuzz clean test-asan soak
+.PHONY: all deps configure build test run bench fuzz clean test-asan test-tsan soak
 
 all: build
 
@@ -29,6 +29,17 @@ bench: deps
 # The whole suite under AddressSanitizer + UndefinedBehaviorSanitizer, in build-asan.
 test-asan: deps
 	@JOBS=$(JOBS) ./tests/hardening/run-asan.sh
+
+# The concurrency tests under ThreadSanitizer, in build-tsan.
+test-tsan: deps
+	@JOBS=$(JOBS) ./tests/hardening/run-tsan.sh
+
+# The soaks: eight agent threads and a connector thread for about 30 seconds, then a million
+# round trips and a million events with the resident size watched (fixed Java heap).
+SOAK_OPS ?= 40000
+soak: build
+	VY_SOAK=1 VY_SOAK_OPS=$(SOAK_OPS) JAVA_TOOL_OPTIONS="-Xms256m -Xmx256m -XX:+AlwaysPreTouch" \
+	  $(BUILD)/bin/vy_jvm_tests --gtest_filter='ConcurrencySoakTest.*:LeakSoakTest.*'
 
 # libFuzzer targets (clang, ASan + UBSan) in build-fuzz: each runs FUZZ_SECONDS from its seeds.
 FUZZ_SECONDS ?= 60

@@ -7,11 +7,7 @@
 // the agent jar is found at $VY_AGENT_JAR or at ../java/vyagent.jar beside the executable's
 // folder.
 #include <benchmark/benchmark.h>
-#include <dlfcn.h>
-#include <jni.h>
-#include <unistd.h>
 
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchAgent.hpp"
 #include "BusObjAndSpecSerializer.hpp"
 #include "BusObjSpec.hpp"
 #include "BusObjSpecDirectory.hpp"
@@ -26,22 +23,6 @@
 #include "StringMessage.hpp"
 
 namespace {
-
-JNIEnv* gEnv = nullptr;
-
-std::string exeDir() {
-  char path[PATH_MAX];
-  ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return ".";
-  path[n] = '\0';
-  std::string s(path);
-  return s.substr(0, s.rfind('/'));
-}
-
-std::string envOr(const char* name, const std::string& fallback) {
-  const char* v = std::getenv(name);
-  return v != nullptr && *v != '\0' ? v : fallback;
-}
 
 struct Attr {
   const char* name;
@@ -157,52 +138,12 @@ BENCHMARK(DeSerializeKnownSpecs)->Arg(1)->Arg(100);
 BENCHMARK(DeSerializeNewSpecs)->Arg(1);
 BENCHMARK(DeSerializeManySpecFields)->Arg(1000)->Arg(10000);
 
-// Starts an agent the way the harness does: load the kit through the agent class, then n_init.
-bool startAgent() {
-  JNIEnv* e = gEnv;
-  jclass cls = e->FindClass("AppSide_Connector/BusObjNativeInterface");
-  if (cls == nullptr) return false;
-  // The kit's own file, found through one of its C exports.
-  void* self = dlopen("libVyConnector.so.4", RTLD_NOW | RTLD_NOLOAD);
-  void* symbol = self != nullptr ? dlsym(self, "CallJavaForGetEncoding") : nullptr;
-  Dl_info info;
-  if (symbol == nullptr || dladdr(symbol, &info) == 0) return false;
-  jmethodID load = e->GetStaticMethodID(cls, "loadConnectorFile", "(Ljava/lang/String;)V");
-  if (load == nullptr) return false;
-  jstring lib = e->NewStringUTF(info.dli_fname);
-  e->CallStaticVoidMethod(cls, load, lib);
-  if (e->ExceptionCheck()) return false;
-  jmethodID ctor = e->GetMethodID(cls, "<init>", "()V");
-  if (ctor == nullptr) return false;
-  jobject agent = e->NewObject(cls, ctor);
-  if (agent == nullptr) return false;
-  jmethodID init = e->GetMethodID(cls, "n_init", "(Ljava/lang/String;Ljava/lang/String;)I");
-  if (init == nullptr) return false;
-  e->CallIntMethod(agent, init, e->NewStringUTF("4.1.0"), e->NewStringUTF("bench"));
-  if (e->ExceptionCheck()) return false;
-  e->NewGlobalRef(agent);  // kept for the run
-  return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string cp = "-Djava.class.path=" + envOr("VY_AGENT_JAR", exeDir() + "/../java/vyagent.jar");
-  JavaVMOption options[1];
-  options[0].optionString = const_cast<char*>(cp.c_str());
-  JavaVMInitArgs args;
-  args.version = JNI_VERSION_1_8;
-  args.nOptions = 1;
-  args.options = options;
-  args.ignoreUnrecognized = JNI_FALSE;
-  JavaVM* vm = nullptr;
-  if (JNI_CreateJavaVM(&vm, reinterpret_cast<void**>(&gEnv), &args) != JNI_OK) {
-    std::fprintf(stderr, "cannot create the JVM\n");
-    return 2;
-  }
-  if (!startAgent()) {
-    if (gEnv->ExceptionCheck()) gEnv->ExceptionDescribe();
-    std::fprintf(stderr, "cannot start the agent (%s)\n", cp.c_str());
+  std::string why;
+  if (vybench::startJvmAndAgent(&why) == nullptr) {
+    std::fprintf(stderr, "%s\n", why.c_str());
     return 2;
   }
   fileSpecs();

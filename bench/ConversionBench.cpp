@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "BenchAgent.hpp"
 #include "KyConversion.hpp"
 
 namespace {
@@ -126,14 +127,10 @@ BENCHMARK_TEMPLATE(UTF16ToNative, true)->Name("UTF16ToNative/jvm")->Apply(sizes)
 }  // namespace
 
 int main(int argc, char** argv) {
-  JavaVMInitArgs args;
-  args.version = JNI_VERSION_1_8;
-  args.nOptions = 0;
-  args.options = nullptr;
-  args.ignoreUnrecognized = JNI_FALSE;
-  JavaVM* vm = nullptr;
-  if (JNI_CreateJavaVM(&vm, reinterpret_cast<void**>(&gEnv), &args) != JNI_OK) {
-    std::fprintf(stderr, "cannot create the JVM\n");
+  std::string why;
+  gEnv = vybench::createJvm({}, &why);
+  if (gEnv == nullptr) {
+    std::fprintf(stderr, "%s\n", why.c_str());
     return 2;
   }
   KyConversion::initStatic(gEnv);

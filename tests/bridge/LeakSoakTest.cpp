@@ -55,13 +55,24 @@ std::u16string request(long i) {
                        id, "name " + id, "KyIgnore"});
 }
 
+// The test agent lists every configuration property asked for (the test connector's handler
+// asks two per request) whether or not it records; a new agent object empties that list, so the
+// Java heap stays the size it was fixed at.
+void forgetConfigRequests(long i) {
+  if (i % 10000 == 0) Agent forget;
+}
+
 // Runs `count` steps of `step` after the warm-up and returns the growth in kB, printing samples.
 template <typename Step>
 long growthOver(const char* what, long count, Step step) {
-  for (long i = 0; i < kWarmUp; ++i) step(i);
+  for (long i = 0; i < kWarmUp; ++i) {
+    step(i);
+    forgetConfigRequests(i);
+  }
   long base = residentKb(), peak = base;
   for (long i = 0; i < count; ++i) {
     step(i);
+    forgetConfigRequests(i);
     if ((i + 1) % (count / 10 > 0 ? count / 10 : 1) == 0) {
       long now = residentKb();
       if (now > peak) peak = now;

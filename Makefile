@@ -36,7 +36,7 @@ test-tsan: deps
 
 # The soaks: eight agent threads and a connector thread for about 30 seconds, then a million
 # round trips and a million events with the resident size watched (fixed Java heap).
-SOAK_OPS ?= 80000
+SOAK_OPS ?= 150000
 soak: build
 	VY_SOAK=1 VY_SOAK_OPS=$(SOAK_OPS) JAVA_TOOL_OPTIONS="-Xms256m -Xmx256m -XX:+AlwaysPreTouch" \
 	  $(BUILD)/bin/vy_jvm_tests --gtest_filter='ConcurrencySoakTest.*:LeakSoakTest.*'

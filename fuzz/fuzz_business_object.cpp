@@ -3,8 +3,8 @@
 // spec and with a reason; nothing in between.
 //
 // Checked for every object that reads: its message reads back into an object whose message is
-// the same text; its parent-and-keys message reads back cleanly; a clone has equal content; the
-// readable dump fits or says it does not.
+// the same text; its parent-and-keys message reads back into the same layout; a clone has equal
+// content; the readable dump fits or says it does not.
 #include <cstdint>
 #include <string>
 
@@ -52,11 +52,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   delete second;
   delete first;
 
+  // The parent-and-keys layout reads back into an object that writes the same layout.
   StringMessage* keys = bo.toStringMessageParentAndKeys();
   StringMessage keysCopy(keys->toUTF16String());
   BusinessObject keysOnly(keysCopy);
   VY_FUZZ_CHECK(keysOnly.getTheSpec() != nullptr, "a parent-and-keys message does not read back");
-  VY_FUZZ_CHECK(keysOnly.equalPKeys(&bo) == 1, "keys changed through parent-and-keys");
+  StringMessage* keysAgain = keysOnly.toStringMessageParentAndKeys();
+  VY_FUZZ_CHECK(unitsOf(*keys) == unitsOf(*keysAgain), "parent-and-keys changed on the way");
+  delete keysAgain;
   delete keys;
 
   BusinessObject* twin = bo.clone();

@@ -121,6 +121,19 @@ jobject agentObject() {
   return obj;
 }
 
+JNIEnv* callbackEnv() {
+  JNIEnv* env = currentEnv();
+  if (javaVm() == nullptr) environmentFailure("vmBuf[0] != NULL", "BusObjNativeImpl");
+  VY_ENV_ASSERT(env != NULL, "BusObjNativeImpl");
+  return env;
+}
+
+bool clearAgentException(JNIEnv* env) {
+  if (!env->ExceptionCheck()) return false;
+  catchJavaErrors(env);
+  return true;
+}
+
 void environmentFailure(const char* what, const char* file) {
   std::fprintf(stderr, "Assertion failed: %s, file %s\n", what, file);
   std::fflush(stderr);

@@ -49,6 +49,14 @@ void loadAgentClasses(JNIEnv* env);
 // The veneer's global reference to the agent object; asserts it exists.
 jobject agentObject();
 
+// The calling thread's environment for a callback into the agent (attaching the thread when
+// needed); stops the process when no JVM exists, which only a broken environment can cause.
+JNIEnv* callbackEnv();
+
+// A Java exception the agent threw out of a callback: described and cleared, so the thread may
+// go on making JNI calls. True when there was one.
+bool clearAgentException(JNIEnv* env);
+
 // Stops the process with "Assertion failed: <what>, file <file>" for a broken environment.
 [[noreturn]] void environmentFailure(const char* what, const char* file);
 

@@ -17,12 +17,6 @@ namespace {
 
 const char* const kFile = "BusObjNativeImpl";
 
-JNIEnv* envOrDie() {
-  JNIEnv* env = vy::currentEnv();
-  if (vy::javaVm() == nullptr) vy::environmentFailure("vmBuf[0] != NULL", kFile);
-  VY_ENV_ASSERT(env != NULL, kFile);
-  return env;
-}
 
 jmethodID idOrDie(jmethodID mid) {
   VY_ENV_ASSERT(jclsBusObjNativeInterface != NULL, kFile);
@@ -30,13 +24,6 @@ jmethodID idOrDie(jmethodID mid) {
   return mid;
 }
 
-// A Java exception the agent threw out of a callback is described and cleared here, so the
-// calling thread may go on making JNI calls.
-bool clearAgentException(JNIEnv* env) {
-  if (!env->ExceptionCheck()) return false;
-  catchJavaErrors(env);
-  return true;
-}
 
 bool tracingOn(int level) {
   JToCPPVeneer* v = JToCPPVeneer::getTheHandlerStuff();
@@ -57,7 +44,7 @@ jstring callStaticText(JNIEnv* env, jmethodID mid, const char* arg) {
   jstring answer =
       static_cast<jstring>(env->CallStaticObjectMethod(jclsBusObjNativeInterface, mid, jarg));
   env->DeleteLocalRef(jarg);
-  if (clearAgentException(env)) {
+  if (vy::clearAgentException(env)) {
     if (answer) env->DeleteLocalRef(answer);
     return nullptr;
   }
@@ -68,12 +55,12 @@ jstring callStaticText(JNIEnv* env, jmethodID mid, const char* arg) {
 const char* cachedAgentText(std::atomic<char*>& cache, jmethodID JToCPPVeneerMid) {
   char* text = cache.load(std::memory_order_acquire);
   if (text != nullptr) return text;
-  JNIEnv* env = envOrDie();
+  JNIEnv* env = vy::callbackEnv();
   if (JToCPPVeneerMid == nullptr || jclsBusObjNativeInterface == nullptr) return nullptr;
   JToCPPVeneer* v = JToCPPVeneer::getTheHandlerStuff();
   if (v == nullptr || v->getGblBusObjNativeInterface() == nullptr) return nullptr;
   jstring answer = static_cast<jstring>(env->CallObjectMethod(vy::agentObject(), JToCPPVeneerMid));
-  if (clearAgentException(env) || answer == nullptr) {
+  if (vy::clearAgentException(env) || answer == nullptr) {
     if (answer) env->DeleteLocalRef(answer);
     return nullptr;
   }
@@ -98,7 +85,7 @@ extern "C" {
 
 int CallJavaForgetConfigProp(const char* name, char* value, int size) {
   if (value != nullptr && size > 0) value[0] = '\0';
-  JNIEnv* env = envOrDie();
+  JNIEnv* env = vy::callbackEnv();
   if (name == nullptr || value == nullptr || size <= 0) return 0;
   jstring answer = callStaticText(env, vy::agentIds().getConfigProp, name);
   if (answer == nullptr) return 0;
@@ -129,7 +116,7 @@ int CallJavaForgetConfigProp(const char* name, char* value, int size) {
 void CallJavaForDeltaSupport(const char* objectName, char* answer) {
   const int kAnswerSize = 10;
   if (answer != nullptr) answer[0] = '\0';
-  JNIEnv* env = envOrDie();
+  JNIEnv* env = vy::callbackEnv();
   if (objectName == nullptr || answer == nullptr) return;
   jstring jans = callStaticText(env, vy::agentIds().getDeltaSupport, objectName);
   if (jans == nullptr) return;
@@ -146,29 +133,29 @@ void CallJavaForDeltaSupport(const char* objectName, char* answer) {
 }
 
 void CallJavaForlogMsg(const char* msg) {
-  JNIEnv* env = envOrDie();
+  JNIEnv* env = vy::callbackEnv();
   if (msg == nullptr) return;
   jmethodID mid = idOrDie(vy::agentIds().logMsg);
   jobject agent = vy::agentObject();
   jstring s = vy::toJavaText(env, msg);
   env->CallVoidMethod(agent, mid, s);
-  clearAgentException(env);
+  vy::clearAgentException(env);
   if (s) env->DeleteLocalRef(s);
 }
 
 void CallJavaForlogMsgSeverity(const char* msg, int severity) {
-  JNIEnv* env = envOrDie();
+  JNIEnv* env = vy::callbackEnv();
   if (msg == nullptr) return;
   jmethodID mid = idOrDie(vy::agentIds().logMsgSeverity);
   jobject agent = vy::agentObject();
   jstring s = vy::toJavaText(env, msg);
   env->CallVoidMethod(agent, mid, s, static_cast<jint>(severity));
-  clearAgentException(env);
+  vy::clearAgentException(env);
   if (s) env->DeleteLocalRef(s);
 }
 
 void CallJavaForTraceWrite(Tracing* tracing, int level, const char* msg, const char* text2) {
-  JNIEnv* env = envOrDie();
+  JNIEnv* env = vy::callbackEnv();
   jmethodID mid = idOrDie(vy::agentIds().traceWrite);
   jobject agent = vy::agentObject();
   jstring name = vy::toJavaName(env, tracing ? tracing->getName() : nullptr);
@@ -176,14 +163,14 @@ void CallJavaForTraceWrite(Tracing* tracing, int level, const char* msg, const c
   jstring jmsg = vy::toJavaText(env, msg);
   jstring jtext2 = vy::toJavaName(env, text2);
   env->CallVoidMethod(agent, mid, name, static_cast<jint>(level), indent, jmsg, jtext2);
-  clearAgentException(env);
+  vy::clearAgentException(env);
   for (jstring s : {indent, name, jmsg, jtext2})
     if (s) env->DeleteLocalRef(s);
 }
 
 char* CallJavaForMsgFormat(int msgNum, int msgType, const char* text, int msgSet, int argCount,
                            const char* args) {
-  JNIEnv* env = envOrDie();
+  JNIEnv* env = vy::callbackEnv();
   jmethodID mid = idOrDie(vy::agentIds().generateMsg);
   jobject agent = vy::agentObject();
   jstring jargs = vy::toJavaText(env, args ? args : "");
@@ -191,7 +178,7 @@ char* CallJavaForMsgFormat(int msgNum, int msgType, const char* text, int msgSet
   jstring answer = static_cast<jstring>(env->CallObjectMethod(
       agent, mid, static_cast<jint>(msgNum), static_cast<jint>(msgType), jtext,
       static_cast<jint>(msgSet), static_cast<jint>(argCount), jargs));
-  bool threw = clearAgentException(env);
+  bool threw = vy::clearAgentException(env);
   char* out = nullptr;
   if (!threw && answer != nullptr) {
     bool failed = false;
@@ -215,10 +202,10 @@ char* CallJavaForMsgFormat(int msgNum, int msgType, const char* text, int msgSet
 }
 
 int CallJavaForIsAgentCapableOfPolling() {
-  JNIEnv* env = envOrDie();
+  JNIEnv* env = vy::callbackEnv();
   jmethodID mid = idOrDie(vy::agentIds().isAgentCapableOfPolling);
   jboolean answer = env->CallBooleanMethod(vy::agentObject(), mid);
-  if (clearAgentException(env)) return 0;
+  if (vy::clearAgentException(env)) return 0;
   return answer == JNI_TRUE ? 1 : 0;
 }
 

@@ -19,19 +19,7 @@ namespace {
 
 const char* const kFile = "BusObjNativeImpl";
 
-JNIEnv* envOrDie() {
-  JNIEnv* env = vy::currentEnv();
-  if (vy::javaVm() == nullptr) vy::environmentFailure("vmBuf[0] != NULL", kFile);
-  VY_ENV_ASSERT(env != NULL, kFile);
-  return env;
-}
 
-// A Java exception the agent threw; described and cleared so the thread may go on.
-bool agentThrew(JNIEnv* env) {
-  if (!env->ExceptionCheck()) return false;
-  catchJavaErrors(env);
-  return true;
-}
 
 // The message's exact wire text as a Java string (a local reference).
 jstring wireText(JNIEnv* env, StringMessage& message) {
@@ -110,12 +98,12 @@ int CallJavaForAppEvent(BusinessObject* bo) {
     return -10;
   }
 
-  JNIEnv* env = envOrDie();
+  JNIEnv* env = vy::callbackEnv();
   StringMessage* message = bo->toStringMessage();
   jstring text = wireText(env, *message);
   delete message;
   if (text == nullptr) {  // no memory for the string in the JVM: the event is not delivered
-    agentThrew(env);
+    vy::clearAgentException(env);
     return -1;
   }
   VY_ENV_ASSERT(jclsBusObjNativeInterface != NULL, kFile);
@@ -123,13 +111,13 @@ int CallJavaForAppEvent(BusinessObject* bo) {
   jmethodID mid = vy::agentIds().gotEventFromApp;
   VY_ENV_ASSERT(mid != NULL, kFile);
   jint answer = env->CallIntMethod(agent, mid, text);
-  if (agentThrew(env)) answer = -1;
+  if (vy::clearAgentException(env)) answer = -1;
   if (text != nullptr) env->DeleteLocalRef(text);
   return answer;
 }
 
 void CallJavaForConsumeSync(const char* name, BusinessObject& bo, ReturnStatusDescriptor& status) {
-  JNIEnv* env = envOrDie();
+  JNIEnv* env = vy::callbackEnv();
 
   jstring jname = vy::toJavaName(env, name);
   StringMessage* boMessage = bo.toStringMessage();
@@ -143,10 +131,10 @@ void CallJavaForConsumeSync(const char* name, BusinessObject& bo, ReturnStatusDe
   jmethodID mid1 = vy::agentIds().bucketInit;
   VY_ENV_ASSERT(mid1 != NULL, kFile);
   jobject boBucket = newBucket(env, boText);
-  agentThrew(env);
+  vy::clearAgentException(env);
   VY_ENV_ASSERT(boBucket != 0, kFile);
   jobject rtnStatusBucket = newBucket(env, statusText);
-  agentThrew(env);
+  vy::clearAgentException(env);
   VY_ENV_ASSERT(rtnStatusBucket != 0, kFile);
 
   VY_ENV_ASSERT(jclsBusObjNativeInterface != NULL, kFile);
@@ -155,7 +143,7 @@ void CallJavaForConsumeSync(const char* name, BusinessObject& bo, ReturnStatusDe
   VY_ENV_ASSERT(mid != NULL, kFile);
   env->CallVoidMethod(agent, mid, jname, boBucket, rtnStatusBucket);
 
-  if (agentThrew(env)) {
+  if (vy::clearAgentException(env)) {
     fail(status, "the agent failed the request");
   } else {
     jfieldID fid = vy::agentIds().bucketContent;

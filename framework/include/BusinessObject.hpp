@@ -272,6 +272,8 @@ class VY_EXPORT BusinessObject {
   friend class BusObjContainer;
 
   void initEmpty();
+  // Frees every text, value and child the object owns (the members are left dangling).
+  void releaseState();
   void allocValues();
   void lookUpSpec(const char* name, KyVersion& version);
   bool read(StringMessage& message, int depth);

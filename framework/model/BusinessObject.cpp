@@ -123,7 +123,9 @@ BusinessObject::BusinessObject(BusObjSpec* s) {
   }
 }
 
-BusinessObject::~BusinessObject() {
+BusinessObject::~BusinessObject() { releaseState(); }
+
+void BusinessObject::releaseState() {
   std::free(verb);
   std::free(appVerb);
   std::free(locale);
@@ -136,14 +138,7 @@ BusinessObject::~BusinessObject() {
 
 void BusinessObject::takeStateFrom(BusinessObject& other) {
   if (&other == this) return;
-  std::free(verb);
-  std::free(appVerb);
-  std::free(locale);
-  std::free(readError);
-  if (values != nullptr) {
-    freeSlots(values, spec);
-    delete[] values;
-  }
+  releaseState();
   verb = other.verb;
   appVerb = other.appVerb;
   locale = other.locale;

@@ -62,13 +62,9 @@ StringRep* newRep(const char* text, size_t len) {
   return rep;
 }
 
-void acquire(StringRep* rep) {
-  if (rep->isStatic) {
-    __atomic_add_fetch(&rep->count, 1, __ATOMIC_RELAXED);
-  } else {
-    ++rep->count;
-  }
-}
+// Counts change atomically: copies of one String (a registry's key and a caller's, say) may be
+// made and dropped on different threads.
+void acquire(StringRep* rep) { __atomic_add_fetch(&rep->count, 1, __ATOMIC_RELAXED); }
 
 // The static empty representation only counts down; whatever its count reaches it is never freed.
 void release(StringRep* rep) {
@@ -76,7 +72,7 @@ void release(StringRep* rep) {
     __atomic_sub_fetch(&rep->count, 1, __ATOMIC_RELAXED);
     return;
   }
-  if (--rep->count == 0) {
+  if (__atomic_sub_fetch(&rep->count, 1, __ATOMIC_ACQ_REL) == 0) {
     std::free(rep->s);
     std::free(rep);
   }
@@ -167,7 +163,7 @@ String& String::operator=(const SubString& s) {
 }
 
 void String::unique() {
-  if (!rep_->isStatic && rep_->count < 2) return;
+  if (!rep_->isStatic && __atomic_load_n(&rep_->count, __ATOMIC_ACQUIRE) < 2) return;
   StringRep* copy = newRep(rep_->len);
   std::memcpy(copy->s, rep_->s, rep_->len);
   release(rep_);

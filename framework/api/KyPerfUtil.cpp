@@ -76,6 +76,13 @@ KyPerfFlow** KyPerfUtil::getAllFlows(int* count) {
   return flows;
 }
 
+void KyPerfUtil::forget(KyPerfFlow* flow) {
+  if (flow == nullptr) return;
+  std::lock_guard<std::mutex> guard(KyPerfFlow::registryLock());
+  KyPerfFlowHashable probe(flow);
+  delete registry().remove(probe);
+}
+
 void KyPerfUtil::setPerf(int level) { gPerfLevel.store(level, std::memory_order_relaxed); }
 
 int KyPerfUtil::getPerf() { return gPerfLevel.load(std::memory_order_relaxed); }

@@ -78,8 +78,6 @@ JToCPPVeneer::JToCPPVeneer(SubscriptionHandlerCPP* subHandler, GenGlobals*, void
   char perf[64];
   int perfLevel = getConfigProp("PerfLevel", perf, sizeof perf) > 0 ? std::atoi(perf) : 0;
   KyPerfUtil::setPerf(perfLevel);
-  // The flows stay alive after the veneer: the registry may still list them until the next
-  // report, so freeing them here would leave it pointing at freed memory.
   perf_init_ptr = KyPerfUtil::createPerfFlow(String(name), String("init"));
   perf_doverbfor_ptr = KyPerfUtil::createPerfFlow(String(name), String("doverbfor"));
   perf_poll_ptr = KyPerfUtil::createPerfFlow(String(name), String("poll"));
@@ -95,6 +93,11 @@ JToCPPVeneer::~JToCPPVeneer() {
   theHandlerStuff.compare_exchange_strong(self, nullptr);
   delete theTracing;
   delete theMsgFormat;
+  // The registry may still list the flows until the next report: they leave it first.
+  for (KyPerfFlow* flow : {perf_init_ptr, perf_doverbfor_ptr, perf_poll_ptr}) {
+    KyPerfUtil::forget(flow);
+    delete flow;
+  }
 }
 
 void JToCPPVeneer::setTheSubHandler(SubscriptionHandlerCPP* handler) {

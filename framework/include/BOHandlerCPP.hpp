@@ -9,6 +9,8 @@
 #ifndef VY_BO_HANDLER_CPP_HPP
 #define VY_BO_HANDLER_CPP_HPP
 
+#include <atomic>
+
 #include "VyExport.hpp"
 
 class BusinessObject;
@@ -22,8 +24,13 @@ class VY_EXPORT BOHandlerCPP {
   virtual ~BOHandlerCPP();
   virtual int doVerbFor(BusinessObject& bo, ReturnStatusDescriptor* status) = 0;
 
-  void setTheSubHandler(SubscriptionHandlerCPP* handler) { theSubHandler = handler; }
-  SubscriptionHandlerCPP* getTheSubHandler() const { return theSubHandler; }
+  // The link may be set by a spec announcement while verbs on other threads read it.
+  void setTheSubHandler(SubscriptionHandlerCPP* handler) {
+    theSubHandler.store(handler, std::memory_order_release);
+  }
+  SubscriptionHandlerCPP* getTheSubHandler() const {
+    return theSubHandler.load(std::memory_order_acquire);
+  }
   char* getName() const { return name; }
   void setName(char* n) { name = n; }
 
@@ -44,7 +51,7 @@ class VY_EXPORT BOHandlerCPP {
 
  private:
   char* name;
-  SubscriptionHandlerCPP* theSubHandler;
+  std::atomic<SubscriptionHandlerCPP*> theSubHandler;
 };
 
 #endif  // VY_BO_HANDLER_CPP_HPP

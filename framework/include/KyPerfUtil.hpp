@@ -26,6 +26,9 @@ class VY_EXPORT KyPerfUtil {
   // The flows updated since the last call, in registry order; empties the registry. The caller
   // owns the array (delete[]), not the flows.
   static KyPerfFlow** getAllFlows(int* count);
+  // Takes a flow out of the registry (before its owner deletes it). No other call may be timing
+  // or reporting the flow at the same time.
+  static void forget(KyPerfFlow* flow);
   static void setPerf(int level);
   static int getPerf();
 };

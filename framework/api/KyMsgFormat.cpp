@@ -31,8 +31,8 @@ char* KyMsgFormat::generateMsg(int msgNum, int msgType, const char* text, int ar
   return generateMsg(msgNum, msgType, text, 0, argCount, args);
 }
 
-char* KyMsgFormat::generateMsg(int msgNum, int msgType, const char* text, int msgSet,
-                               int argCount, va_list args) {
+char* KyMsgFormat::generateMsg(int msgNum, int msgType, const char* text, int msgSet, int argCount,
+                               va_list args) {
   char packed[PACK_BUFFER_SIZE];
   va_list copy;
   va_copy(copy, args);

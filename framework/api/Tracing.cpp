@@ -37,7 +37,8 @@ void Tracing::readLevelFromAgent() {
   long level = LEVEL0;
   char value[512];
   JToCPPVeneer* v = JToCPPVeneer::getTheHandlerStuff();
-  if (v != nullptr && v->getConfigProp(TRACELEVEL, value, sizeof value) > 0) level = std::atol(value);
+  if (v != nullptr && v->getConfigProp(TRACELEVEL, value, sizeof value) > 0)
+    level = std::atol(value);
   std::string text = std::to_string(static_cast<int>(level));
   std::free(CallJavaForMsgFormat(80404, KyMsgFormat::MLV_TRACE, nullptr, 1, 1, text.c_str()));
   setTraceLevel(static_cast<int>(level));

@@ -37,8 +37,10 @@ jclass globalClass(JNIEnv* env, const char* name, const char* what) {
 
 // A method the agent may lack: a missing one is reported when it is first needed, so an agent
 // that never takes events still runs a connector that never raises them.
-jmethodID optionalMethod(JNIEnv* env, jclass cls, const char* name, const char* sig, bool isStatic) {
-  jmethodID mid = isStatic ? env->GetStaticMethodID(cls, name, sig) : env->GetMethodID(cls, name, sig);
+jmethodID optionalMethod(JNIEnv* env, jclass cls, const char* name, const char* sig,
+                         bool isStatic) {
+  jmethodID mid =
+      isStatic ? env->GetStaticMethodID(cls, name, sig) : env->GetMethodID(cls, name, sig);
   if (mid == nullptr) env->ExceptionClear();
   return mid;
 }
@@ -80,12 +82,14 @@ const AgentIds& agentIds() { return gIds; }
 
 void loadAgentClasses(JNIEnv* env) {
   if (jclsRtnStatusDesp == nullptr)
-    jclsRtnStatusDesp = globalClass(env, "KyCommon/ReturnStatusDescriptor", "jclsRtnStatusDesp != NULL");
+    jclsRtnStatusDesp =
+        globalClass(env, "KyCommon/ReturnStatusDescriptor", "jclsRtnStatusDesp != NULL");
   if (jclsBusObjNativeInterface == nullptr)
     jclsBusObjNativeInterface = globalClass(env, "AppSide_Connector/BusObjNativeInterface",
                                             "jclsBusObjNativeInterface != NULL");
   if (jclsStringBucket == nullptr)
-    jclsStringBucket = globalClass(env, "AppSide_Connector/StringBucket", "jclsStringBucket != NULL");
+    jclsStringBucket =
+        globalClass(env, "AppSide_Connector/StringBucket", "jclsStringBucket != NULL");
 
   jclass a = jclsBusObjNativeInterface;
   const char* str1 = "(Ljava/lang/String;)Ljava/lang/String;";
@@ -105,7 +109,8 @@ void loadAgentClasses(JNIEnv* env) {
   gIds.gotEventFromApp = optionalMethod(env, a, "GotEventFromApp", "(Ljava/lang/String;)I", false);
   gIds.consumeSync = optionalMethod(
       env, a, "consumeSync",
-      "(Ljava/lang/String;LAppSide_Connector/StringBucket;LAppSide_Connector/StringBucket;)V", false);
+      "(Ljava/lang/String;LAppSide_Connector/StringBucket;LAppSide_Connector/StringBucket;)V",
+      false);
   gIds.bucketInit = optionalMethod(env, jclsStringBucket, "<init>", "(Ljava/lang/String;)V", false);
   gIds.bucketContent = env->GetFieldID(jclsStringBucket, "content", "Ljava/lang/String;");
   if (gIds.bucketContent == nullptr) env->ExceptionClear();
@@ -192,8 +197,8 @@ std::string javaUtf(JNIEnv* env, jstring s) {
 
 unsigned short* javaUnits(JNIEnv* env, jstring s, int* length) {
   jsize n = s ? env->GetStringLength(s) : 0;
-  unsigned short* buf =
-      static_cast<unsigned short*>(std::malloc((static_cast<size_t>(n) + 1) * sizeof(unsigned short)));
+  unsigned short* buf = static_cast<unsigned short*>(
+      std::malloc((static_cast<size_t>(n) + 1) * sizeof(unsigned short)));
   if (buf == nullptr) return nullptr;
   if (n > 0) env->GetStringRegion(s, 0, n, reinterpret_cast<jchar*>(buf));
   buf[n] = 0;

@@ -22,8 +22,8 @@ namespace vy {
 
 // Method and field identifiers of the agent classes, resolved once per n_init.
 struct AgentIds {
-  jmethodID getConfigProp = nullptr;      // static
-  jmethodID getDeltaSupport = nullptr;    // static
+  jmethodID getConfigProp = nullptr;    // static
+  jmethodID getDeltaSupport = nullptr;  // static
   jmethodID logMsg = nullptr;
   jmethodID logMsgSeverity = nullptr;
   jmethodID traceWrite = nullptr;
@@ -78,8 +78,8 @@ unsigned short* javaUnits(JNIEnv* env, jstring s, int* length);
 
 }  // namespace vy
 
-#define VY_ENV_ASSERT(cond, file) \
-  do {                            \
+#define VY_ENV_ASSERT(cond, file)                       \
+  do {                                                  \
     if (!(cond)) ::vy::environmentFailure(#cond, file); \
   } while (0)
 

@@ -17,13 +17,11 @@ namespace {
 
 const char* const kFile = "BusObjNativeImpl";
 
-
 jmethodID idOrDie(jmethodID mid) {
   VY_ENV_ASSERT(jclsBusObjNativeInterface != NULL, kFile);
   VY_ENV_ASSERT(mid != NULL, kFile);
   return mid;
 }
-
 
 bool tracingOn(int level) {
   JToCPPVeneer* v = JToCPPVeneer::getTheHandlerStuff();
@@ -108,7 +106,8 @@ int CallJavaForgetConfigProp(const char* name, char* value, int size) {
   value[len] = '\0';
   std::free(native);
   if (tracingOn(Tracing::LEVEL4)) {
-    trace(Tracing::LEVEL4, std::string(value) + " was returned from AppEndConfig for property name:" + name);
+    trace(Tracing::LEVEL4,
+          std::string(value) + " was returned from AppEndConfig for property name:" + name);
   }
   return len;
 }
@@ -126,9 +125,9 @@ void CallJavaForDeltaSupport(const char* objectName, char* answer) {
   std::memcpy(answer, text.data(), n);
   answer[n] = '\0';
   if (tracingOn(Tracing::LEVEL4)) {
-    trace(Tracing::LEVEL4, std::string(answer) +
-                               " was returned from AppEndConfig for deltaSupport for object name:" +
-                               objectName);
+    trace(Tracing::LEVEL4,
+          std::string(answer) +
+              " was returned from AppEndConfig for deltaSupport for object name:" + objectName);
   }
 }
 
@@ -175,9 +174,9 @@ char* CallJavaForMsgFormat(int msgNum, int msgType, const char* text, int msgSet
   jobject agent = vy::agentObject();
   jstring jargs = vy::toJavaText(env, args ? args : "");
   jstring jtext = vy::toJavaText(env, text);
-  jstring answer = static_cast<jstring>(env->CallObjectMethod(
-      agent, mid, static_cast<jint>(msgNum), static_cast<jint>(msgType), jtext,
-      static_cast<jint>(msgSet), static_cast<jint>(argCount), jargs));
+  jstring answer = static_cast<jstring>(
+      env->CallObjectMethod(agent, mid, static_cast<jint>(msgNum), static_cast<jint>(msgType),
+                            jtext, static_cast<jint>(msgSet), static_cast<jint>(argCount), jargs));
   bool threw = vy::clearAgentException(env);
   char* out = nullptr;
   if (!threw && answer != nullptr) {
@@ -209,7 +208,9 @@ int CallJavaForIsAgentCapableOfPolling() {
   return answer == JNI_TRUE ? 1 : 0;
 }
 
-const char* CallJavaForGetEncoding() { return cachedAgentText(gblEncoding, vy::agentIds().getEncoding); }
+const char* CallJavaForGetEncoding() {
+  return cachedAgentText(gblEncoding, vy::agentIds().getEncoding);
+}
 
 const char* CallJavaForGetLocale() { return cachedAgentText(gblLocale, vy::agentIds().getLocale); }
 

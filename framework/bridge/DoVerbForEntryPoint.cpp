@@ -51,8 +51,10 @@ std::string unusableRequest(BusinessObject& bo) {
            (why && *why ? why : "the business object text is malformed or its type is unknown");
   }
   if (spec->getMyBOHandler() == nullptr) {
-    return std::string("The request cannot be processed: no business object handler is registered "
-                       "for the type ") + spec->getName();
+    return std::string(
+               "The request cannot be processed: no business object handler is registered "
+               "for the type ") +
+           spec->getName();
   }
   return std::string();
 }

@@ -19,8 +19,6 @@ namespace {
 
 const char* const kFile = "BusObjNativeImpl";
 
-
-
 // The message's exact wire text as a Java string (a local reference).
 jstring wireText(JNIEnv* env, StringMessage& message) {
   return env->NewString(reinterpret_cast<const jchar*>(message.toUTF16String()),

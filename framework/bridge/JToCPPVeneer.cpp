@@ -71,7 +71,8 @@ JToCPPVeneer::JToCPPVeneer(SubscriptionHandlerCPP* subHandler, GenGlobals*, void
   theHandlerStuff.store(this, std::memory_order_release);
 
   char name[512];
-  if (getConfigProp("ConnectorName", name, sizeof name) == 0) std::strcpy(name, "Generic_Connector");
+  if (getConfigProp("ConnectorName", name, sizeof name) == 0)
+    std::strcpy(name, "Generic_Connector");
   theTracing->setName(copyText(name));
   theTracing->readLevelFromAgent();
 

@@ -32,7 +32,9 @@ class LocalRef {
   LocalRef& operator=(const LocalRef&) = delete;
   jobject get() const { return obj_; }
   template <typename T>
-  T as() const { return static_cast<T>(obj_); }
+  T as() const {
+    return static_cast<T>(obj_);
+  }
 
  private:
   JNIEnv* env_;

@@ -53,9 +53,10 @@ void makeVeneer(JNIEnv* env, jobject receiver) {
 
 extern "C" {
 
-JNIEXPORT jint JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1init(JNIEnv* env, jobject receiver,
-                                                                      jstring version,
-                                                                      jstring dllFileName) {
+JNIEXPORT jint JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1init(JNIEnv* env,
+                                                                             jobject receiver,
+                                                                             jstring version,
+                                                                             jstring dllFileName) {
   vy::rememberVm(env);
   (void)dllFileName;  // only the version matters; the library is already loaded
   std::string versionText = vy::javaUtf(env, version);
@@ -86,7 +87,8 @@ JNIEXPORT jint JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1init(JNI
   return result;
 }
 
-JNIEXPORT jint JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1terminate(JNIEnv* env, jobject) {
+JNIEXPORT jint JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1terminate(JNIEnv* env,
+                                                                                  jobject) {
   JToCPPVeneer* v = JToCPPVeneer::getTheHandlerStuff();
   if (v == nullptr) return -1;
   traceCalled("BusObjNativeInterface_n_terminate called.");
@@ -118,7 +120,8 @@ JNIEXPORT jint JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1poll(JNI
   return result;
 }
 
-JNIEXPORT jstring JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1getVersion(JNIEnv* env, jobject) {
+JNIEXPORT jstring JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1getVersion(JNIEnv* env,
+                                                                                      jobject) {
   JToCPPVeneer* v = JToCPPVeneer::getTheHandlerStuff();
   jstring result = nullptr;
   if (v != nullptr) {
@@ -134,7 +137,8 @@ JNIEXPORT jstring JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1getVe
   return result ? result : env->NewStringUTF("");
 }
 
-JNIEXPORT void JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1suspend(JNIEnv* env, jobject) {
+JNIEXPORT void JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1suspend(JNIEnv* env,
+                                                                                jobject) {
   traceCalled("Java_AppSide_1Connector_BusObjNativeInterface_n_1suspend called.");
   JToCPPVeneer* v = JToCPPVeneer::getTheHandlerStuff();
   try {
@@ -146,7 +150,8 @@ JNIEXPORT void JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1suspend(
   catchJavaErrors(env);
 }
 
-JNIEXPORT void JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1resume(JNIEnv* env, jobject) {
+JNIEXPORT void JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1resume(JNIEnv* env,
+                                                                               jobject) {
   traceCalled("Java_AppSide_1Connector_BusObjNativeInterface_n_1resume called.");
   JToCPPVeneer* v = JToCPPVeneer::getTheHandlerStuff();
   try {
@@ -158,17 +163,20 @@ JNIEXPORT void JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1resume(J
   catchJavaErrors(env);
 }
 
-JNIEXPORT jstring JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1CDKVersion(JNIEnv* env, jobject) {
+JNIEXPORT jstring JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1CDKVersion(JNIEnv* env,
+                                                                                      jobject) {
   KyVersion v = ConnectorFrameworkVersion::getVersion();
   return env->NewStringUTF(v.toString());
 }
 
-JNIEXPORT jstring JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1CJNIVersion(JNIEnv* env, jobject) {
+JNIEXPORT jstring JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1CJNIVersion(JNIEnv* env,
+                                                                                       jobject) {
   return env->NewStringUTF(CJNIVersion);
 }
 
-JNIEXPORT void JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1setTraceLevel(JNIEnv* env, jobject,
-                                                                              jint level) {
+JNIEXPORT void JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1setTraceLevel(JNIEnv* env,
+                                                                                      jobject,
+                                                                                      jint level) {
   JToCPPVeneer* v = JToCPPVeneer::getTheHandlerStuff();
   if (v != nullptr) v->setTraceLevel(level);
   catchJavaErrors(env);

@@ -35,8 +35,8 @@ extern "C" void BusObjNativeImplTraceBO(const char* method, BusinessObject* bo) 
   if (v == nullptr || bo == nullptr || !v->isTracing(Tracing::LEVEL4)) return;
   // The dump grows its buffer until the whole object fits.
   for (int size = MSGBUFSIZE; size > 0 && size <= (1 << 30); size *= 4) {
-    std::string head = std::string("Method ") + (method ? method : "") + " tracing BusinessObject " +
-                       (bo->getName() ? bo->getName() : "");
+    std::string head = std::string("Method ") + (method ? method : "") +
+                       " tracing BusinessObject " + (bo->getName() ? bo->getName() : "");
     if (static_cast<int>(head.size()) >= size) continue;
     char* buffer = static_cast<char*>(std::malloc(static_cast<size_t>(size)));
     if (buffer == nullptr) return;

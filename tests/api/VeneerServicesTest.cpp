@@ -43,7 +43,8 @@ TEST(ConfigPropTest, NonAsciiAndHugeValuesArrive) {
   agent.init();
   Agent::setProperty("Name", "Zürich ✓");
   char buf[64];
-  EXPECT_EQ(static_cast<int>(std::strlen("Zürich ✓")), veneer()->getConfigProp("Name", buf, sizeof buf));
+  EXPECT_EQ(static_cast<int>(std::strlen("Zürich ✓")),
+            veneer()->getConfigProp("Name", buf, sizeof buf));
   EXPECT_STREQ("Zürich ✓", buf);
   std::string big(1 << 20, 'v');
   Agent::setProperty("Big", big.c_str());
@@ -121,7 +122,8 @@ TEST(LoggingTest, SeverityAndTheFirstFatalMessage) {
   veneer()->logMsg("the fatal", KyMsgFormat::MLV_FATAL);
   const char* first = JToCPPVeneer::getfatalErrorFirstMessage();
   ASSERT_NE(nullptr, first);
-  EXPECT_TRUE(std::regex_match(first, std::regex(R"(\d{4}/\d\d/\d\d \d\d:\d\d:\d\d\.xxx: the error)")))
+  EXPECT_TRUE(
+      std::regex_match(first, std::regex(R"(\d{4}/\d\d/\d\d \d\d:\d\d:\d\d\.xxx: the error)")))
       << first;
   // Another thread keeps its own first message.
   std::thread([] {

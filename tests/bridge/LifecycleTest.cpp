@@ -46,7 +46,8 @@ TEST_F(LifecycleTest, OtherVersionsAreRefusedWithMessage17017) {
     ASSERT_NE(nullptr, JToCPPVeneer::getTheHandlerStuff());
     Agent::setProperty("Some.Property", "value");
     char buf[32];
-    EXPECT_EQ(5, JToCPPVeneer::getTheHandlerStuff()->getConfigProp("Some.Property", buf, sizeof buf));
+    EXPECT_EQ(5,
+              JToCPPVeneer::getTheHandlerStuff()->getConfigProp("Some.Property", buf, sizeof buf));
   }
 }
 
@@ -140,7 +141,8 @@ TEST_F(LifecycleTest, AJavaExceptionFromACallbackIsDescribedAndCleared) {
   EXPECT_EQ(0, agent.poll());  // the connector's property read meets the exception
   std::string err = ::testing::internal::GetCapturedStderr();
   Agent::setThrowOnConfig(false);
-  EXPECT_NE(std::string::npos, err.find("Error: Java Exception occurred while in native method.\n"));
+  EXPECT_NE(std::string::npos,
+            err.find("Error: Java Exception occurred while in native method.\n"));
   EXPECT_NE(std::string::npos, err.find("configuration unavailable"));
   EXPECT_FALSE(vytest::env()->ExceptionCheck());
 }

@@ -131,7 +131,8 @@ class JniWarningListener : public ::testing::EmptyTestEventListener {
   void OnTestEnd(const ::testing::TestInfo& info) override {
     for (const std::string& line : takeJvmOutput()) {
       if (line.find("WARNING") != std::string::npos &&
-          (line.find("JNI") != std::string::npos || line.find("native method") != std::string::npos)) {
+          (line.find("JNI") != std::string::npos ||
+           line.find("native method") != std::string::npos)) {
         ADD_FAILURE() << info.name() << ": the JVM warned: " << line;
       }
     }
@@ -252,8 +253,8 @@ void Agent::setProperty(const std::string& name, const char* value) {
   JNIEnv* e = env();
   jstring n = jstr(name);
   jstring v = jstrOrNull(value);
-  e->CallStaticVoidMethod(agentClass(),
-                          staticMethod("setProperty", "(Ljava/lang/String;Ljava/lang/String;)V"), n, v);
+  e->CallStaticVoidMethod(
+      agentClass(), staticMethod("setProperty", "(Ljava/lang/String;Ljava/lang/String;)V"), n, v);
   checkPending();
   e->DeleteLocalRef(n);
   if (v) e->DeleteLocalRef(v);
@@ -264,8 +265,8 @@ void Agent::setDeltaSupport(const std::string& boName, const char* answer) {
   jstring n = jstr(boName);
   jstring v = jstrOrNull(answer);
   e->CallStaticVoidMethod(
-      agentClass(), staticMethod("setDeltaSupportAnswer", "(Ljava/lang/String;Ljava/lang/String;)V"),
-      n, v);
+      agentClass(),
+      staticMethod("setDeltaSupportAnswer", "(Ljava/lang/String;Ljava/lang/String;)V"), n, v);
   checkPending();
   e->DeleteLocalRef(n);
   if (v) e->DeleteLocalRef(v);
@@ -279,8 +280,8 @@ void Agent::setThrowOnConfig(bool value) {
 
 std::vector<std::string> Agent::configRequests() {
   std::vector<std::string> out;
-  jobject list = env()->CallStaticObjectMethod(agentClass(),
-                                               staticMethod("getConfigRequests", "()Ljava/util/List;"));
+  jobject list = env()->CallStaticObjectMethod(
+      agentClass(), staticMethod("getConfigRequests", "()Ljava/util/List;"));
   checkPending();
   forEach(list, [&](jobject item) { out.push_back(str(static_cast<jstring>(item))); });
   return out;
@@ -329,7 +330,8 @@ int Agent::init(const char* version, const char* dll) {
   JNIEnv* e = env();
   jstring v = jstrOrNull(version);
   jstring d = jstrOrNull(dll);
-  int rc = e->CallIntMethod(obj_, method("n_init", "(Ljava/lang/String;Ljava/lang/String;)I"), v, d);
+  int rc =
+      e->CallIntMethod(obj_, method("n_init", "(Ljava/lang/String;Ljava/lang/String;)I"), v, d);
   checkPending();
   if (v) e->DeleteLocalRef(v);
   if (d) e->DeleteLocalRef(d);
@@ -353,7 +355,8 @@ int Agent::poll() {
 
 namespace {
 std::string callString(jobject obj, const char* name) {
-  jstring s = static_cast<jstring>(env()->CallObjectMethod(obj, method(name, "()Ljava/lang/String;")));
+  jstring s =
+      static_cast<jstring>(env()->CallObjectMethod(obj, method(name, "()Ljava/lang/String;")));
   checkNoException(name);
   std::string out = str(s);
   if (s) env()->DeleteLocalRef(s);
@@ -426,9 +429,9 @@ VerbResult Agent::doVerbFor(const std::u16string& content, bool transactional) {
       status, e->GetMethodID(statusCls, "getErrorString", "()Ljava/lang/String;")));
   r.hasError = err != nullptr;
   r.error = str(err);
-  for (jobject o : {static_cast<jobject>(out), static_cast<jobject>(err),
-                    static_cast<jobject>(text), bucket, status,
-                    static_cast<jobject>(bucketCls), static_cast<jobject>(statusCls)}) {
+  for (jobject o :
+       {static_cast<jobject>(out), static_cast<jobject>(err), static_cast<jobject>(text), bucket,
+        status, static_cast<jobject>(bucketCls), static_cast<jobject>(statusCls)}) {
     if (o) e->DeleteLocalRef(o);
   }
   return r;
@@ -488,9 +491,9 @@ std::vector<LogLine> Agent::logs() {
   std::vector<LogLine> out;
   forEach(env()->CallObjectMethod(obj_, method("getLogs", "()Ljava/util/List;")), [&](jobject r) {
     out.push_back({stringField(r, "text"), intField(r, "severity")});
-  checkPending();
-  checkPending();
-  checkPending();
+    checkPending();
+    checkPending();
+    checkPending();
   });
   return out;
 }
@@ -500,7 +503,7 @@ std::vector<TraceLine> Agent::traces() {
   forEach(env()->CallObjectMethod(obj_, method("getTraces", "()Ljava/util/List;")), [&](jobject r) {
     out.push_back({stringField(r, "name"), intField(r, "level"), stringField(r, "msg"),
                    !stringFieldNull(r, "text2"), stringField(r, "text2")});
-  checkPending();
+    checkPending();
   });
   return out;
 }
@@ -512,25 +515,26 @@ std::vector<MsgRequest> Agent::messages() {
             out.push_back({intField(r, "msgNum"), intField(r, "msgType"),
                            !stringFieldNull(r, "text"), stringField(r, "text"),
                            intField(r, "msgSet"), intField(r, "argCount"), stringField(r, "args")});
-  checkPending();
+            checkPending();
           });
   return out;
 }
 
 std::vector<std::string> Agent::events() {
   std::vector<std::string> out;
-  forEach(env()->CallObjectMethod(obj_, method("getEvents", "()Ljava/util/List;")),
-          [&](jobject r) { out.push_back(str(static_cast<jstring>(r)));
-  checkPending(); });
+  forEach(env()->CallObjectMethod(obj_, method("getEvents", "()Ljava/util/List;")), [&](jobject r) {
+    out.push_back(str(static_cast<jstring>(r)));
+    checkPending();
+  });
   return out;
 }
 
 std::vector<SyncRequest> Agent::syncs() {
   std::vector<SyncRequest> out;
   forEach(env()->CallObjectMethod(obj_, method("getSyncs", "()Ljava/util/List;")), [&](jobject r) {
-    out.push_back({stringField(r, "collabName"), stringField(r, "objectText"),
-                   stringField(r, "statusText")});
-  checkPending();
+    out.push_back(
+        {stringField(r, "collabName"), stringField(r, "objectText"), stringField(r, "statusText")});
+    checkPending();
   });
   return out;
 }

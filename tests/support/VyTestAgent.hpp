@@ -21,11 +21,11 @@ JNIEnv* env();
 void checkNoException(const char* where);
 
 // Java string helpers (local references are released by the callers' frames or by these).
-jstring jstr(const std::string& utf8);           // null-safe: see jstrOrNull
-jstring jstrOrNull(const char* utf8);            // null gives a null jstring
-jstring jstr16(const std::u16string& units);     // exact UTF-16 units
-std::string str(jstring s);                      // modified UTF-8 -> std::string ("" for null)
-std::u16string str16(jstring s);                 // exact UTF-16 units
+jstring jstr(const std::string& utf8);        // null-safe: see jstrOrNull
+jstring jstrOrNull(const char* utf8);         // null gives a null jstring
+jstring jstr16(const std::u16string& units);  // exact UTF-16 units
+std::string str(jstring s);                   // modified UTF-8 -> std::string ("" for null)
+std::u16string str16(jstring s);              // exact UTF-16 units
 bool isNull(jstring s);
 
 struct LogLine {
@@ -61,7 +61,7 @@ struct VerbResult {
   int status;
   std::u16string content;  // the bucket after the call
   bool hasError;
-  std::string error;       // the text the Java status received
+  std::string error;  // the text the Java status received
 };
 
 // One agent object (AppSide_Connector.BusObjNativeInterface). Creating one clears the static

@@ -1,8 +1,8 @@
-#include "KyVersion.hpp"
-#include "VyConnector.hpp"
-
 #include <cstdio>
 #include <cstring>
+
+#include "KyVersion.hpp"
+#include "VyConnector.hpp"
 
 int main() {
   KyVersion v(const_cast<char*>("4.1.0"));

@@ -38,7 +38,11 @@ void trace(int level, const std::string& line) {
 jstring callStaticText(JNIEnv* env, jmethodID mid, const char* arg) {
   idOrDie(mid);
   jstring jarg = vy::toJavaName(env, arg);
-  VY_ENV_ASSERT(jarg != NULL, kFile);
+  if (jarg == nullptr) {
+    // The JVM could not make the string (out of memory): the answer is absent, not a crash.
+    vy::clearAgentException(env);
+    return nullptr;
+  }
   jstring answer =
       static_cast<jstring>(env->CallStaticObjectMethod(jclsBusObjNativeInterface, mid, jarg));
   env->DeleteLocalRef(jarg);

@@ -3,7 +3,7 @@
 #include <cstdarg>
 #include <cstdlib>
 
-#include "BusObjNativeImpl.hpp"
+#include "AgentPort.hpp"
 #include "JToCPPVeneer.hpp"
 
 // Constructing the connector's one static object is its registration with the framework.
@@ -90,6 +90,18 @@ int GenGlobals::isAgentCapableOfPolling() {
   return v ? v->isAgentCapableOfPolling() : 0;
 }
 
-char* GenGlobals::getEncoding() const { return const_cast<char*>(CallJavaForGetEncoding()); }
+char* GenGlobals::getEncoding() const { return const_cast<char*>(vy::agentPort().encoding()); }
 
-char* GenGlobals::getLocale() const { return const_cast<char*>(CallJavaForGetLocale()); }
+char* GenGlobals::getLocale() const { return const_cast<char*>(vy::agentPort().locale()); }
+
+int GenGlobals::consumeSync(char* collabName, BusinessObject& bo, ReturnStatusDescriptor& status) {
+  if (collabName == nullptr) return -1;
+  JToCPPVeneer* v = veneer();
+  if (v == nullptr) return -1;
+  return v->consumeSync(collabName, bo, status);
+}
+
+int GenGlobals::executeCollaboration(char* collabName, BusinessObject& bo,
+                                     ReturnStatusDescriptor& status) {
+  return consumeSync(collabName, bo, status);
+}

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <string>
 
-#include "BusObjNativeImpl.hpp"
-#include "JToCPPVeneer.hpp"
+#include "AgentPort.hpp"
 #include "KyMsgFormat.hpp"
+#include "TextCopy.hpp"
 
 const int Tracing::LEVEL0 = 0;
 const int Tracing::LEVEL1 = 1;
@@ -17,17 +17,7 @@ const int Tracing::LEVEL5 = 5;
 const char* const Tracing::TRACELEVEL = "AgentTraceLevel";
 char* Tracing::indent = nullptr;
 
-namespace {
-char* copyOf(const char* s) {
-  if (s == nullptr) return nullptr;
-  size_t n = std::strlen(s) + 1;
-  char* out = static_cast<char*>(std::malloc(n));
-  std::memcpy(out, s, n);
-  return out;
-}
-}  // namespace
-
-Tracing::Tracing(const char* n) : name(copyOf(n)), traceLevel(0) {
+Tracing::Tracing(const char* n) : name(vy::copyText(n)), traceLevel(0) {
   if (n != nullptr) readLevelFromAgent();
 }
 
@@ -36,11 +26,9 @@ Tracing::~Tracing() { std::free(name); }
 void Tracing::readLevelFromAgent() {
   long level = LEVEL0;
   char value[512];
-  JToCPPVeneer* v = JToCPPVeneer::getTheHandlerStuff();
-  if (v != nullptr && v->getConfigProp(TRACELEVEL, value, sizeof value) > 0)
-    level = std::atol(value);
+  if (vy::agentPort().configProp(TRACELEVEL, value, sizeof value) > 0) level = std::atol(value);
   std::string text = std::to_string(static_cast<int>(level));
-  std::free(CallJavaForMsgFormat(80404, KyMsgFormat::MLV_TRACE, nullptr, 1, 1, text.c_str()));
+  std::free(vy::agentPort().formatMsg(80404, KyMsgFormat::MLV_TRACE, nullptr, 1, 1, text.c_str()));
   setTraceLevel(static_cast<int>(level));
 }
 
@@ -53,11 +41,12 @@ void Tracing::setName(char* newName) {
 void Tracing::setTraceLevel(int level) {
   traceLevel.store(level, std::memory_order_relaxed);
   std::string text = std::to_string(level) + "," + std::to_string(level);
-  std::free(CallJavaForMsgFormat(80405, KyMsgFormat::MLV_TRACE, nullptr, 1, 2, text.c_str()));
+  std::free(vy::agentPort().formatMsg(80405, KyMsgFormat::MLV_TRACE, nullptr, 1, 2, text.c_str()));
 }
 
 void Tracing::write(int level, const char* msg) { write(level, msg, nullptr); }
 
 void Tracing::write(int level, const char* msg, const char* text2) {
-  if (level >= 0 && level <= getTraceLevel()) CallJavaForTraceWrite(this, level, msg, text2);
+  if (level >= 0 && level <= getTraceLevel())
+    vy::agentPort().trace(name, level, indent, msg, text2);
 }

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "AgentPort.hpp"
 #include "BusObjNativeImpl.hpp"
 #include "JToCPPVeneer.hpp"
 #include "KyConversion.hpp"
@@ -145,19 +146,38 @@ void environmentFailure(const char* what, const char* file) {
   std::abort();
 }
 
-jstring toJavaName(JNIEnv* env, const char* text) {
-  if (text == nullptr) return nullptr;
+namespace {
+
+// The bytes as the JVM can take them: modified UTF-8 as it is, anything else as Latin-1.
+jstring rawJavaString(JNIEnv* env, const char* text) {
   if (isModifiedUtf8(reinterpret_cast<const unsigned char*>(text))) return env->NewStringUTF(text);
   return latin1String(env, text);
+}
+
+bool isAsciiText(const char* text) {
+  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p)
+    if (*p & 0x80) return false;
+  return true;
+}
+
+}  // namespace
+
+jstring toJavaName(JNIEnv* env, const char* text) {
+  if (text == nullptr) return nullptr;
+  // ASCII is the same in every encoding the agent may name and in modified UTF-8; anything else
+  // is converted like any other text (raw UTF-8 beyond the Basic Multilingual Plane is not what
+  // NewStringUTF reads).
+  if (isAsciiText(text)) return env->NewStringUTF(text);
+  return toJavaText(env, text);
 }
 
 jstring toJavaText(JNIEnv* env, const char* text) {
   if (text == nullptr) return nullptr;
   if (*text == '\0') return env->NewStringUTF("");
-  KyConversion conv(CallJavaForGetEncoding());
+  KyConversion conv(agentPort().encoding());
   char* utf = conv.fromNativeToUTF8(env, text);
-  if (utf == nullptr) return toJavaName(env, text);
-  jstring s = toJavaName(env, utf);
+  if (utf == nullptr) return rawJavaString(env, text);
+  jstring s = rawJavaString(env, utf);
   std::free(utf);
   return s;
 }
@@ -175,7 +195,7 @@ char* fromJavaText(JNIEnv* env, jstring s, bool* failed) {
   if (*utf == '\0') {
     out = static_cast<char*>(std::calloc(1, 1));
   } else {
-    KyConversion conv(CallJavaForGetEncoding());
+    KyConversion conv(agentPort().encoding());
     out = conv.fromUTF8ToNative(env, utf);
     if (out == nullptr && failed) *failed = true;
   }

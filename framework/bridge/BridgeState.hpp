@@ -10,6 +10,8 @@
 
 #include "JniEnv.hpp"
 
+class BusinessObject;
+
 // The class references every native function relies on.
 extern jclass jclsRtnStatusDesp;
 extern jclass jclsBusObjNativeInterface;
@@ -64,14 +66,23 @@ bool clearAgentException(JNIEnv* env);
 // falls back to the unconverted bytes (made safe for the JVM) when the conversion fails.
 // Returns a local reference (null for a null text).
 jstring toJavaText(JNIEnv* env, const char* text);
-// Makes a Java string from an identifier-like text without conversion (bytes made safe for the
-// JVM's modified UTF-8 reader). Null for a null text.
+// Makes a Java string from an identifier-like text (names, indents, version texts): ASCII goes
+// straight to the JVM, anything else is converted as toJavaText does. Null for a null text.
 jstring toJavaName(JNIEnv* env, const char* text);
 // The native-encoded text of a Java string (malloc), converted from the agent; null for null.
 // When the conversion fails, `failed` is set and null returned.
 char* fromJavaText(JNIEnv* env, jstring s, bool* failed);
 // The modified UTF-8 bytes of a Java string as std::string ("" for null).
 std::string javaUtf(JNIEnv* env, jstring s);
+
+// The agent port that talks to the JVM through the callbacks; n_init installs it.
+void installJvmAgentPort();
+
+// Writes one trace line through the agent object.
+void jvmTraceWrite(const char* name, int level, const char* indent, const char* msg,
+                   const char* text2);
+// Hands an event to the agent object (no subscription check); its answer, -1 when not delivered.
+int jvmDeliverEvent(BusinessObject& bo);
 
 // Reads a Java string's UTF-16 units into a zero-terminated buffer the caller frees (free()).
 unsigned short* javaUnits(JNIEnv* env, jstring s, int* length);

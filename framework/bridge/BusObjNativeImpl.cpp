@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "AgentLog.hpp"
 #include "BridgeState.hpp"
 #include "JToCPPVeneer.hpp"
 #include "KyMsgFormat.hpp"
@@ -23,15 +24,9 @@ jmethodID idOrDie(jmethodID mid) {
   return mid;
 }
 
-bool tracingOn(int level) {
-  JToCPPVeneer* v = JToCPPVeneer::getTheHandlerStuff();
-  return v != nullptr && v->isTracing(level);
-}
+bool tracingOn(int level) { return vy::traceOn(level); }
 
-void trace(int level, const std::string& line) {
-  JToCPPVeneer* v = JToCPPVeneer::getTheHandlerStuff();
-  if (v != nullptr) v->traceWrite(level, line.c_str(), nullptr);
-}
+void trace(int level, const std::string& line) { vy::traceLine(level, line.c_str()); }
 
 // Calls a static String(String) method of the agent class; returns the answer (local ref) or
 // null for a null answer or an exception.
@@ -83,6 +78,21 @@ std::atomic<char*> gblLocale{nullptr};
 
 }  // namespace
 
+void vy::jvmTraceWrite(const char* name, int level, const char* indent, const char* msg,
+                       const char* text2) {
+  JNIEnv* env = vy::callbackEnv();
+  jmethodID mid = idOrDie(vy::agentIds().traceWrite);
+  jobject agent = vy::agentObject();
+  jstring jname = vy::toJavaName(env, name);
+  jstring jindent = vy::toJavaName(env, indent);
+  jstring jmsg = vy::toJavaText(env, msg);
+  jstring jtext2 = vy::toJavaName(env, text2);
+  env->CallVoidMethod(agent, mid, jname, static_cast<jint>(level), jindent, jmsg, jtext2);
+  vy::clearAgentException(env);
+  for (jstring s : {jindent, jname, jmsg, jtext2})
+    if (s) env->DeleteLocalRef(s);
+}
+
 extern "C" {
 
 int CallJavaForgetConfigProp(const char* name, char* value, int size) {
@@ -96,12 +106,7 @@ int CallJavaForgetConfigProp(const char* name, char* value, int size) {
   env->DeleteLocalRef(answer);
   if (failed || native == nullptr) {
     std::free(native);
-    JToCPPVeneer* v = JToCPPVeneer::getTheHandlerStuff();
-    if (v != nullptr) {
-      char* msg = v->generateKyMsg(80014, KyMsgFormat::MLV_FATAL, nullptr, 0);
-      v->logMsg(msg, KyMsgFormat::MLV_FATAL);
-      v->freeMemory(msg);
-    }
+    vy::logKyMsg(80014, KyMsgFormat::MLV_FATAL, 0);
     return 0;
   }
   int len = static_cast<int>(std::strlen(native));
@@ -158,17 +163,8 @@ void CallJavaForlogMsgSeverity(const char* msg, int severity) {
 }
 
 void CallJavaForTraceWrite(Tracing* tracing, int level, const char* msg, const char* text2) {
-  JNIEnv* env = vy::callbackEnv();
-  jmethodID mid = idOrDie(vy::agentIds().traceWrite);
-  jobject agent = vy::agentObject();
-  jstring name = vy::toJavaName(env, tracing ? tracing->getName() : nullptr);
-  jstring indent = vy::toJavaName(env, Tracing::getIndent());
-  jstring jmsg = vy::toJavaText(env, msg);
-  jstring jtext2 = vy::toJavaName(env, text2);
-  env->CallVoidMethod(agent, mid, name, static_cast<jint>(level), indent, jmsg, jtext2);
-  vy::clearAgentException(env);
-  for (jstring s : {indent, name, jmsg, jtext2})
-    if (s) env->DeleteLocalRef(s);
+  vy::jvmTraceWrite(tracing ? tracing->getName() : nullptr, level, Tracing::getIndent(), msg,
+                    text2);
 }
 
 char* CallJavaForMsgFormat(int msgNum, int msgType, const char* text, int msgSet, int argCount,

@@ -17,12 +17,11 @@
 #include "KyMsgFormat.hpp"
 #include "KyPerfUtil.hpp"
 #include "KyTimer.hpp"
+#include "PerfRecord.hpp"
 #include "ReturnStatusDescriptor.hpp"
 #include "StringMessage.hpp"
 #include "Tracing.hpp"
 #include "TransactionBusinessObject.hpp"
-
-void vyRecordPerf(KyPerfFlow* flow, long start, long stop);
 
 namespace {
 
@@ -75,6 +74,24 @@ void reportError(JNIEnv* env, jobject javaStatus, const char* text) {
   if (env->ExceptionCheck()) catchJavaErrors(env);
 }
 
+// The status text of a request that arrives while no connector runs (before n_init, after
+// n_terminate). The agent's classes may not have been looked up yet: the status object's own
+// class answers.
+void reportNotRunning(JNIEnv* env, jobject javaStatus) {
+  if (javaStatus == nullptr) return;
+  vy::LocalRef cls(env, env->GetObjectClass(javaStatus));
+  jmethodID mid = env->GetMethodID(cls.as<jclass>(), "setErrorString", "(Ljava/lang/String;)V");
+  if (mid == nullptr) {
+    env->ExceptionClear();
+    return;
+  }
+  vy::LocalRef text(
+      env, env->NewStringUTF("The request cannot be processed: the connector is not running "
+                             "(n_init has not been called, or n_terminate has)"));
+  if (text.get() != nullptr) env->CallVoidMethod(javaStatus, mid, text.get());
+  catchJavaErrors(env);
+}
+
 void writeBack(JNIEnv* env, jobject bucket, BusinessObject& bo, bool transactional) {
   StringMessage* out = transactional ? static_cast<TransactionBusinessObject&>(bo).toStringMessage()
                                      : bo.toStringMessage();
@@ -95,6 +112,11 @@ void writeBack(JNIEnv* env, jobject bucket, BusinessObject& bo, bool transaction
 extern "C" JNIEXPORT jint JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1DoVerbFor(
     JNIEnv* env, jobject, jobject bucket, jboolean transactional, jobject javaStatus) {
   vy::rememberVm(env);
+  if (JToCPPVeneer::getTheHandlerStuff() == nullptr || jclsStringBucket == nullptr) {
+    reportNotRunning(env, javaStatus);
+    catchJavaErrors(env);
+    return -1;
+  }
   ReturnStatusDescriptor status;
   VY_ENV_ASSERT(jclsStringBucket != NULL, kFile);
   jfieldID fid = vy::agentIds().bucketContent;
@@ -129,7 +151,7 @@ extern "C" JNIEXPORT jint JNICALL Java_AppSide_1Connector_BusObjNativeInterface_
       long start = timed ? KyTimer::getCurrentMilli() : 0;
       result = transactional ? static_cast<TransactionBusinessObject*>(bo)->doVerbFor(&status)
                              : bo->doVerbFor(&status);
-      if (timed) vyRecordPerf(v->perf_doverbfor_ptr, start, KyTimer::getCurrentMilli());
+      if (timed) vy::recordPerf(v->perf_doverbfor_ptr, start, KyTimer::getCurrentMilli());
       if (status.getErrorMsg() != nullptr) reportError(env, javaStatus, status.getErrorMsg());
     } catch (int thrown) {
       char text[16];

@@ -10,6 +10,7 @@
 #include "BridgeState.hpp"
 #include "BusObjNativeImpl.hpp"
 #include "BusinessObject.hpp"
+#include "EventRoute.hpp"
 #include "JToCPPVeneer.hpp"
 #include "KyMsgFormat.hpp"
 #include "ReturnStatusDescriptor.hpp"
@@ -79,25 +80,9 @@ void fail(ReturnStatusDescriptor& status, const std::string& why) {
 
 }  // namespace
 
-extern "C" {
-
-int CallJavaForAppEvent(BusinessObject* bo) {
-  if (bo == nullptr) return -1;
-  JToCPPVeneer* veneer = JToCPPVeneer::getTheHandlerStuff();
-  char* name = bo->getName();
-  char* verb = bo->getVerb();
-  if (veneer == nullptr || veneer->isSubscribed(name, verb) != 1) {
-    // Nobody subscribes: the agent hears of the event only as message 80008.
-    std::string args =
-        std::string(name != nullptr ? name : "null") + "," + (verb != nullptr ? verb : "null");
-    char* msg = CallJavaForMsgFormat(80008, KyMsgFormat::MLV_INFO, nullptr, 1, 2, args.c_str());
-    CallJavaForlogMsg(msg);
-    std::free(msg);
-    return -10;
-  }
-
+int vy::jvmDeliverEvent(BusinessObject& bo) {
   JNIEnv* env = vy::callbackEnv();
-  StringMessage* message = bo->toStringMessage();
+  StringMessage* message = bo.toStringMessage();
   jstring text = wireText(env, *message);
   delete message;
   if (text == nullptr) {  // no memory for the string in the JVM: the event is not delivered
@@ -110,9 +95,13 @@ int CallJavaForAppEvent(BusinessObject* bo) {
   VY_ENV_ASSERT(mid != NULL, kFile);
   jint answer = env->CallIntMethod(agent, mid, text);
   if (vy::clearAgentException(env)) answer = -1;
-  if (text != nullptr) env->DeleteLocalRef(text);
+  env->DeleteLocalRef(text);
   return answer;
 }
+
+extern "C" {
+
+int CallJavaForAppEvent(BusinessObject* bo) { return bo == nullptr ? -1 : vy::raiseEvent(*bo); }
 
 void CallJavaForConsumeSync(const char* name, BusinessObject& bo, ReturnStatusDescriptor& status) {
   JNIEnv* env = vy::callbackEnv();

@@ -1,5 +1,7 @@
 #include "KyConversion.hpp"
 
+#include <strings.h>
+
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
@@ -638,6 +640,24 @@ char* jvmEncode(JNIEnv* env, const ResolvedCharset* cs, jstring s, int* length) 
   return out;
 }
 
+// Without a JVM in the process (unit tests, tools, the test kit) the encodings converted natively
+// are still known under their usual names; every other name is unknown there. Not remembered:
+// once a JVM exists, it resolves names as the agent does.
+const ResolvedCharset* builtinCharset(const char* name) {
+  static const ResolvedCharset kBuiltin[] = {
+      {"UTF-8", kUtf8, nullptr, nullptr},        {"UTF8", kUtf8, nullptr, nullptr},
+      {"ISO-8859-1", kLatin1, nullptr, nullptr}, {"ISO8859_1", kLatin1, nullptr, nullptr},
+      {"latin1", kLatin1, nullptr, nullptr},     {"US-ASCII", kAscii, nullptr, nullptr},
+      {"ASCII", kAscii, nullptr, nullptr},
+  };
+  static const ResolvedCharset kUnknownCharset{"", kUnknown, nullptr, nullptr};
+  if (name == nullptr) return nullptr;
+  for (const ResolvedCharset& c : kBuiltin) {
+    if (strcasecmp(c.name.c_str(), name) == 0) return &c;
+  }
+  return &kUnknownCharset;
+}
+
 JNIEnv* envOf(JNIEnv* env) { return env != nullptr ? env : vy::currentEnv(); }
 
 size_t unitCount(const unsigned short* text, int length) {
@@ -691,7 +711,7 @@ void KyConversion::initStatic(JNIEnv* env) {
 const vy::ResolvedCharset* KyConversion::resolve(JNIEnv* env) {
   if (charset != nullptr) return charset;
   env = envOf(env);
-  if (env == nullptr) return nullptr;
+  if (env == nullptr) return builtinCharset(encoding);
   initStatic(env);
   if (!gIdsReady.load(std::memory_order_acquire)) return nullptr;
   return charset = resolveCharset(env, encoding);

@@ -64,6 +64,7 @@ JNIEXPORT jint JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1init(JNI
 
   vy::loadAgentClasses(env);
   KyConversion::initStatic(env);
+  vy::installJvmAgentPort();
 
   int result;
   if (parsed->compareTo(ConnectorFrameworkVersion::version) != 0) {
@@ -71,7 +72,10 @@ JNIEXPORT jint JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1init(JNI
     char* msg = CallJavaForMsgFormat(17017, KyMsgFormat::MLV_FATAL, nullptr, 1, 0, "");
     CallJavaForlogMsg(msg);
     std::free(msg);
-    result = -1;
+    delete parsed;
+    catchJavaErrors(env);
+    // A version mismatch is refused before anything runs: no "called." trace.
+    return -1;
   } else {
     makeVeneer(env, receiver);
     try {

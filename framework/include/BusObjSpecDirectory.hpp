@@ -15,6 +15,7 @@
 #ifndef VY_BUS_OBJ_SPEC_DIRECTORY_HPP
 #define VY_BUS_OBJ_SPEC_DIRECTORY_HPP
 
+#include <functional>
 #include <shared_mutex>
 #include <vector>
 
@@ -55,6 +56,9 @@ class VY_EXPORT BusObjSpecDirectory {
   BusObjSpec* getItemList(const StringHash& key) const;
   // Number of filed specs.
   unsigned int size() const;
+  // Calls `visit` with every spec this directory owns, filed or replaced, under its lock (visit
+  // must not call back into the directory).
+  void forEachOwnedSpec(const std::function<void(BusObjSpec&)>& visit) const;
 
   static BusObjSpecDirectory* getTheBusObjSpecDirectory();
   // Makes theBusObjSpecDirectory hold exactly the entries of `other`, under its own copies of the

@@ -37,7 +37,7 @@ class VY_EXPORT JToCPPVeneer {
 
   // ---- collaborators ----
   void setTheDirectory(BusObjSpecDirectory* dir) { theDirectory = dir; }
-  void setTheTracing(Tracing* t) { theTracing = t; }
+  void setTheTracing(Tracing* t);
   void setTheMsgFormat(KyMsgFormat* f) { theMsgFormat = f; }
   void setTheSubHandler(SubscriptionHandlerCPP* handler);
   BusObjSpecDirectory* getTheDirectory() const { return theDirectory; }
@@ -81,8 +81,9 @@ class VY_EXPORT JToCPPVeneer {
   void logMsg(const char* msg);
   // Messages of type MLV_UNKNOWN, MLV_FATAL or MLV_ERROR are also kept as the first fatal message.
   void logMsg(const char* msg, int msgType);
-  // Null-safe: does nothing when called on a null veneer.
-  void traceWrite(int level, const char* msg, const char* text2);
+  // Writes through the running connector's tracing; does nothing when no connector runs (static,
+  // so a call through the null veneer of a stopped connector is safe).
+  static void traceWrite(int level, const char* msg, const char* text2);
   // True when a line of `level` would be written (tracing on and the level within it).
   bool isTracing(int level) const;
   // The connector's message set (0); `args` holds argCount texts.
@@ -90,7 +91,9 @@ class VY_EXPORT JToCPPVeneer {
   // The framework's message set (1); the variable arguments are argCount texts.
   char* generateKyMsg(int msgNum, int msgType, const char* text, int argCount, ...);
   void generateAndLogMsg(int msgNum, int msgType, int argCount, va_list args);
-  void generateAndTraceMsg(int msgNum, int msgType, int traceLevel, int argCount, va_list args);
+  // Static for the same reason as traceWrite: nothing happens when no connector runs.
+  static void generateAndTraceMsg(int msgNum, int msgType, int traceLevel, int argCount,
+                                  va_list args);
   void setTraceLevel(int level);
   void freeMemory(char* p);
 

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "AgentLog.hpp"
 #include "BusinessObject.hpp"
-#include "JToCPPVeneer.hpp"
 #include "KyMsgFormat.hpp"
 #include "KyVersion.hpp"
 
@@ -92,17 +92,9 @@ int BOAttrType::setAttrib(const char* attrName, int num, const char* type, unsig
                           const char* card, const char* relation,
                           unsigned char isRequiredServerBound) {
   if (static_cast<unsigned int>(num) > 7u) {
-    JToCPPVeneer* veneer = JToCPPVeneer::getTheHandlerStuff();
-    if (veneer != nullptr) {
-      char number[16];
-      std::snprintf(number, sizeof number, "%d", num);
-      char* text =
-          veneer->generateKyMsg(kBadTypeNumberMsg, KyMsgFormat::MLV_FATAL, nullptr, 1, number);
-      if (text != nullptr) {
-        veneer->logMsg(text, KyMsgFormat::MLV_FATAL);
-        veneer->freeMemory(text);
-      }
-    }
+    char number[16];
+    std::snprintf(number, sizeof number, "%d", num);
+    vy::logKyMsg(kBadTypeNumberMsg, KyMsgFormat::MLV_FATAL, 1, number);
     return -1;
   }
   name = copyText(attrName);

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <vector>
 
+#include "AgentLog.hpp"
 #include "BOAttrType.hpp"
 #include "BusinessObject.hpp"
-#include "JToCPPVeneer.hpp"
 #include "KyMsgFormat.hpp"
 #include "KyVersion.hpp"
 #include "StringMessage.hpp"
@@ -73,13 +73,7 @@ const char* orEmptyMarker(const char* text) {
 int asBoolean(unsigned char flag) { return flag != 0 ? 1 : 0; }
 
 void logFatal(int msgNum, const char* param) {
-  JToCPPVeneer* veneer = JToCPPVeneer::getTheHandlerStuff();
-  if (veneer == nullptr) return;
-  char* text = veneer->generateKyMsg(msgNum, KyMsgFormat::MLV_FATAL, nullptr, 1, param);
-  if (text != nullptr) {
-    veneer->logMsg(text, KyMsgFormat::MLV_FATAL);
-    veneer->freeMemory(text);
-  }
+  vy::logKyMsg(msgNum, KyMsgFormat::MLV_FATAL, 1, param);
 }
 
 }  // namespace
@@ -251,9 +245,8 @@ void BusObjSpec::setAttrList(BOAttrType* list) {
 BOAttrType* BusObjSpec::getAttribute(const char* attrName) const {
   int index = getAttributeIndex(attrName);
   if (index >= 0) return &attrList[index];
-  JToCPPVeneer* veneer = JToCPPVeneer::getTheHandlerStuff();
-  if (veneer != nullptr && veneer->isTracing(Tracing::LEVEL5)) {
-    veneer->traceWrite(Tracing::LEVEL5, "Attempt to get nonexistent attribute detected.", nullptr);
+  if (vy::traceOn(Tracing::LEVEL5)) {
+    vy::traceLine(Tracing::LEVEL5, "Attempt to get nonexistent attribute detected.");
   }
   return nullptr;
 }

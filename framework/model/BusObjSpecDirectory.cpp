@@ -98,3 +98,8 @@ void BusObjSpecDirectory::setTheBusObjSpecDirectory(const BusObjSpecDirectory& o
   dir.dict.destructAll();
   for (const auto& entry : entries) dir.fileLocked(entry.first, entry.second, false);
 }
+
+void BusObjSpecDirectory::forEachOwnedSpec(const std::function<void(BusObjSpec&)>& visit) const {
+  std::shared_lock<std::shared_mutex> guard(lock);
+  for (BusObjSpec* spec : owned) visit(*spec);
+}

@@ -12,13 +12,14 @@
 #include <string>
 #include <vector>
 
+#include "AgentLog.hpp"
+#include "AgentPort.hpp"
 #include "BOAttrType.hpp"
 #include "BOHandlerCPP.hpp"
 #include "BusObjContainer.hpp"
 #include "BusObjNativeImpl.hpp"
 #include "BusObjSpec.hpp"
 #include "BusObjSpecDirectory.hpp"
-#include "JToCPPVeneer.hpp"
 #include "KyMsgFormat.hpp"
 #include "KyVersion.hpp"
 #include "ReturnStatusDescriptor.hpp"
@@ -98,7 +99,7 @@ BusinessObject::BusinessObject(const char* name) {
   initEmpty();
   KyVersion newest(KyVersion::getLATEST(), KyVersion::getLATEST(), KyVersion::getLATEST());
   lookUpSpec(name, newest);
-  if (spec != nullptr) setLocale(CallJavaForGetLocale());
+  if (spec != nullptr) setLocale(vy::agentPort().locale());
 }
 
 BusinessObject::BusinessObject(const char* name, const char* newLocale) {
@@ -111,7 +112,7 @@ BusinessObject::BusinessObject(const char* name, const char* newLocale) {
 BusinessObject::BusinessObject(const char* name, KyVersion& version) {
   initEmpty();
   lookUpSpec(name, version);
-  if (spec != nullptr) setLocale(CallJavaForGetLocale());
+  if (spec != nullptr) setLocale(vy::agentPort().locale());
 }
 
 BusinessObject::BusinessObject(BusObjSpec* s) {
@@ -119,7 +120,7 @@ BusinessObject::BusinessObject(BusObjSpec* s) {
   spec = s;
   if (spec != nullptr) {
     allocValues();
-    setLocale(CallJavaForGetLocale());
+    setLocale(vy::agentPort().locale());
   }
 }
 
@@ -240,13 +241,7 @@ bool BusinessObject::isBlankValue(const void* p) {
 }
 
 void BusinessObject::logKyMsg(int num, int type, const char* arg1, const char* arg2) {
-  JToCPPVeneer* veneer = JToCPPVeneer::getTheHandlerStuff();
-  if (veneer == nullptr) return;
-  char* text =
-      veneer->generateKyMsg(num, type, nullptr, 2, arg1 ? arg1 : "null", arg2 ? arg2 : "null");
-  if (text == nullptr) return;
-  veneer->logMsg(text, type);
-  veneer->freeMemory(text);
+  vy::logKyMsg(num, type, 2, arg1 ? arg1 : "null", arg2 ? arg2 : "null");
 }
 
 BusinessObject* BusinessObject::childAt(int index) const {
@@ -465,7 +460,7 @@ char* BusinessObject::setLocale(const char* newLocale) {
 // whole-object operations
 
 int BusinessObject::doVerbFor(ReturnStatusDescriptor* status) {
-  JToCPPVeneer::deletefatalErrorFirstMessage();
+  vy::clearFirstFatal();
   BOHandlerCPP* handler = spec ? spec->getMyBOHandler() : nullptr;
   if (handler == nullptr) {
     if (status != nullptr && status->getErrorMsg() == nullptr) {
@@ -482,10 +477,10 @@ int BusinessObject::doVerbFor(ReturnStatusDescriptor* status) {
   } else {
     result = handler->doVerbFor(*this, status);
   }
-  char* fatal = JToCPPVeneer::getfatalErrorFirstMessage();
+  char* fatal = vy::firstFatal();
   if (fatal != nullptr && status != nullptr && status->getErrorMsg() == nullptr) {
     status->seterrMsg(fatal);
-    JToCPPVeneer::deletefatalErrorFirstMessage();
+    vy::clearFirstFatal();
   }
   return result;
 }
@@ -764,9 +759,7 @@ void BusinessObject::updateRandomizedKeyValues() {
 
 int BusinessObject::initAndValidateAttributes() {
   char useDefaults[8] = "";
-  if (JToCPPVeneer* veneer = JToCPPVeneer::getTheHandlerStuff()) {
-    veneer->getConfigProp("UseDefaults", useDefaults, sizeof useDefaults);
-  }
+  vy::agentPort().configProp("UseDefaults", useDefaults, sizeof useDefaults);
   return validate(strcasecmp(useDefaults, "false") != 0);
 }
 
@@ -810,9 +803,7 @@ void BusinessObject::setObjectEventIds() { setObjectEventIdValues(0); }
 void BusinessObject::setObjectEventIdValues(int index) {
   // Read once per call into this call's own buffer: requests run on several threads at once.
   char connectorName[kConnectorNameSize] = "";
-  if (JToCPPVeneer* veneer = JToCPPVeneer::getTheHandlerStuff()) {
-    veneer->getConfigProp("ConnectorName", connectorName, sizeof connectorName);
-  }
+  vy::agentPort().configProp("ConnectorName", connectorName, sizeof connectorName);
   makeEventIds(index, connectorName);
 }
 

@@ -8,8 +8,9 @@
 #include <mutex>
 #include <string>
 
+#include "AgentLog.hpp"
+#include "AgentPort.hpp"
 #include "BusObjNativeImpl.hpp"
-#include "JToCPPVeneer.hpp"
 #include "KyConversion.hpp"
 #include "KyMsgFormat.hpp"
 
@@ -149,7 +150,7 @@ void StringMessage::init(int size) {
 }
 
 KyConversion* StringMessage::getConverter() {
-  if (converter == nullptr) converter = new KyConversion(CallJavaForGetEncoding());
+  if (converter == nullptr) converter = new KyConversion(vy::agentPort().encoding());
   return converter;
 }
 
@@ -418,16 +419,9 @@ void StringMessage::setDelimiter(const char* delim) {
 int StringMessage::getCurrentSize() { return toString() == nullptr ? 0 : nativeLength; }
 
 void StringMessage::logEncodingError() {
-  const char* encoding = CallJavaForGetEncoding();
+  const char* encoding = vy::agentPort().encoding();
   if (encoding == nullptr) encoding = "null";
-  JToCPPVeneer* veneer = JToCPPVeneer::getTheHandlerStuff();
-  if (veneer == nullptr) {
-    std::fprintf(stderr, "Text conversion failed for encoding %s\n", encoding);
-    return;
-  }
-  char* text = veneer->generateKyMsg(kEncodingErrorMsg, KyMsgFormat::MLV_FATAL, encoding, 0);
-  if (text != nullptr) {
-    veneer->logMsg(text, KyMsgFormat::MLV_FATAL);
-    veneer->freeMemory(text);
-  }
+  char* text = vy::formatKyMsg(kEncodingErrorMsg, KyMsgFormat::MLV_FATAL, encoding, 0);
+  vy::logText(text, KyMsgFormat::MLV_FATAL);
+  std::free(text);
 }

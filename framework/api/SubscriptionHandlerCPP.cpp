@@ -160,8 +160,16 @@ void SubscriptionHandlerCPP::removeTheJavaVeneer() {
 // ---- protected helpers: each takes the lock ----
 
 int SubscriptionHandlerCPP::addSubscriberToList(char* name, char* verb, int perf) {
+  if (name == nullptr) return -1;
+  const char* wanted = orEveryVerb(verb);
+  // An empty verb would make an entry that no event can match and that SubscribedVerb refuses.
+  if (*wanted == '\0') return -1;
+  // The duplicate check is the virtual isSubscribed, so a connector's own subscription handler
+  // decides what counts as subscribed already.
+  if (isSubscribed(name, const_cast<char*>(wanted)) == 1) return 0;
   std::lock_guard<std::mutex> guard(lock);
-  return addSubscriberLocked(name, verb, perf);
+  addSubListLocked(StringHash(name), new SubscribedVerb(wanted, perf));
+  return 0;
 }
 
 int SubscriptionHandlerCPP::addSubscriberToList(char* name, char* verb) {

@@ -15,6 +15,7 @@
 #include "KyVersion.hpp"
 #include "ReturnStatusDescriptor.hpp"
 #include "StringMessage.hpp"
+#include "TextCopy.hpp"
 
 const char* const TransactionBusinessObject::KIND_MARKER = "TransactionBusinessObject";
 const char* const TransactionBusinessObject::FORMAT_VERSION = "4.2.0.0";
@@ -104,7 +105,10 @@ int TransactionBusinessObject::initrefValues(StringMessage& message) {
                 (specName + " " + specVersion).c_str());
     return -1;
   }
-  if (!same(verbText, "null")) setVerb(verbText);
+  // The section's verb replaces the object's as the header's verb is read: exactly as written,
+  // with no support check.
+  std::free(verb);
+  verb = vy::copyText(verbText);
 
   const int count = spec->getAttributeCount();
   const int announced = parseCount(message.nextToken());
@@ -286,7 +290,7 @@ void TransactionBusinessObject::appendRefGroup(StringMessage& message, int index
   if (type != 0) {
     if (value == nullptr)
       message.appendField("KyIgnore");
-    else if (value == BlankValue)
+    else if (isBlankValue(value))  // the marker, or an owned empty text
       message.appendField("KyBlank");
     else
       message.appendField(static_cast<const char*>(value));

@@ -2,6 +2,7 @@
 // cancelling removes, and the handler's tolerance of unusable arguments.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
 #include <string>
 
@@ -132,6 +133,29 @@ TEST(SubscriptionHandlerTest, LongNamesAndManyNamesAreKept) {
     EXPECT_EQ(i, r.getPerf(name.c_str()));
   }
   // The registry is destroyed with its entries still in it.
+}
+
+// A connector's own handler that treats names without regard to case: subscribing decides
+// duplicates through its isSubscribed, not through the base registry's exact match.
+class CaseBlindRegistry : public Registry {
+ public:
+  int asked = 0;
+  int isSubscribed(char* name, char* verb) override {
+    ++asked;
+    if (name == nullptr) return 0;
+    std::string lower(name);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower == "customer" && entries("Customer") > 0 ? 1 : Registry::isSubscribed(name, verb);
+  }
+};
+
+TEST(SubscriptionHandlerTest, SubscribingAsksTheOverriddenIsSubscribed) {
+  CaseBlindRegistry r;
+  EXPECT_EQ(0, r.subscribeTo(t("Customer"), t("Create"), 1));
+  EXPECT_EQ(0, r.subscribeTo(t("CUSTOMER"), t("Create"), 1));
+  EXPECT_GE(r.asked, 2);
+  EXPECT_EQ(0u, r.entries("CUSTOMER")) << "the subclass said it is subscribed already";
+  EXPECT_EQ(1u, r.entries("Customer"));
 }
 
 TEST(SubscribedVerbTest, OwnsACopyOfItsVerb) {

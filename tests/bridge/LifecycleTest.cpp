@@ -2,6 +2,7 @@
 // connector's slots, exceptions of every kind, and the versions the bridge reports.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "TestConnectorControl.hpp"
@@ -168,3 +169,114 @@ TEST_F(LifecycleTest, EntryPointsAfterTerminateDoNotCrash) {
 }
 
 }  // namespace
+
+// ---- a connector stopped and started again in one process ----
+
+namespace restart {
+
+const char kType[] = "RsOrder";
+
+std::string specText() {
+  StringMessage msg;
+  for (const char* f : {"BusObjSpec", "4.2.0.0", kType, "1.0.0", "\x05", "2", "1"}) {
+    msg.appendField(f);
+  }
+  for (const char* name : {"Id", "Note"}) {
+    for (const char* f : {name, "String", "false", "false", "false", "\x05", "40", "\x05", "1.0.0",
+                          "1", "Containment", "true", "\x05"}) {
+      msg.appendField(f);
+    }
+  }
+  for (const char* f : {"Create", "\x05"}) msg.appendField(f);
+  return msg.toString();
+}
+
+// A Create of the test type (its spec must be filed).
+std::string request() {
+  BusinessObject bo(kType);
+  bo.setVerb("Create");
+  bo.setAttrValue(0, "7", BOAttrType::STRING);
+  std::unique_ptr<StringMessage> msg(bo.toStringMessage());
+  return msg->toString();
+}
+
+}  // namespace restart
+
+// The handler filed by the first run keeps serving after terminate and init: it must reach the
+// agent through the running connector, never through what the first run freed (this runs under
+// AddressSanitizer in make test-asan).
+TEST_F(LifecycleTest, RestartServesHandlersFiledByTheEarlierRun) {
+  for (bool announceAgain : {false, true}) {
+    Agent::setProperty("Test.Verb.HandlerLog", "on");
+    {
+      Agent first;
+      ASSERT_EQ(0, first.init());
+      first.gotBusObjSpec(restart::specText());
+      EXPECT_EQ(1, first.doVerbFor(restart::request()).status);
+      EXPECT_EQ(0, first.terminate());
+    }
+    Agent second;
+    Agent::setProperty("Test.Verb.HandlerLog", "on");
+    ASSERT_EQ(0, second.init());
+    if (announceAgain) second.gotBusObjSpec(restart::specText());
+    vytest::VerbResult r = second.doVerbFor(restart::request());
+    EXPECT_EQ(1, r.status) << r.error;
+    EXPECT_TRUE(second.logged("Test.Verb.HandlerLog")) << "announced again: " << announceAgain;
+  }
+}
+
+TEST_F(LifecycleTest, TracingWithNoRunningConnectorDoesNothing) {
+  Agent agent;
+  Agent::setProperty("AgentTraceLevel", "5");
+  agent.init();
+  agent.terminate();
+  agent.clearRecords();
+  JToCPPVeneer* none = JToCPPVeneer::getTheHandlerStuff();
+  ASSERT_EQ(nullptr, none);
+  // Connector code that kept the pointer, or asks for it after terminate.
+  none->traceWrite(Tracing::LEVEL1, "after terminate", nullptr);
+  JToCPPVeneer::traceWrite(Tracing::LEVEL1, "after terminate", "static");
+  GenGlobals* globals = JToCPPVeneer::getTheAppGlob();
+  ASSERT_NE(nullptr, globals);
+  globals->generateAndTraceMsg(1, 0, Tracing::LEVEL1, 1, "x");
+  globals->traceWrite(Tracing::LEVEL1, "after terminate", nullptr);
+  EXPECT_TRUE(agent.traces().empty());
+}
+
+TEST_F(LifecycleTest, VersionMismatchIsNotTracedAsCalled) {
+  Agent agent;
+  Agent::setProperty("AgentTraceLevel", "5");
+  EXPECT_EQ(-1, agent.init("4.1.1"));
+  for (const vytest::TraceLine& t : agent.traces())
+    EXPECT_EQ(std::string::npos, t.msg.find("n_init called")) << t.msg;
+  EXPECT_EQ(0, vyTestConnectorCalls(vytest::kInit));
+}
+
+// Names, indents and second trace texts reach the agent as every other text does: characters
+// beyond the Basic Multilingual Plane survive the default UTF-8 encoding.
+TEST_F(LifecycleTest, NamesBeyondTheBasicPlaneReachTheAgentWhole) {
+  const std::string emoji = "\xF0\x9F\x98\x80";  // U+1F600 in UTF-8, as connector code has it
+  const std::string java = "\xED\xA0\xBD\xED\xB8\x80";  // the same in the JVM's modified UTF-8
+  Agent agent;
+  Agent::setProperty("ConnectorName", ("Conn" + java).c_str());
+  Agent::setProperty("AgentTraceLevel", "5");
+  Agent::setDeltaSupport("Ty" + java, "true");
+  agent.setEncoding("UTF-8");
+  ASSERT_EQ(0, agent.init());
+  agent.clearRecords();
+  agent.gotBusObjSpec(restart::specText());
+  JToCPPVeneer* v = JToCPPVeneer::getTheHandlerStuff();
+  v->traceWrite(Tracing::LEVEL1, "line", ("second " + emoji).c_str());
+  std::vector<vytest::TraceLine> traces = agent.traces();
+  ASSERT_FALSE(traces.empty());
+  EXPECT_EQ("Conn" + java, traces.back().name);
+  EXPECT_EQ("second " + java, traces.back().text2);
+  EXPECT_EQ(1, v->getDeltaSupport(("Ty" + emoji).c_str()));
+
+  BusinessObject bo(restart::kType);
+  ReturnStatusDescriptor status;
+  v->consumeSync(const_cast<char*>(("Collab" + emoji).c_str()), bo, status);
+  std::vector<vytest::SyncRequest> syncs = agent.syncs();
+  ASSERT_FALSE(syncs.empty());
+  EXPECT_EQ("Collab" + java, syncs.back().collab);
+}

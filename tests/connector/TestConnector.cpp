@@ -19,6 +19,8 @@
 //                            "Test.Verb.Seen <verb> delta=<0|1> <v0>|<v1>|..." with
 //                            "<ignore>" for ignored and "<object>" for object attributes
 //   Test.Verb.Throw          as Test.Throw.verb
+//   Test.Verb.HandlerLog     any value: the handler logs "Test.Verb.HandlerLog" through its own
+//                            BOHandlerCPP services
 //   Test.NoHandler           "true": getBOHandlerforBO answers null
 // It counts what the framework called, for tests to read through the exported C functions below.
 #include <atomic>
@@ -115,6 +117,9 @@ int vyTestHandlerDoVerbFor(BusinessObject& bo, ReturnStatusDescriptor* status);
 int TestHandler::doVerbFor(BusinessObject& bo, ReturnStatusDescriptor* status) {
   ++gCalls[kVerb];
   maybeThrow("verb");
+  // The handler's own services go through the subscription handler it was linked to.
+  char own[8];
+  if (getConfigProp("Test.Verb.HandlerLog", own, sizeof own) > 0) logMsg("Test.Verb.HandlerLog", 0);
   return vyTestHandlerDoVerbFor(bo, status);
 }
 

@@ -276,3 +276,30 @@ TEST_F(TransactionBusinessObjectTest, TransactionalRequestsRunBestEffortAndComeB
 }
 
 }  // namespace
+
+namespace {
+
+// The section's verb replaces the object's as written, supported or not and "null" included;
+// an owned empty reference text goes back as the blank marker, as a plain value does.
+TEST_F(TransactionBusinessObjectTest, SectionVerbReplacesTheObjectsAndEmptyTextsWriteBlank) {
+  for (const char* verb : {"Delete", "null", "Retrieve"}) {
+    SCOPED_TRACE(verb);
+    agent.clearRecords();
+    auto tbo = read(cat({order("Create", kBase),
+                         section(true, verb, {"KyIgnore", "KyIgnore", "0", "0", "KyIgnore"})}));
+    ASSERT_NE(nullptr, tbo->getSpecFor()) << tbo->getReadError();
+    EXPECT_STREQ(verb, tbo->getVerb());
+    EXPECT_TRUE(agent.messagesNumbered(62).empty()) << "no support check on the section's verb";
+  }
+
+  auto tbo = read(cat({order("Update", kBase),
+                       section(true, "Update", {"KyIgnore", "KyIgnore", "0", "0", "KyIgnore"})}));
+  ASSERT_NE(nullptr, tbo->getSpecFor());
+  tbo->setRefAttrValue("Note", "", BOAttrType::STRING);
+  std::unique_ptr<StringMessage> out(tbo->toStringMessage());
+  std::vector<std::string> t = tokens(*out);
+  ASSERT_FALSE(t.empty());
+  EXPECT_EQ("KyBlank", t.back()) << "an empty reference text is a blank value, not null";
+}
+
+}  // namespace

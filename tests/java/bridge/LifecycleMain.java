@@ -11,6 +11,28 @@ public final class LifecycleMain {
   public static void main(String[] args) {
     BusObjNativeInterface.loadConnector("VyTestConnector");
 
+    Check.group("every entry point before n_init");
+    BusObjNativeInterface early = new BusObjNativeInterface();
+    AppSide_Connector.StringBucket bucket = new AppSide_Connector.StringBucket("BusinessObject");
+    KyCommon.ReturnStatusDescriptor status = new KyCommon.ReturnStatusDescriptor();
+    Check.eq(-1, early.n_DoVerbFor(bucket, false, status), "a request before init fails");
+    Check.isTrue(status.getErrorString() != null
+        && status.getErrorString().contains("not running"), "with a text saying why");
+    Check.eq("BusinessObject", bucket.content, "the request stays as the agent sent it");
+    Check.eq(-1, early.n_DoVerbFor(bucket, true, null), "also without a status object");
+    early.n_gotBusObjSpec("BusObjSpec");
+    Check.eq(-1, early.n_SubscribeTo("T", "Create", 0), "subscribe");
+    Check.isTrue(!early.n_isSubscribed("T", "Create"), "isSubscribed");
+    early.n_CancelSub("T", "1.0.0", "Create");
+    early.n_UpdateSubscription("T", "Create", 0, 0);
+    early.n_getPerfMonitors();
+    Check.eq(-1, early.n_poll(), "poll");
+    Check.eq("", early.n_getVersion(), "getVersion");
+    early.n_suspend();
+    early.n_resume();
+    early.n_setTraceLevel(3);
+    Check.eq(-1, early.n_terminate(), "terminate");
+
     Check.group("init with the framework version");
     BusObjNativeInterface.clearProperties();
     BusObjNativeInterface.setProperty("Test.InitResult", "4");

@@ -5,6 +5,7 @@
 #include <jni.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 
@@ -12,6 +13,21 @@
 #include "SysMemory.hpp"
 
 namespace {
+
+// Where the figures come from: the process's statm file and sysconf, unless a test has replaced
+// them through vySysMemorySetSources.
+std::atomic<const char*> gStatmPath{nullptr};
+std::atomic<VySysconfQuery> gQuery{nullptr};
+
+const char* statmPath() {
+  const char* path = gStatmPath.load(std::memory_order_acquire);
+  return path != nullptr ? path : "/proc/self/statm";
+}
+
+long query(int name) {
+  VySysconfQuery q = gQuery.load(std::memory_order_acquire);
+  return q != nullptr ? q(name) : sysconf(name);
+}
 
 // Multiplies two positive counts; 0 when the product would not fit, so an absurd figure is
 // reported as "unknown" rather than as a wrapped number.
@@ -40,8 +56,13 @@ void report(const char* line) {
 
 extern "C" {
 
+JNIEXPORT void vySysMemorySetSources(const char* path, VySysconfQuery sysconfQuery) {
+  gStatmPath.store(path, std::memory_order_release);
+  gQuery.store(sysconfQuery, std::memory_order_release);
+}
+
 JNIEXPORT int64_t getCurrentProcessMemory() {
-  std::FILE* statm = std::fopen("/proc/self/statm", "r");
+  std::FILE* statm = std::fopen(statmPath(), "r");
   if (statm == nullptr) {
     std::fprintf(stderr, "Unable to open the proc directory");
     return 0;
@@ -54,12 +75,12 @@ JNIEXPORT int64_t getCurrentProcessMemory() {
     report("Unable to read the statm");
     return 0;
   }
-  return bytesOf(static_cast<int64_t>(pages), sysconf(_SC_PAGESIZE));
+  return bytesOf(static_cast<int64_t>(pages), query(_SC_PAGESIZE));
 }
 
 JNIEXPORT int64_t getCurrentAvailableSystemMemory() {
-  const long pageSize = sysconf(_SC_PAGESIZE);
-  const long pages = sysconf(_SC_AVPHYS_PAGES);
+  const long pageSize = query(_SC_PAGESIZE);
+  const long pages = query(_SC_AVPHYS_PAGES);
   return bytesOf(pages, pageSize);
 }
 

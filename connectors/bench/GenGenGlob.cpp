@@ -44,6 +44,7 @@ int GenGenGlob::terminate() { return 0; }
 char* GenGenGlob::getVersion() { return versionText; }
 
 void GenGenGlob::addPendList(PendingEvent* event) {
+  if (event == nullptr) return;
   std::lock_guard<std::mutex> guard(pendLock);
   pendList.add(event);
 }
@@ -51,4 +52,14 @@ void GenGenGlob::addPendList(PendingEvent* event) {
 void GenGenGlob::removePendList(PendingEvent* event) {
   std::lock_guard<std::mutex> guard(pendLock);
   pendList.remove(event);
+}
+
+unsigned int GenGenGlob::pendingCount() {
+  std::lock_guard<std::mutex> guard(pendLock);
+  return pendList.size();
+}
+
+bool GenGenGlob::isPending(PendingEvent* event) {
+  std::lock_guard<std::mutex> guard(pendLock);
+  return event != nullptr && pendList.isPresent(event) != 0;
 }

@@ -31,8 +31,13 @@ class GenGenGlob : public GenGlobals {
   // "3.0.1".
   char* getVersion() override;
 
+  // The pending set holds each event once; adding one already held, or removing one not held,
+  // changes nothing. Null is never held.
   void addPendList(PendingEvent* event);
   void removePendList(PendingEvent* event);
+  // What the pending set holds.
+  unsigned int pendingCount();
+  bool isPending(PendingEvent* event);
 
  private:
   std::mutex pendLock;

@@ -10,6 +10,7 @@
 
 #include "AgentLog.hpp"
 #include "BridgeState.hpp"
+#include "BusinessObject.hpp"
 #include "JToCPPVeneer.hpp"
 #include "KyMsgFormat.hpp"
 #include "Tracing.hpp"
@@ -216,6 +217,26 @@ const char* CallJavaForGetLocale() { return cachedAgentText(gblLocale, vy::agent
 
 void BusObjNativeImplTraceMsg(const char* msg) {
   if (msg != nullptr && tracingOn(Tracing::LEVEL4)) trace(Tracing::LEVEL4, msg);
+}
+
+void BusObjNativeImplTraceBO(const char* method, BusinessObject* bo) {
+  if (bo == nullptr || !tracingOn(Tracing::LEVEL4)) return;
+  const std::string head = std::string("Method ") + (method ? method : "") +
+                           " tracing BusinessObject " + (bo->getName() ? bo->getName() : "");
+  // The dump grows its buffer (MSGBUFSIZE, then four times larger each time) until the whole
+  // object fits: a large object is traced once and whole, never cut.
+  for (size_t size = MSGBUFSIZE; size <= (size_t{1} << 30); size *= 4) {
+    if (head.size() >= size) continue;
+    std::string buffer(size, '\0');
+    std::memcpy(&buffer[0], head.data(), head.size());
+    const int room = static_cast<int>(size - head.size());
+    const int written = bo->dump(&buffer[head.size()], room);
+    if (written >= 1 && written <= room) {
+      buffer.resize(head.size() + static_cast<size_t>(written));
+      trace(Tracing::LEVEL4, buffer);
+      return;
+    }
+  }
 }
 
 }  // extern "C"

@@ -54,6 +54,8 @@ class VY_EXPORT BusObjContainer {
   int resetVerbs(const char* verb);
 
   int getObjectCount() const { return count; }
+  // Slots in the array: GROWTH for a new container, one GROWTH more at each growth.
+  int getCapacity() const { return capacity; }
   void setDelta(unsigned int flag) { delta = flag; }
   unsigned int isDelta() const { return delta; }
   void setTheSpec(BusObjSpec* s) { spec = s; }

@@ -4,10 +4,12 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <regex>
 #include <string>
 #include <thread>
 
+#include "../model/BusinessObjectTestSpecs.hpp"
 #include "TestConnectorControl.hpp"
 #include "VyConnector.hpp"
 #include "VyTestAgent.hpp"
@@ -226,6 +228,179 @@ TEST(TracingTest, FrameworkTracesAtLevelFive) {
   EXPECT_TRUE(has("y was returned from AppEndConfig for property name:X"));
   EXPECT_TRUE(has("true was returned from AppEndConfig for deltaSupport for object name:T"));
   EXPECT_TRUE(has("Java_AppSide_1Connector_BusObjNativeInterface_n_1suspend called."));
+}
+
+TEST(TracingTest, ANamedTracingReadsItsLevelFromTheAgent) {
+  Agent agent;
+  Agent::setProperty("AgentTraceLevel", "3");
+  agent.init();
+  agent.clearRecords();
+  char name[] = "Component";
+  Tracing named(name);
+  name[0] = 'X';  // the object keeps its own copy
+  EXPECT_STREQ("Component", named.getName());
+  EXPECT_EQ(3, named.getTraceLevel());
+  ASSERT_EQ(1u, agent.messagesNumbered(80404).size());
+  EXPECT_EQ("3", agent.messagesNumbered(80404)[0].args);
+  EXPECT_EQ(KyMsgFormat::MLV_TRACE, agent.messagesNumbered(80404)[0].type);
+  ASSERT_EQ(1u, agent.messagesNumbered(80405).size());
+  EXPECT_EQ("3,3", agent.messagesNumbered(80405)[0].args);
+
+  agent.clearRecords();
+  named.write(3, "three");
+  named.write(4, "four");
+  named.write(-1, "negative");
+  auto traces = agent.traces();
+  ASSERT_EQ(1u, traces.size());
+  EXPECT_EQ("Component", traces[0].name) << "lines carry this object's name, not the veneer's";
+  EXPECT_EQ("three", traces[0].msg);
+  EXPECT_FALSE(traces[0].hasText2);
+
+  // A new name (malloc'd, taken over) is used from the next line on.
+  named.setName(strdup("Renamed"));
+  named.write(1, "one", "two");
+  ASSERT_EQ(2u, agent.traces().size());
+  EXPECT_EQ("Renamed", agent.traces()[1].name);
+  EXPECT_EQ("two", agent.traces()[1].text2);
+
+  // Without a name nothing is asked and tracing stays off.
+  agent.clearRecords();
+  size_t asked = Agent::configRequests().size();
+  Tracing unnamed(nullptr);
+  EXPECT_EQ(nullptr, unnamed.getName());
+  EXPECT_EQ(0, unnamed.getTraceLevel());
+  EXPECT_TRUE(agent.messages().empty());
+  EXPECT_EQ(asked, Agent::configRequests().size());
+
+  // A level that is not a number is level 0.
+  Agent::setProperty("AgentTraceLevel", "high");
+  Tracing notANumber("N");
+  EXPECT_EQ(0, notANumber.getTraceLevel());
+  EXPECT_EQ("0", agent.messagesNumbered(80404).back().args);
+}
+
+TEST(TracingTest, TheHandlersErrorTextIsTracedAtLevelThree) {
+  for (int level : {0, 2, 3, 5}) {
+    Agent agent;
+    Agent::setProperty("AgentTraceLevel", std::to_string(level).c_str());
+    Agent::setProperty("Test.Verb.Error", "no such customer");
+    Agent::setProperty("Test.Verb.Result", level == 5 ? "-1" : "1");
+    agent.init();
+    bospecs::announce(agent);
+    std::unique_ptr<BusinessObject> bo(bospecs::make("Customer", "Create", {"1"}));
+    std::u16string request = bospecs::units(*std::unique_ptr<StringMessage>(bo->toStringMessage()));
+    agent.clearRecords();
+    vytest::VerbResult r = agent.doVerbFor(request);
+    EXPECT_EQ(level == 5 ? -1 : 1, r.status);
+    EXPECT_TRUE(r.hasError);
+    EXPECT_EQ("no such customer", r.error);
+    std::vector<vytest::TraceLine> lines;
+    for (const auto& t : agent.traces())
+      if (t.msg.find("Message from Connector") != std::string::npos) lines.push_back(t);
+    if (level < 3) {
+      EXPECT_TRUE(lines.empty()) << "level " << level;
+      continue;
+    }
+    ASSERT_EQ(1u, lines.size()) << "level " << level;
+    EXPECT_EQ("Message from Connector  no such customer", lines[0].msg) << "two blanks";
+    EXPECT_EQ(3, lines[0].level);
+    EXPECT_FALSE(lines[0].hasText2);
+  }
+  Agent::setProperty("Test.Verb.Error", nullptr);
+  Agent::setProperty("Test.Verb.Result", nullptr);
+}
+
+TEST(TracingTest, ABusinessObjectIsTracedWholeAtLevelFourWhateverItsSize) {
+  Agent agent;
+  Agent::setProperty("AgentTraceLevel", "4");
+  agent.init();
+  bospecs::announce(agent);
+  for (size_t size : {size_t{10}, size_t{5120}, size_t{6000}, size_t{30000}}) {
+    std::string name(size, 'n');
+    name.back() = 'Z';
+    std::unique_ptr<BusinessObject> bo(bospecs::make("Customer", "Update", {"42", name.c_str()}));
+    std::string dump(size + 4096, '\0');
+    int written = bo->dump(&dump[0], static_cast<int>(dump.size()));
+    ASSERT_GT(written, 0);
+    dump.resize(static_cast<size_t>(written));
+    agent.clearRecords();
+    BusObjNativeImplTraceBO("doUpdate", bo.get());
+    auto traces = agent.traces();
+    ASSERT_EQ(1u, traces.size()) << "size " << size;
+    EXPECT_EQ(4, traces[0].level);
+    EXPECT_EQ("Method doUpdate tracing BusinessObject Customer" + dump, traces[0].msg)
+        << "size " << size;
+  }
+  std::unique_ptr<BusinessObject> bo(bospecs::make("Customer", "Update", {"42"}));
+  agent.clearRecords();
+  BusObjNativeImplTraceBO("doUpdate", nullptr);
+  agent.setTraceLevel(3);
+  BusObjNativeImplTraceBO("doUpdate", bo.get());
+  EXPECT_TRUE(agent.traces().empty());
+}
+
+TEST(VeneerVerbTest, DoVerbForCallsTheSpecsHandlerTracedAndTimed) {
+  vyTestConnectorReset();
+  Agent agent;
+  Agent::setProperty("AgentTraceLevel", "4");
+  Agent::setProperty("PerfLevel", "1");
+  Agent::setProperty("ConnectorName", "VenConn");
+  Agent::setProperty("Test.Verb.Result", "7");
+  Agent::setProperty("Test.Verb.SetAttr", "1=changed");
+  agent.getPerfMonitors();  // whatever earlier tests left
+  agent.init();
+  bospecs::announce(agent);
+  std::unique_ptr<BusinessObject> bo(bospecs::make("Customer", "Create", {"1", "before"}));
+  agent.clearRecords();
+  ReturnStatusDescriptor status;
+  EXPECT_EQ(7, veneer()->doVerbFor(*bo, &status));
+  EXPECT_EQ(1, vyTestConnectorCalls(vytest::kVerb));
+  EXPECT_EQ("changed", bospecs::text(bo->getAttrValue(1))) << "the handler worked on this object";
+  auto traces = agent.traces();
+  ASSERT_FALSE(traces.empty());
+  EXPECT_EQ("JToCPPVeneer::doVerbFor call for Object named: Customer", traces[0].msg);
+  EXPECT_EQ(4, traces[0].level);
+  EXPECT_NE(std::string::npos, agent.getPerfMonitors().find("VenConn~doverbfor~"));
+
+  // No status object is fine; below level 4 nothing is traced.
+  agent.setTraceLevel(3);
+  agent.clearRecords();
+  EXPECT_EQ(7, veneer()->doVerbFor(*bo, nullptr));
+  EXPECT_EQ(2, vyTestConnectorCalls(vytest::kVerb));
+  EXPECT_TRUE(agent.traces().empty());
+  for (const char* p : {"PerfLevel", "ConnectorName", "Test.Verb.Result", "Test.Verb.SetAttr"})
+    Agent::setProperty(p, nullptr);
+}
+
+TEST(VeneerVerbTest, WithoutAHandlerDoVerbForFailsWithoutCallingAnything) {
+  vyTestConnectorReset();
+  Agent agent;
+  Agent::setProperty("Test.NoHandler", "true");
+  agent.init();
+  bospecs::announce(agent);
+  Agent::setProperty("Test.NoHandler", nullptr);
+  std::unique_ptr<BusinessObject> bo(bospecs::make("Customer", "Create", {"1"}));
+  ReturnStatusDescriptor status;
+  EXPECT_EQ(-1, veneer()->doVerbFor(*bo, &status));
+  EXPECT_EQ(0, vyTestConnectorCalls(vytest::kVerb));
+}
+
+TEST(MessageTest, TheMessageFormatKeepsAndFreesItsText) {
+  KyMsgFormat format;
+  EXPECT_EQ(nullptr, format.getMsg());
+  char* first = strdup("first");
+  format.setMsg(first);
+  EXPECT_EQ(first, format.getMsg()) << "stored as is";
+  char* second = strdup("second");
+  format.setMsg(second);
+  EXPECT_EQ(second, format.getMsg());
+  std::free(first);  // setMsg does not free what it replaces
+  {
+    KyMsgFormat scoped;
+    scoped.setMsg(strdup("freed with the object"));  // the leak checker sees it go
+  }
+  format.setMsg(nullptr);
+  std::free(second);
 }
 
 TEST(MessageTest, ParametersArePackedAndSetsDistinguished) {

@@ -1,11 +1,11 @@
 // Events and synchronous requests raised by the test connector from pollForEvents, on the
 // polling thread and on a thread of its own, as the agent receives them.
 #include <gtest/gtest.h>
-
 #include <malloc.h>
 
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "TestConnectorControl.hpp"
@@ -195,6 +195,88 @@ TEST_F(EventCallbacksTest, ConsumeSyncWithoutACollaborationCallsNothing) {
   EXPECT_STREQ("kept", vyTestSyncError());
 }
 
+TEST_F(EventCallbacksTest, ExecuteCollaborationIsAConsumeSync) {
+  std::string answer = objectWire("Update", "K7", "Eve");
+  agent_.setSyncAnswer(answer.c_str(), statusAnswer("1", "run").c_str());
+  GenGlobals* globals = JToCPPVeneer::getTheAppGlob();
+  ASSERT_NE(nullptr, globals);
+  BusinessObject bo(kType);
+  bo.setVerb("Create");
+  bo.setAttrValue(0, "K2", 5);
+  ReturnStatusDescriptor status(4, "asked");
+  std::string sent = std::unique_ptr<StringMessage>(bo.toStringMessage())->toString();
+  agent_.clearRecords();
+  EXPECT_EQ(1, globals->executeCollaboration(const_cast<char*>("CollabX"), bo, status));
+  auto syncs = agent_.syncs();
+  ASSERT_EQ(1u, syncs.size());
+  EXPECT_EQ("CollabX", syncs[0].collab);
+  EXPECT_EQ(sent, syncs[0].object);
+  EXPECT_EQ(1, status.getStatus());
+  ASSERT_NE(nullptr, status.getErrorMsg());
+  EXPECT_STREQ("run", status.getErrorMsg());
+  std::unique_ptr<StringMessage> back(bo.toStringMessage());
+  EXPECT_EQ(answer, back->toString()) << "the caller's object is what the agent returned";
+
+  // Without a collaboration nothing is sent and the object and status stay as they were.
+  ReturnStatusDescriptor kept(3, "kept");
+  agent_.clearRecords();
+  EXPECT_EQ(-1, globals->executeCollaboration(nullptr, bo, kept));
+  EXPECT_TRUE(agent_.syncs().empty());
+  EXPECT_EQ(3, kept.getStatus());
+  EXPECT_STREQ("kept", kept.getErrorMsg());
+}
+
+// The names as a message of fields, read whole from the agent's text.
+std::vector<std::string> collabNames(GenGlobals* globals) {
+  std::unique_ptr<StringMessage> names(globals->getCollabNames());
+  std::vector<std::string> out;
+  if (names == nullptr) {
+    out.push_back("<null>");
+    return out;
+  }
+  names->initTokenizer();
+  while (const char* t = names->nextToken()) out.emplace_back(t);
+  return out;
+}
+
+TEST_F(EventCallbacksTest, CollaborationNamesOnEveryPath) {
+  GenGlobals* globals = JToCPPVeneer::getTheAppGlob();
+  ASSERT_NE(nullptr, globals);
+  agent_.setCollabNames(
+      "7\x03Orders1"
+      "12\x03Z\u00fcrich Sales");
+  EXPECT_EQ((std::vector<std::string>{"Orders1", "Z\u00fcrich Sales"}), collabNames(globals));
+  // Through the veneer the same.
+  std::unique_ptr<StringMessage> direct(JToCPPVeneer::getTheHandlerStuff()->getCollabNames());
+  ASSERT_NE(nullptr, direct);
+  EXPECT_EQ(std::string("7\x03Orders1"
+                        "12\x03Z\u00fcrich Sales"),
+            direct->toString());
+
+  // The agent knows none: an empty text or none at all is an empty message, not a failure.
+  agent_.setCollabNames("");
+  EXPECT_EQ(std::vector<std::string>{}, collabNames(globals));
+  agent_.setCollabNames(nullptr);
+  EXPECT_EQ(std::vector<std::string>{}, collabNames(globals));
+
+  // Many names from a thread of the connector's own.
+  std::string many;
+  std::vector<std::string> expected;
+  for (int i = 0; i < 500; ++i) {
+    std::string name = "Collab" + std::to_string(i);
+    many += std::to_string(name.size()) + "\x03" + name;
+    expected.push_back(name);
+  }
+  agent_.setCollabNames(many.c_str());
+  std::vector<std::string> fromThread;
+  std::thread([&] { fromThread = collabNames(globals); }).join();
+  EXPECT_EQ(expected, fromThread);
+
+  // After terminate there is no veneer to ask.
+  agent_.terminate();
+  EXPECT_EQ(std::vector<std::string>{"<null>"}, collabNames(globals));
+}
+
 TEST_F(EventCallbacksTest, AnUnreadableReturnedObjectFailsTheRequestAndKeepsTheObject) {
   agent_.setSyncAnswer(
       "7\x03"
@@ -250,8 +332,8 @@ TEST_F(EventCallbacksTest, AMillionEventsFromOnePollKeepTheProcessSize) {
   long after = nativeHeapKb();
   EXPECT_EQ(1000000, vyTestEventsRaised());
   EXPECT_EQ(1000000, vyTestEventsAnswerSum());
-  EXPECT_LT(after - before, 8 * 1024) << "native memory grew from " << before << " kB to " << after
-                                      << " kB";
+  EXPECT_LT(after - before, 8 * 1024)
+      << "native memory grew from " << before << " kB to " << after << " kB";
   agent_.setRecording(true);
 }
 

@@ -21,16 +21,41 @@ BusinessObject* phone(const char* number) { return make("Phone", nullptr, {numbe
 TEST_F(BusObjContainerTest, GrowsInStepsAndKeepsOrder) {
   BusObjContainer c(nullptr);
   EXPECT_EQ(0, c.getObjectCount());
+  EXPECT_EQ(25, c.getCapacity());
   EXPECT_EQ(0u, c.isDelta());
   c.insertObject(nullptr);
   EXPECT_EQ(0, c.getObjectCount()) << "null is ignored";
-  for (int i = 0; i < 26; ++i) c.insertObject(phone(std::to_string(i).c_str()));
+  for (int i = 0; i < 25; ++i) c.insertObject(phone(std::to_string(i).c_str()));
+  EXPECT_EQ(25, c.getCapacity()) << "25 objects fit the first array";
+  c.insertObject(phone("25"));
+  EXPECT_EQ(50, c.getCapacity()) << "the 26th grows it by one step";
   ASSERT_EQ(26, c.getObjectCount());
   for (int i = 0; i < 26; ++i) {
     EXPECT_EQ(std::to_string(i), bospecs::text(c.getObject(i)->getAttrValue(0)));
   }
   EXPECT_EQ(nullptr, c.getObject(26));
   EXPECT_EQ(nullptr, c.getObject(-1));
+}
+
+TEST_F(BusObjContainerTest, EveryWayOfAddingGrowsInStepsOf25) {
+  BusObjContainer at(nullptr);
+  for (int i = 0; i < 26; ++i) EXPECT_EQ(0, at.insertObjectAt(0, phone(std::to_string(i).c_str())));
+  EXPECT_EQ(50, at.getCapacity());
+  EXPECT_EQ("25", bospecs::text(at.getObject(0)->getAttrValue(0)));
+  EXPECT_EQ("0", bospecs::text(at.getObject(25)->getAttrValue(0)));
+
+  BusObjContainer far(nullptr);
+  EXPECT_EQ(0, far.setObject(120, phone("x")));
+  EXPECT_EQ(125, far.getCapacity()) << "grown as often as needed, in whole steps";
+  EXPECT_EQ(121, far.getObjectCount());
+  EXPECT_EQ(nullptr, far.getObject(119));
+
+  BusObjContainer emptied(nullptr);
+  for (int i = 0; i < 30; ++i) emptied.insertObject(phone("p"));
+  emptied.removeAllObjects();
+  EXPECT_EQ(0, emptied.getObjectCount());
+  emptied.insertObject(phone("again"));
+  EXPECT_EQ("again", bospecs::text(emptied.getObject(0)->getAttrValue(0)));
 }
 
 TEST_F(BusObjContainerTest, InsertAtMovesLaterObjectsUp) {

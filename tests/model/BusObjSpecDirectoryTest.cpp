@@ -98,6 +98,49 @@ TEST(BusObjSpecDirectoryTest, TheVeneerUsesTheProcessDirectory) {
   EXPECT_EQ(global, JToCPPVeneer::getTheHandlerStuff()->getTheDirectory());
 }
 
+TEST(BusObjSpecDirectoryTest, TheProcessDirectoryCanBeMadeACopyOfAnother) {
+  Agent agent;
+  agent.init();
+  agent.gotBusObjSpec(specText("WasFiled"));
+  BusObjSpecDirectory* process = BusObjSpecDirectory::getTheBusObjSpecDirectory();
+  BusObjSpec* wasFiled = process->find("WasFiled");
+  ASSERT_NE(nullptr, wasFiled);
+
+  // The source outlives every use of its specs: it lives as long as the process.
+  static BusObjSpecDirectory* source = new BusObjSpecDirectory();
+  BusObjSpec* a = newSpec("CopiedA", {"Id", "Name"});
+  BusObjSpec* b = newSpec("CopiedB");
+  source->insert(*a);
+  source->insert(*b);
+  BusObjSpecDirectory::setTheBusObjSpecDirectory(*process);  // itself: nothing changes
+  EXPECT_EQ(wasFiled, process->find("WasFiled"));
+
+  BusObjSpecDirectory::setTheBusObjSpecDirectory(*source);
+  EXPECT_EQ(2u, process->size());
+  EXPECT_EQ(a, process->find("CopiedA")) << "the very spec objects are shared";
+  EXPECT_EQ(b, process->find("CopiedB", "9.9.9"));
+  EXPECT_EQ(nullptr, process->find("WasFiled")) << "exactly the other's entries";
+  EXPECT_STREQ("WasFiled", wasFiled->getName()) << "the unfiled spec is still alive";
+  // Objects are built from the copied entries.
+  BusinessObject bo("CopiedA");
+  EXPECT_EQ(a, bo.getSpecFor());
+  EXPECT_EQ(2, bo.getAttrCount());
+
+  // The keys are the directory's own: removing from one leaves the other whole.
+  process->deleteBusObj("CopiedA", nullptr);
+  EXPECT_EQ(nullptr, process->find("CopiedA"));
+  EXPECT_EQ(a, source->find("CopiedA"));
+  source->deleteBusObj("CopiedB", nullptr);
+  EXPECT_EQ(b, process->find("CopiedB"));
+
+  // Filing into the process directory afterwards works as before, and an empty source empties it.
+  agent.gotBusObjSpec(specText("FiledAfter"));
+  ASSERT_NE(nullptr, process->find("FiledAfter"));
+  static BusObjSpecDirectory* empty = new BusObjSpecDirectory();
+  BusObjSpecDirectory::setTheBusObjSpecDirectory(*empty);
+  EXPECT_EQ(0u, process->size());
+}
+
 TEST(BusObjSpecListTest, WalksEachSpecOnceAndDeletesWhatItStillHolds) {
   Agent agent;
   agent.init();

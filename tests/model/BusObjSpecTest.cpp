@@ -276,4 +276,22 @@ TEST(BusObjSpecTest, ChangingASpecIsRefusedWithMessage54) {
   for (const auto& m : sent) EXPECT_EQ(KyMsgFormat::MLV_FATAL, m.type);
 }
 
+// Specs are told apart by name in the directory, never by equals: it answers "not equal" for
+// anything, the spec itself included, and reads nothing of what it is given.
+TEST(BusObjSpecTest, EqualsAnswersNotEqualForAnything) {
+  Agent agent;
+  agent.init();
+  std::unique_ptr<StringMessage> msg = specText("Same", "x", {attr("Id", "String")}, {});
+  std::unique_ptr<BusObjSpec> spec = parse(*msg);
+  std::unique_ptr<StringMessage> again = specText("Same", "x", {attr("Id", "String")}, {});
+  std::unique_ptr<BusObjSpec> twin = parse(*again);
+  int notAnObject = 0;
+  agent.clearRecords();
+  EXPECT_EQ(0, spec->equals(spec.get()));
+  EXPECT_EQ(0, spec->equals(twin.get()));
+  EXPECT_EQ(0, spec->equals(nullptr));
+  EXPECT_EQ(0, spec->equals(&notAnObject));
+  EXPECT_TRUE(agent.messages().empty() && agent.logs().empty());
+}
+
 }  // namespace

@@ -60,7 +60,8 @@ public final class BenchConnectorTest {
       Check.finish();
       return;
     }
-    for (String c : new String[] {"absent", "always", "never", "half", "wait", "threads", "driver"}) {
+    for (String c : new String[] {"absent", "always", "never", "half", "wait", "nowait-zero",
+        "nowait-negative", "nowait-below-int", "threads", "driver"}) {
       child(c);
     }
     Check.finish();
@@ -123,6 +124,9 @@ public final class BenchConnectorTest {
       case "never": rate("0", 0.0, 0.0); break;
       case "half": rate("50", 0.40, 0.60); break;
       case "wait": waits(); break;
+      case "nowait-zero": noWait("0"); break;
+      case "nowait-negative": noWait("-1"); break;
+      case "nowait-below-int": noWait("-99999999999"); break;
       case "threads": threads(); break;
       case "driver": driver(); break;
       default: throw new IllegalArgumentException(name);
@@ -247,6 +251,28 @@ public final class BenchConnectorTest {
       Check.isTrue(ms >= 40, "waited at least 40 ms: " + ms);
       Check.isTrue(ms < 5000, "waited milliseconds, not seconds: " + ms);
     }
+  }
+
+  /**
+   * "AppResponseInMSecs" of 0 or less gives no wait. A negative count handed to a wait that takes
+   * an unsigned one would sleep for years: the requests run on a thread of their own, and one
+   * still running after a minute has hung (a liveness guard, not a speed measure).
+   */
+  private static void noWait(String value) throws InterruptedException {
+    Check.group("AppResponseInMSecs " + value + " gives no wait");
+    start(Map.of("ConsumeSuccessRate", "100", "AppResponseInMSecs", value));
+    int[] statuses = new int[3];
+    Thread requests = new Thread(() -> {
+      for (int i = 0; i < statuses.length; i++) statuses[i] = send(order("Update", i), null);
+    });
+    requests.setDaemon(true);
+    requests.start();
+    requests.join(60_000);
+    Check.isTrue(!requests.isAlive(), "the verbs did not wait: still running after a minute");
+    if (requests.isAlive()) {
+      Check.finish();  // the hung thread would keep n_terminate waiting
+    }
+    for (int s : statuses) Check.eq(1, s, "Update answered");
   }
 
   /** Several agent threads at once: every count from 1 to N appears exactly once. */

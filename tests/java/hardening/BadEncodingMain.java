@@ -29,7 +29,18 @@ public final class BadEncodingMain {
     agent.setEncoding("no-such-charset");
 
     Check.group("init with an unknown encoding");
+    // The connector's init reads this property; a value that cannot be converted reads as
+    // absent (init answers its default 0) and the agent is told with message 80014.
+    BusObjNativeInterface.setProperty("Test.InitResult", "5");
     Check.eq(0, agent.n_init("4.1.0", "VyTestConnector"), "init");
+    long unconvertible = agent.getMessages().stream()
+        .filter(m -> m.msgNum == 80014 && m.msgType == 7 && m.msgSet == 1 && m.argCount == 0
+            && m.text == null)
+        .count();
+    Check.isTrue(unconvertible >= 1, "80014 for the unconvertible property: " + agent.getMessages());
+    Check.isTrue(agent.getLogs().stream().anyMatch(l -> l.text.startsWith("80014")),
+        "80014 logged: " + agent.getLogs());
+    BusObjNativeInterface.setProperty("Test.InitResult", null);
 
     Check.group("a spec that cannot be converted is not filed");
     String spec = wire("BusObjSpec", "4.2.0.0", "Enc", "1.0.0", "\u0005", "1", "1",

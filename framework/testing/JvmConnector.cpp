@@ -177,6 +177,7 @@ class JvmConnector : public Connector {
     jstring version = text("4.1.0"), lib = text(library_);
     jint result = e->CallIntMethod(agent_, id("n_init", "(Ljava/lang/String;Ljava/lang/String;)I"),
                                    version, lib);
+    check();
     drop({version, lib});
     running_ = true;
     if (result != 0) lastError_ = errorsLoggedSince(before);
@@ -263,6 +264,7 @@ class JvmConnector : public Connector {
     jint r = env()->CallIntMethod(
         agent_, id("n_CancelSub", "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;)I"), t,
         nullptr, v);
+    check();
     drop({t, v});
     return r;
   }
@@ -384,10 +386,14 @@ class JvmConnector : public Connector {
 
   std::string utf8(jstring s) const { return toUtf8(units(s)); }
 
+  // Releases local references after a call; the call's exception, if any, is checked first.
   void drop(std::initializer_list<jobject> refs) const {
+    JNIEnv* e = env();
+    jthrowable pending = e->ExceptionOccurred();
+    if (pending != nullptr) e->ExceptionClear();
     for (jobject r : refs)
-      if (r != nullptr) env()->DeleteLocalRef(r);
-    check();
+      if (r != nullptr) e->DeleteLocalRef(r);
+    if (pending != nullptr) throw Error("the agent classes failed: " + describe(pending));
   }
 
   template <typename F>
@@ -397,6 +403,7 @@ class JvmConnector : public Connector {
     check();
     jclass listCls = e->GetObjectClass(list);
     jint n = e->CallIntMethod(list, e->GetMethodID(listCls, "size", "()I"));
+    check();
     jmethodID get = e->GetMethodID(listCls, "get", "(I)Ljava/lang/Object;");
     for (jint i = 0; i < n; ++i) {
       jobject item = e->CallObjectMethod(list, get, i);

@@ -10,8 +10,9 @@ import java.util.List;
  * (a run tag and a counter), so a connector that keeps unique keys never sees one twice; the
  * other verbs name the keys of the pool, which the seeds create before the run.
  */
-final class LoadRequests {
-  static final int POOL = 16;
+public final class LoadRequests {
+  /** Request texts per verb (and seeds), each with keys of its own. */
+  public static final int POOL = 16;
 
   final String[] verbs;
   /** Running sums of the mix weights, in the order of `verbs`. */

@@ -65,7 +65,14 @@ final class StepRun {
     StringBucket bucket = new StringBucket(wire);
     ReturnStatusDescriptor status = new ReturnStatusDescriptor();
     long t0 = System.nanoTime();
-    int result = agent.n_DoVerbFor(bucket, false, status);
+    int result;
+    try {
+      result = agent.n_DoVerbFor(bucket, false, status);
+    } catch (RuntimeException | Error e) {
+      out.printf("Request  %s %s: Java exception from n_DoVerbFor: %s; expected %s: NOT as expected%n",
+          request.spec.name, request.verb == null ? "(no verb)" : request.verb, e, s.expect);
+      return "Java exception " + e;
+    }
     long t1 = System.nanoTime();
     r.requestStatus = result;
     r.responseText = bucket.content;

@@ -15,6 +15,7 @@ public final class DriverOptions {
       "usage: vyagent [options]",
       "  --lib NAME|FILE      connector library: a name for System.loadLibrary (BenchConnector)",
       "                       or a file path (default BenchConnector)",
+      "  --lib-dir DIR        folder searched first for --lib NAME (repeatable)",
       "  --spec FILE          readable spec file to announce (repeatable)",
       "  --props FILE         configuration properties, name=value lines",
       "  -P name=value        one property (overrides --props; repeatable)",
@@ -23,18 +24,35 @@ public final class DriverOptions {
       "  --children N         children per multiple-cardinality attribute (default 10)",
       "  --keys-only          fill only the key attributes of the load objects",
       "  --object FILE        load with this readable object (verbs replaced by the mix)",
-      "  --threads N          agent threads sending requests (default 1)",
+      "  --threads N          agent threads sending requests (default 1; 0: only poll, for",
+      "                       --duration, to watch events)",
       "  --requests N         stop after N requests (default: run for --duration)",
       "  --duration SECONDS   length of the run when --requests is not given (default 10)",
       "  --warmup SECONDS     requests sent before the measured run, not counted (default 0)",
       "  --poll-ms N          n_poll interval on the polling thread, 0 for none (default 100)",
-      "  --request FILE       send one request from a readable object and print the response",
+      "  --request FILE       send a request from a readable object and print the response;",
+      "                       repeat to send several in order, in one process",
+      "  --expect LIST        statuses each --request must get: numbers (1 or 0,1), ok (1, 0",
+      "                       or -5; the default) or fail (any other)",
+      "  --script FILE        run the requests and polls of a script, each with its expected",
+      "                       status, and report",
+      "  --subscribe T[:V]    subscribe to type T (and verb V; all verbs without one) and count",
+      "                       the events the connector raises (repeatable)",
+      "  --show-events N      print the first N events received (default 3)",
+      "  --max-failures PCT   highest share of failed requests (load) or of requests with an",
+      "                       unexpected status (--request, --script) that still exits 0",
+      "                       (default 1 for a load, 0 otherwise)",
       "  --show-log           list what the connector logged and traced (the whole run)",
       "  --log-limit N        at most N lines of each list (default 200)",
       "  --no-progress        no progress line",
       "  --emit PREFIX        write PREFIX.<type>.spec.wire for every spec, and the load object",
       "                       as PREFIX.bo (readable) and PREFIX.bo.wire (verb Create); no run",
       "  --help               this text");
+
+  private static final java.util.Set<String> VALUE_OPTIONS = java.util.Set.of("--lib", "--spec",
+      "--props", "-P", "--prop", "--type", "--mix", "--children", "--object", "--threads",
+      "--requests", "--duration", "--warmup", "--poll-ms", "--request", "--expect", "--script",
+      "--subscribe", "--show-events", "--max-failures", "--lib-dir", "--log-limit", "--emit");
 
   public String lib = "BenchConnector";
   public final List<Path> specFiles = new ArrayList<>();
@@ -49,7 +67,16 @@ public final class DriverOptions {
   public double duration = 10;
   public double warmup;
   public int pollMs = 100;
-  public Path requestFile;
+  public final List<String> libDirs = new ArrayList<>();
+  /** The --request files, sent in order. */
+  public final List<Path> requestFiles = new ArrayList<>();
+  public Expectation expect = Expectation.OK;
+  public Path scriptFile;
+  /** The --subscribe values as {type, verb}; the verb is null for every verb. */
+  public final List<String[]> subscriptions = new ArrayList<>();
+  public int showEvents = 3;
+  /** Percent; null until given, then the mode's default applies. */
+  public Double maxFailures;
   public boolean showLog;
   public int logLimit = 200;
   public boolean progress = true;
@@ -67,6 +94,7 @@ public final class DriverOptions {
         case "--show-log": o.showLog = true; break;
         case "--no-progress": o.progress = false; break;
         default: {
+          if (!VALUE_OPTIONS.contains(a)) throw new IllegalArgumentException("unknown option " + a);
           if (i + 1 >= args.length) throw new IllegalArgumentException(a + " needs a value");
           String v = args[++i];
           switch (a) {
@@ -83,12 +111,22 @@ public final class DriverOptions {
             case "--mix": o.mix.putAll(parseMix(v)); break;
             case "--children": o.children = nonNegative(a, v); break;
             case "--object": o.objectFile = Path.of(v); break;
-            case "--threads": o.threads = Math.max(1, nonNegative(a, v)); break;
+            case "--threads": o.threads = nonNegative(a, v); break;
             case "--requests": o.requests = nonNegative(a, v); break;
             case "--duration": o.duration = seconds(a, v); break;
             case "--warmup": o.warmup = seconds(a, v); break;
             case "--poll-ms": o.pollMs = nonNegative(a, v); break;
-            case "--request": o.requestFile = Path.of(v); break;
+            case "--request": o.requestFiles.add(Path.of(v)); break;
+            case "--expect": o.expect = Expectation.parse(v); break;
+            case "--script": {
+              if (o.scriptFile != null) throw new IllegalArgumentException("one --script at a time");
+              o.scriptFile = Path.of(v);
+              break;
+            }
+            case "--subscribe": o.subscriptions.add(subscription(v)); break;
+            case "--show-events": o.showEvents = nonNegative(a, v); break;
+            case "--max-failures": o.maxFailures = percent(a, v); break;
+            case "--lib-dir": o.libDirs.add(v); break;
             case "--log-limit": o.logLimit = nonNegative(a, v); break;
             case "--emit": o.emit = v; break;
             default: throw new IllegalArgumentException("unknown option " + a);
@@ -97,6 +135,10 @@ public final class DriverOptions {
       }
     }
     o.props.putAll(cmdProps);
+    if (o.scriptFile != null && !o.requestFiles.isEmpty()) {
+      throw new IllegalArgumentException("--script and --request do not go together: put the "
+          + "requests in the script");
+    }
     if (o.mix.isEmpty()) {
       o.mix.put("Create", 1);
       o.mix.put("Retrieve", 1);
@@ -134,6 +176,44 @@ public final class DriverOptions {
     }
     if (out.isEmpty()) throw new IllegalArgumentException("--mix gives no verb a weight");
     return out;
+  }
+
+  /** True when requests are sent one by one (--request or --script), not as a load. */
+  public boolean stepMode() {
+    return scriptFile != null || !requestFiles.isEmpty();
+  }
+
+  /** The --max-failures in effect, in percent. */
+  public double maxFailuresPercent() {
+    if (maxFailures != null) return maxFailures;
+    return stepMode() ? 0 : DEFAULT_LOAD_MAX_FAILURES;
+  }
+
+  /** The failure share a load may reach and still exit 0, in percent. */
+  public static final double DEFAULT_LOAD_MAX_FAILURES = 1;
+
+  /** "Type" or "Type:Verb". */
+  static String[] subscription(String v) {
+    int colon = v.indexOf(':');
+    String type = (colon < 0 ? v : v.substring(0, colon)).trim();
+    String verb = colon < 0 ? null : v.substring(colon + 1).trim();
+    if (type.isEmpty() || (verb != null && verb.isEmpty())) {
+      throw new IllegalArgumentException("--subscribe takes TYPE or TYPE:VERB, not \"" + v + "\"");
+    }
+    return new String[] {type, verb};
+  }
+
+  /** "5", "5%" or "0.5": a share in percent, 0 to 100. */
+  static double percent(String opt, String v) {
+    String t = v.trim();
+    if (t.endsWith("%")) t = t.substring(0, t.length() - 1).trim();
+    try {
+      double d = Double.parseDouble(t);
+      if (d >= 0 && d <= 100) return d;
+    } catch (NumberFormatException e) {
+      // reported below
+    }
+    throw new IllegalArgumentException(opt + " takes a percentage from 0 to 100, not \"" + v + "\"");
   }
 
   private static int nonNegative(String opt, String v) {

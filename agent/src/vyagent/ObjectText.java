@@ -45,6 +45,15 @@ public final class ObjectText {
     return top;
   }
 
+  /**
+   * Reads the object whose "object" line is lines[pos[0]], up to its "end", for texts that hold
+   * an object among other lines; pos[0] moves past it. Line numbers count lines[0] as line 1.
+   */
+  static ObjectDef parseAt(String[] lines, int[] pos, Specs specs) {
+    int ln = pos[0] + 1;
+    return block(lines[pos[0]++].trim(), ln, lines, pos, specs);
+  }
+
   /** Reads the header on `header` (line number ln) and the block that follows, up to "end". */
   private static ObjectDef block(String header, int ln, String[] lines, int[] pos, Specs specs) {
     List<String> w = TextTokens.split(header, ln);

@@ -46,10 +46,14 @@ public final class Wire {
 
   /** Splits a wire text into its field texts; a malformed tail is an error. */
   public static List<String> split(String wire) {
-    List<String> out = new ArrayList<>();
+    return head(wire, Integer.MAX_VALUE);
+  }
+
+  /** The first `count` fields of a wire text (fewer when it has fewer), the rest not read. */
+  public static List<String> head(String wire, int count) {
+    List<String> out = new ArrayList<>(Math.min(count, 16));
     int pos = 0;
-    int n = wire.length();
-    while (pos < n) {
+    while (out.size() < count && pos < wire.length()) {
       int d = wire.indexOf(DELIMITER, pos);
       if (d <= pos) throw new IllegalArgumentException("field without a length at unit " + pos);
       int len;
@@ -58,7 +62,7 @@ public final class Wire {
       } catch (NumberFormatException e) {
         throw new IllegalArgumentException("bad field length at unit " + pos);
       }
-      if (len < 1 || d + 1 + len > n) {
+      if (len < 1 || d + 1 + len > wire.length()) {
         throw new IllegalArgumentException("field length " + len + " at unit " + pos
             + " does not fit the text");
       }

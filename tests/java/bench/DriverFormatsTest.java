@@ -4,6 +4,9 @@ import java.util.List;
 import java.util.Map;
 import java.util.Random;
 import vyagent.DriverOptions;
+import vyagent.ErrorTally;
+import vyagent.Expectation;
+import vyagent.RequestScript;
 import vyagent.LatencyHistogram;
 import vyagent.ObjectDef;
 import vyagent.ObjectText;
@@ -35,13 +38,14 @@ public final class DriverFormatsTest {
       "end",
       "");
 
-  public static void main(String[] args) {
+  public static void main(String[] args) throws Exception {
     fieldEncoding();
     specText();
     specErrors();
     objectText();
     objectErrors();
     figures();
+    scripts();
     Check.finish();
   }
 
@@ -247,5 +251,86 @@ public final class DriverFormatsTest {
     } catch (IllegalArgumentException e) {
       Check.isTrue(true, "refused");
     }
+  }
+
+  private static void scripts() throws Exception {
+    Check.group("scripts, expected statuses and error tallies");
+    Specs specs = new Specs(SpecText.parse(SPECS));
+    java.nio.file.Path dir = java.nio.file.Files.createTempDirectory("vy-script-");
+    java.nio.file.Files.writeString(dir.resolve("one.bo"), "object Line verb=Create\n  LineId = 5\nend\n");
+    List<RequestScript.Step> steps = RequestScript.parse(String.join("\n",
+        "# comment",
+        "request one.bo expect=0,1   # trailing comment",
+        "",
+        "request name=\"inline one\" expect=fail",
+        "  # a comment before the object",
+        "  object Order verb=Retrieve",
+        "    OrderId = 7",
+        "    Lines = object Line",
+        "      LineId = 1",
+        "    end",
+        "  end",
+        "poll",
+        "poll 3 expect=0",
+        "request one.bo"), dir, specs);
+    Check.eq(5, steps.size(), "five steps");
+    Check.eq("one.bo", steps.get(0).name, "a file names its step");
+    Check.eq("5", steps.get(0).object.get("LineId"), "object read from the file beside the script");
+    Check.isTrue(steps.get(0).expect.accepts(0) && steps.get(0).expect.accepts(1)
+        && !steps.get(0).expect.accepts(-5), "status list");
+    Check.eq("inline one", steps.get(1).name, "quoted name");
+    Check.eq(4, steps.get(1).line, "line of the step");
+    Check.eq("7", steps.get(1).object.get("OrderId"), "inline object");
+    Check.eq(1, ((ObjectDef.Container) steps.get(1).object.get("Lines")).children.size(), "child");
+    Check.isTrue(!steps.get(2).request && steps.get(2).polls == 0, "poll until quiet");
+    Check.eq(3, steps.get(3).polls, "three polls");
+    Check.eq("ok", steps.get(4).expect.toString(), "ok by default");
+
+    String[][] bad = {
+        {"fetch one.bo", "line 1"},
+        {"request\n\nrequest one.bo", "line 1"},
+        {"request one.bo two.bo", "line 1"},
+        {"request missing.bo", "no object file"},
+        {"request one.bo color=red", "unknown option"},
+        {"poll 0", "line 1"},
+        {"request one.bo\npoll expect=sometimes", "line 2"},
+        {"request\n  object Order\n    Nope = 1\n  end", "line 3: Order has no attribute Nope"},
+        {"request\n  object Order\n    OrderId = 1\n", "no \"end\""},
+        {"# nothing\n", "no step"},
+    };
+    for (String[] c : bad) {
+      try {
+        RequestScript.parse(c[0], dir, specs);
+        Check.fail("accepted: " + c[0]);
+      } catch (IllegalArgumentException e) {
+        Check.isTrue(e.getMessage().contains(c[1]), "message \"" + e.getMessage() + "\" has " + c[1]);
+      }
+    }
+    for (java.nio.file.Path p : new java.nio.file.Path[] {dir.resolve("one.bo"), dir}) {
+      java.nio.file.Files.delete(p);
+    }
+
+    Expectation ok = Expectation.parse("ok");
+    Expectation fail = Expectation.parse("fail");
+    for (int st : new int[] {1, 0, -5}) Check.isTrue(ok.accepts(st) && !fail.accepts(st), "ok " + st);
+    for (int st : new int[] {-1, -10, 2}) Check.isTrue(!ok.accepts(st) && fail.accepts(st), "fail " + st);
+
+    ErrorTally a = new ErrorTally();
+    ErrorTally b = new ErrorTally();
+    for (int i = 0; i < 3; i++) a.add(-1, "duplicate key");
+    a.add(-1, "no such object");
+    b.add(-1, "duplicate key");
+    b.add(-2, "no such object");
+    b.add(ErrorTally.EXCEPTION, "java.lang.Error");
+    a.addAll(b);
+    List<ErrorTally.Entry> top = a.top(2);
+    Check.eq(2, top.size(), "top two");
+    Check.eq("duplicate key", top.get(0).text, "most frequent first");
+    Check.eq(4L, top.get(0).count, "merged count");
+    Check.eq(ErrorTally.EXCEPTION, top.get(1).status, "ties by status");
+    Check.eq(4, a.distinct(), "same text, other status: counted apart");
+    ErrorTally many = new ErrorTally();
+    for (int i = 0; i < 1500; i++) many.add(-1, "key " + i);
+    Check.eq(500L, many.others(), "distinct texts are bounded; the rest is counted");
   }
 }

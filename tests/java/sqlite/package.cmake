@@ -1,7 +1,7 @@
 # Builds the SQLite connector as an outside author would: installs the kit into a scratch prefix,
 # configures connectors/sqlite on its own with find_package(VyConnector CONFIG REQUIRED), builds
-# it, and runs the example's Create and Retrieve through the load driver with the library built
-# that way.
+# it, and runs the example's requests, a script and a subscription through the installed driver
+# launcher with the library built that way.
 set(work "${BIN}/sqlite-package-test")
 set(prefix "${work}/prefix")
 file(REMOVE_RECURSE "${work}")
@@ -24,14 +24,27 @@ if(NOT EXISTS "${lib}")
   message(FATAL_ERROR "no ${lib}")
 endif()
 set(example "${SRC}/connectors/sqlite/example")
-foreach(request create retrieve)
+# The installed launcher, run from outside the build with no build folder in the environment.
+function(vy_launch code regex)
   execute_process(
-    COMMAND ${JAVA} -Djava.library.path=${prefix}/lib -cp ${AGENT_JAR} vyagent.LoadDriver
+    COMMAND ${CMAKE_COMMAND} -E env --unset=VY_BUILD JAVA=${JAVA} "${prefix}/bin/vyagent"
       --lib ${lib} --spec ${example}/orders.spec --props ${example}/example.properties
-      -P DatabasePath=${work}/example.db --request ${example}/${request}.bo
+      -P DatabasePath=${work}/example.db ${ARGN}
+    WORKING_DIRECTORY "${work}"
     RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
   message("${out}${err}")
-  if(NOT rc EQUAL 0 OR NOT out MATCHES "status 1 ")
-    message(FATAL_ERROR "the example's ${request}.bo did not succeed")
+  if(NOT rc STREQUAL code OR NOT "${out}${err}" MATCHES "${regex}")
+    message(FATAL_ERROR "vyagent ${ARGN}: exit status ${rc} (expected ${code}), output above "
+                        "should match '${regex}'")
   endif()
-endforeach()
+endfunction()
+# Create then Retrieve in one process; the Create's event reaches the subscription.
+vy_launch(0 "Create: status 1 .*Retrieve: status 1 .*2 step\\(s\\), 2 as expected.*SqlOrder Create"
+          --request ${example}/create.bo --request ${example}/retrieve.bo --subscribe SqlOrder)
+# A script with its expected statuses, events printed readably.
+vy_launch(0 "7 step\\(s\\), 7 as expected.*object SqlOrder verb=Create"
+          --script ${SRC}/tests/java/sqlite/orders.script --subscribe SqlOrder)
+# A request that misses its status: exit 3.
+vy_launch(3 "NOT as expected" --request ${example}/delete.bo --request ${example}/retrieve.bo)
+# A connector library the launcher cannot find: exit 1 with the reason.
+vy_launch(1 "no libNoSuchConnector.so" --lib NoSuchConnector)

@@ -7,3 +7,7 @@ add_test(NAME sqlite_package
           -DJAVA=${Java_JAVA_EXECUTABLE} -DAGENT_JAR=${VY_AGENT_JAR}
           -P ${CMAKE_CURRENT_LIST_DIR}/package.cmake)
 set_tests_properties(sqlite_package PROPERTIES TIMEOUT 600)
+
+# The driver run as a user runs it: scripts, requests in order, subscriptions, exit statuses.
+vy_java_test(sqlite_driver sqlite.DriverRunTest
+  ARGS ${CMAKE_SOURCE_DIR}/connectors/sqlite/example ${CMAKE_CURRENT_LIST_DIR})

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-class SqliteConnection;
+#include "SqliteConnection.hpp"
 
 class ConnectionPool {
  public:
@@ -24,19 +24,23 @@ class ConnectionPool {
   ConnectionPool(const ConnectionPool&) = delete;
   ConnectionPool& operator=(const ConnectionPool&) = delete;
 
-  // Connections opened from now on go to `path`; those open before are closed.
-  void open(const std::string& path);
+  // Connections opened from now on use `options`; those open before are closed.
+  void open(const SqliteConnection::Options& options);
   // Closes every connection. No other thread may be using one.
   void closeAll();
   // The calling thread's connection (opened now if needed). Throws SqliteError when the file
   // cannot be opened.
   SqliteConnection& forThisThread();
+  // Closes the calling thread's connection, if it has one, so that its next use opens a new
+  // one: after a failure that spoils a connection (a file opened read-only, a corrupt file).
+  // No Statement or Transaction of the connection may be alive.
+  void discard();
   // Called when a thread ends: closes its connection if it belongs to the current generation.
   void release(std::uint64_t generation, SqliteConnection* connection);
 
  private:
   std::mutex lock;
-  std::string path;
+  SqliteConnection::Options options;
   std::uint64_t generation;
   std::vector<std::unique_ptr<SqliteConnection>> connections;
 };

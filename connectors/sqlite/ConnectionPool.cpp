@@ -54,6 +54,13 @@ SqliteConnection& ConnectionPool::forThisThread() {
   return *slot.connection;
 }
 
+SqliteConnection& ConnectionPool::forWriting() {
+  SqliteConnection& connection = forThisThread();
+  if (!connection.writableAgain()) return connection;
+  discard();
+  return forThisThread();
+}
+
 void ConnectionPool::discard() {
   std::lock_guard<std::mutex> guard(lock);
   if (slot.pool != this || slot.generation != generation || slot.connection == nullptr) return;

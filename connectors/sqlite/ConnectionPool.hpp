@@ -31,6 +31,9 @@ class ConnectionPool {
   // The calling thread's connection (opened now if needed). Throws SqliteError when the file
   // cannot be opened.
   SqliteConnection& forThisThread();
+  // The same, for a write: a connection opened while the file could only be read is replaced
+  // first when the file may be written now.
+  SqliteConnection& forWriting();
   // Closes the calling thread's connection, if it has one, so that its next use opens a new
   // one: after a failure that spoils a connection (a file opened read-only, a corrupt file).
   // No Statement or Transaction of the connection may be alive.

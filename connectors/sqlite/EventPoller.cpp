@@ -69,7 +69,7 @@ void EventPoller::setQuantity(int n) { quantity = n > 0 ? n : DEFAULT_QUANTITY; 
 
 int EventPoller::poll(SubscriptionHandlerCPP& subscriptions) {
   std::lock_guard<std::mutex> guard(pollLock);
-  SqliteConnection& connection = pool.forThisThread();
+  SqliteConnection& connection = pool.forWriting();
   if (requeue) requeueTaken(connection);
 
   // Which kinds of pending event somebody wants; the others stay where they are.

@@ -1,8 +1,27 @@
 #include "SqliteConnection.hpp"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "SqliteError.hpp"
 
 namespace {
+
+// SQLite creates the -wal and -shm files with the database file's mode. A connection that
+// opened the file while it could only be read leaves them read-only, and once the database file
+// may be written again every new connection still fails "readonly" on the -shm. So when the
+// database file is writable and one of them is not, it gets the database file's mode again
+// (possible when this process owns it, which it does when one of its connections made it).
+void restoreSidecarModes(const std::string& path) {
+  struct stat database;
+  if (access(path.c_str(), W_OK) != 0 || stat(path.c_str(), &database) != 0) return;
+  for (const char* suffix : {"-wal", "-shm"}) {
+    std::string sidecar = path + suffix;
+    if (access(sidecar.c_str(), F_OK) == 0 && access(sidecar.c_str(), W_OK) != 0) {
+      chmod(sidecar.c_str(), database.st_mode & 07777);
+    }
+  }
+}
 
 sqlite3_stmt* compile(sqlite3* db, const std::string& sql) {
   sqlite3_stmt* stmt = nullptr;
@@ -36,6 +55,9 @@ SqliteError databaseError(sqlite3* db) {
     case SQLITE_LOCKED:
       message += " (another connection held it past the busy timeout)";
       break;
+    case SQLITE_CORRUPT:
+      message += " (the file is corrupt)";
+      break;
     case SQLITE_NOTADB:
       message += " (the file is corrupt or is not an SQLite database)";
       break;
@@ -45,7 +67,8 @@ SqliteError databaseError(sqlite3* db) {
   return SqliteError(message, code);
 }
 
-SqliteConnection::SqliteConnection(const Options& options) {
+SqliteConnection::SqliteConnection(const Options& options) : path(options.path) {
+  restoreSidecarModes(options.path);
   int rc =
       sqlite3_open_v2(options.path.c_str(), &db,
                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
@@ -72,6 +95,10 @@ SqliteConnection::SqliteConnection(const Options& options) {
     db = nullptr;
     throw;
   }
+}
+
+bool SqliteConnection::writableAgain() const {
+  return readOnly() && access(path.c_str(), W_OK) == 0;
 }
 
 SqliteConnection::~SqliteConnection() {

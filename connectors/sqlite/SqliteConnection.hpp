@@ -44,6 +44,8 @@ class SqliteConnection {
   // True when SQLite could open the file for reading only (no write permission, a read-only
   // file system): every write fails "readonly" until a new connection is opened.
   bool readOnly() const { return sqlite3_db_readonly(db, "main") == 1; }
+  // True for a read-only connection whose file may be written by now: a new connection writes.
+  bool writableAgain() const;
   sqlite3* handle() const { return db; }
 
  private:
@@ -52,6 +54,7 @@ class SqliteConnection {
     bool inUse = false;
   };
 
+  std::string path;
   sqlite3* db = nullptr;
   std::unordered_map<std::string, std::unique_ptr<Cached>> cache;
 };

@@ -25,8 +25,8 @@ class SqliteError : public std::runtime_error {
 };
 
 // The error the connection `db` reports now (its message and extended code), with a word on the
-// cause where SQLite's own text leaves it out: a lock held past the busy timeout, a file that is
-// not a database.
+// cause where SQLite's own text leaves it out: a lock held past the busy timeout, a corrupt file,
+// a file that is not a database.
 SqliteError databaseError(sqlite3* db);
 
 #endif  // SQLITE_CONNECTOR_SQLITE_ERROR_HPP

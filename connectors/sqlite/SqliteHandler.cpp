@@ -69,7 +69,8 @@ int SqliteHandler::doVerbFor(BusinessObject& bo, ReturnStatusDescriptor* status)
 
 int SqliteHandler::runVerb(BusinessObject& bo, const std::string& verb,
                            ReturnStatusDescriptor* status) {
-  SqliteConnection& connection = globals.connections().forThisThread();
+  SqliteConnection& connection = verb == "Retrieve" ? globals.connections().forThisThread()
+                                                    : globals.connections().forWriting();
   ObjectStore store(connection, globals.schema());
   // Tables are made outside the verb's transaction, so a failing verb never takes them along.
   globals.schema().ensure(connection, bo.getTheSpec());

@@ -14,3 +14,6 @@ vy_java_test(sqlite_driver sqlite.DriverRunTest
 
 # The database full, read-only, locked past the busy timeout and corrupt at start.
 vy_java_test(sqlite_faults sqlite.SqliteFaultTest)
+
+# Killed with SIGKILL in the middle of a load of Creates and Updates, then started again.
+vy_java_test(sqlite_crash sqlite.SqliteCrashTest)

@@ -93,7 +93,9 @@ public final class SqliteCrashTest {
     BusObjNativeInterface.loadConnector("SqliteConnector");
     BusObjNativeInterface child = new BusObjNativeInterface();
     child.setRecording(false);
-    if (child.n_init("4.1.0", "libSqliteConnector.so") != 0) throw new IllegalStateException("init");
+    if (child.n_init("4.1.0", "libSqliteConnector.so") != 0) {
+      throw new IllegalStateException("n_init failed");
+    }
     for (var s : specs.all()) child.n_gotBusObjSpec(s.toWire());
     // Events are taken while the load runs; each is logged (and forced) before it is accepted.
     child.setEventListener(wire -> {
@@ -302,7 +304,7 @@ public final class SqliteCrashTest {
           sql("SELECT count(*) FROM SqlOrder"), "no other order rows");
       for (String table : new String[] {"SqlOrderLine", "SqlNote", "SqlCustomer"}) {
         Check.eq("0", sql("SELECT count(*) FROM " + table + " WHERE vy_root_key NOT IN"
-            + " (SELECT json_array(OrderId) FROM SqlOrder)"), "no " + table + " row without its tree");
+            + " (SELECT json_array(OrderId) FROM SqlOrder)"), "no " + table + " row outside a tree");
       }
       Check.eq("0", sql("SELECT count(*) FROM SqlNote n WHERE NOT EXISTS (SELECT 1 FROM"
           + " SqlOrderLine l WHERE n.vy_parent_key = json_array(l.vy_parent_type,"

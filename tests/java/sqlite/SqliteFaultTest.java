@@ -250,6 +250,9 @@ public final class SqliteFaultTest {
       expectFailure(order("L2"), "Create L2", "SqlOrder [OrderId=L2]", "locked", "busy timeout");
       expectFailure(asUpdate(order("L1"), "Changed"), "Update L1", "locked");
       storedAs("L1", order("L1"), "L1 is read while the lock is held");
+      agent.n_SubscribeTo("SqlOrder", null, 0);
+      Check.eq(-1, agent.n_poll(), "a poll cannot take events while the lock is held");
+      Check.eq(0, agent.getEvents().size(), "no event delivered");
     } finally {
       in.write("ROLLBACK;\n.quit\n".getBytes(StandardCharsets.UTF_8));
       in.close();
@@ -262,6 +265,9 @@ public final class SqliteFaultTest {
     expectSuccess(asUpdate(order("L1"), "Changed"), "Update L1");
     storedAs("L1", asUpdate(order("L1"), "Changed"), "L1 updated");
     storedAs("L2", order("L2"), "L2 created");
+    Check.eq(0, agent.n_poll(), "poll");
+    Check.eq("SqlOrder Create L1 Changed;SqlOrder Create L2 Open;SqlOrder Update L1 Changed;",
+        SqliteConnectorTest.describe(SqliteConnectorTest.events()), "every event once, in order");
     SqliteConnectorTest.stop();
   }
 
@@ -307,7 +313,7 @@ public final class SqliteFaultTest {
     faults++;
     Check.eq(-1, init(Map.of()), "n_init on a garbled header");
     failuresAnswered++;
-    Check.isTrue(initError().contains("corrupt"), "the logged text names the cause: " + initError());
+    Check.isTrue(initError().contains("corrupt"), "the logged text names it: " + initError());
     expectFailure(order("C4"), "Create after the failed init", "corrupt");
     Check.eq(0, agent.n_terminate(), "n_terminate");
     Files.copy(good, db, StandardCopyOption.REPLACE_EXISTING);
@@ -321,7 +327,7 @@ public final class SqliteFaultTest {
     faults++;
     Check.eq(-1, init(Map.of()), "n_init on garbled tables");
     failuresAnswered++;
-    Check.isTrue(initError().contains("corrupt"), "the logged text names the cause: " + initError());
+    Check.isTrue(initError().contains("corrupt"), "the logged text names it: " + initError());
     Check.eq(0, agent.n_terminate(), "n_terminate");
     // Without the check init reads only the event table, which may or may not be garbled.
     if (init(Map.of("CheckAtStart", "false")) != 0) {

@@ -3,9 +3,9 @@
 // so agent threads never queue on a shared handle; writers are serialised by SQLite itself.
 //
 // Ownership: the pool owns every connection. A thread's connection is closed when the thread
-// ends or when closeAll() runs (at terminate, when the agent has no call in flight); a thread
-// that calls again after closeAll() opens a new one. Threads: every operation may be called from
-// any thread.
+// ends, when closeAll() runs (at terminate, when the agent has no call in flight) or when the
+// thread discards it after a failure that spoiled it; a thread that calls again afterwards opens
+// a new one. Threads: every operation may be called from any thread.
 #ifndef SQLITE_CONNECTOR_CONNECTION_POOL_HPP
 #define SQLITE_CONNECTOR_CONNECTION_POOL_HPP
 

@@ -123,7 +123,7 @@ void SqliteConnection::exec(const std::string& sql) {
   char* error = nullptr;
   if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
     sqlite3_free(error);
-    // The connection's message is the one sqlite3_exec copied, and databaseError adds the code.
+    // sqlite3_errmsg still holds the same text; databaseError adds the code and the cause.
     throw databaseError(db);
   }
 }

@@ -136,9 +136,10 @@ public final class SqliteFaultTest {
     requests++;
     if (expected == null) {
       Check.isTrue(back == null, what + ": " + key + " is absent");
-      Check.eq("0|0|0|0", sql("SELECT (SELECT count(*) FROM SqlOrder WHERE OrderId = '" + key
+      Check.eq("0|0|0|0|0", sql("SELECT (SELECT count(*) FROM SqlOrder WHERE OrderId = '" + key
           + "'), (SELECT count(*) FROM SqlOrderLine WHERE vy_root_key = '[\"" + key + "\"]'),"
           + " (SELECT count(*) FROM SqlNote WHERE vy_root_key = '[\"" + key + "\"]'),"
+          + " (SELECT count(*) FROM SqlCustomer WHERE vy_root_key = '[\"" + key + "\"]'),"
           + " (SELECT count(*) FROM vy_event WHERE key = '[\"" + key + "\"]')"),
           what + ": no row or event of " + key);
     } else {

@@ -28,10 +28,10 @@ ConnectionPool::ConnectionPool() : generation(nextGeneration++) {}
 
 ConnectionPool::~ConnectionPool() = default;
 
-void ConnectionPool::open(const std::string& newPath) {
+void ConnectionPool::open(const SqliteConnection::Options& newOptions) {
   std::lock_guard<std::mutex> guard(lock);
   connections.clear();
-  path = newPath;
+  options = newOptions;
   generation = nextGeneration++;
 }
 
@@ -46,12 +46,29 @@ SqliteConnection& ConnectionPool::forThisThread() {
   if (slot.pool == this && slot.generation == generation && slot.connection != nullptr) {
     return *slot.connection;
   }
-  auto connection = std::make_unique<SqliteConnection>(path);
+  auto connection = std::make_unique<SqliteConnection>(options);
   slot.pool = this;
   slot.generation = generation;
   slot.connection = connection.get();
   connections.push_back(std::move(connection));
   return *slot.connection;
+}
+
+SqliteConnection& ConnectionPool::forWriting() {
+  SqliteConnection& connection = forThisThread();
+  if (!connection.writableAgain()) return connection;
+  discard();
+  return forThisThread();
+}
+
+void ConnectionPool::discard() {
+  std::lock_guard<std::mutex> guard(lock);
+  if (slot.pool != this || slot.generation != generation || slot.connection == nullptr) return;
+  SqliteConnection* connection = slot.connection;
+  slot.connection = nullptr;
+  auto it = std::find_if(connections.begin(), connections.end(),
+                         [connection](const auto& c) { return c.get() == connection; });
+  if (it != connections.end()) connections.erase(it);
 }
 
 void ConnectionPool::release(std::uint64_t gen, SqliteConnection* connection) {

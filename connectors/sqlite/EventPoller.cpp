@@ -60,11 +60,17 @@ std::unique_ptr<BusinessObject> eventObject(SqliteConnection& connection, Schema
 
 }  // namespace
 
+void EventPoller::requeueTaken(SqliteConnection& connection) {
+  connection.exec("UPDATE vy_event SET taken = 0 WHERE taken <> 0");
+  requeue = false;
+}
+
 void EventPoller::setQuantity(int n) { quantity = n > 0 ? n : DEFAULT_QUANTITY; }
 
 int EventPoller::poll(SubscriptionHandlerCPP& subscriptions) {
   std::lock_guard<std::mutex> guard(pollLock);
-  SqliteConnection& connection = pool.forThisThread();
+  SqliteConnection& connection = pool.forWriting();
+  if (requeue) requeueTaken(connection);
 
   // Which kinds of pending event somebody wants; the others stay where they are.
   std::vector<std::pair<std::string, std::string>> wanted;

@@ -20,6 +20,7 @@
 
 class ConnectionPool;
 class Schema;
+class SqliteConnection;
 class SubscriptionHandlerCPP;
 
 class EventPoller {
@@ -30,6 +31,10 @@ class EventPoller {
 
   // Events per poll; values below 1 give the default.
   void setQuantity(int quantity);
+  // A new run: events a previous run handed out but never saw taken are pending again, from
+  // the next requeueTaken() or, failing that, the next poll.
+  void restart() { requeue = true; }
+  void requeueTaken(SqliteConnection& connection);
   // Delivers up to the quantity of pending, subscribed events; returns how many the agent took.
   int poll(SubscriptionHandlerCPP& subscriptions);
 
@@ -37,6 +42,7 @@ class EventPoller {
   ConnectionPool& pool;
   Schema& schema;
   std::atomic<int> quantity{DEFAULT_QUANTITY};
+  std::atomic<bool> requeue{true};
   std::mutex pollLock;
 };
 

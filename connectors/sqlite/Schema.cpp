@@ -59,7 +59,8 @@ const TableMapping& Schema::ensure(SqliteConnection& connection, BusObjSpec* spe
   std::vector<std::unique_ptr<TableMapping>> built;
   for (BusObjSpec* s : tree) built.push_back(std::make_unique<TableMapping>(s));
   {
-    Transaction transaction(connection, true);
+    // A file opened read-only is only checked: its tables must be there already.
+    Transaction transaction(connection, !connection.readOnly());
     for (auto& m : built) prepareTable(connection, *m);
     transaction.commit();
   }
@@ -93,10 +94,13 @@ void Schema::prepareTable(SqliteConnection& connection, const TableMapping& mapp
     std::shared_lock<std::shared_mutex> guard(lock);
     create = createTables;
   }
+  const char* const whyNot =
+      connection.readOnly() ? "the database is read-only" : "\"CreateTables\" is false";
+  if (connection.readOnly()) create = false;
   if (columns.empty()) {
     if (!create) {
-      throw SqliteError("table " + mapping.quotedTable() +
-                        " does not exist and \"CreateTables\" is false");
+      throw SqliteError("table " + mapping.quotedTable() + " does not exist and " + whyNot,
+                        connection.readOnly() ? SQLITE_READONLY : 0);
     }
     for (const std::string& sql : mapping.createSql()) connection.exec(sql);
     return;
@@ -107,7 +111,8 @@ void Schema::prepareTable(SqliteConnection& connection, const TableMapping& mapp
     if (columns.count(column) != 0) continue;
     if (!create) {
       throw SqliteError("table " + mapping.quotedTable() + " has no column " + sqltext::id(column) +
-                        " and \"CreateTables\" is false");
+                            " and " + whyNot,
+                        connection.readOnly() ? SQLITE_READONLY : 0);
     }
     connection.exec("ALTER TABLE " + mapping.quotedTable() + " ADD COLUMN " + mapping.columnSql(i));
   }

@@ -7,15 +7,26 @@
 #include <stdexcept>
 #include <string>
 
+struct sqlite3;
+
 class SqliteError : public std::runtime_error {
  public:
   // `code` is SQLite's extended result code, 0 for failures that are not the database's.
   explicit SqliteError(const std::string& what, int code = 0)
       : std::runtime_error(what), resultCode(code) {}
   int code() const { return resultCode; }
+  // True for a failure after which the connection should not be used again: the file was
+  // opened read-only, or it is corrupt, unreadable or gone. The next request opens a new
+  // connection, which sees the file as it is by then.
+  bool spoilsConnection() const;
 
  private:
   int resultCode;
 };
+
+// The error the connection `db` reports now (its message and extended code), with a word on the
+// cause where SQLite's own text leaves it out: a lock held past the busy timeout, a corrupt file,
+// a file that is not a database.
+SqliteError databaseError(sqlite3* db);
 
 #endif  // SQLITE_CONNECTOR_SQLITE_ERROR_HPP

@@ -6,8 +6,17 @@
 //   "PollQuantity"  events delivered per poll (default 25)
 //   "CreateTables"  "false" to use existing tables only (default true: tables, triggers and the
 //                   event table are created when missing)
+//   "BusyTimeout"   milliseconds a writer waits for a lock held elsewhere before the request
+//                   fails "database is locked" (default 30000)
+//   "MaxPageCount"  the most pages the file may grow to (default: SQLite's limit); a write that
+//                   needs more fails "database or disk is full"
+//   "CheckAtStart"  "false" skips the quick integrity check at init (default true: a corrupt file
+//                   fails init instead of failing requests one by one later)
 //
-// init returns 0, or -1 when the database cannot be opened or prepared (the reason is logged);
+// init returns 0, or -1 when the database cannot be opened or prepared or is corrupt (the reason
+// is logged). A file that can only be read is served read-only (Retrieves work, writes fail
+// "readonly") and written again once it may be; the connection a failure spoils is reopened on
+// the next request, so the connector serves again as soon as the cause is gone.
 // pollForEvents returns 0, or -1 when the database failed (logged). Ownership: the one static
 // object of the library owns everything here. Threads: verbs on any agent threads, polls on the
 // polling thread, all at once.
@@ -40,6 +49,8 @@ class SqliteGlobals : public GenGlobals {
 
  private:
   std::string property(const char* name);
+  // A whole-number property, or `fallback` when absent or not a number (with a warning).
+  long long numberProperty(const char* name, long long fallback);
 
   ConnectionPool pool;
   Schema theSchema;

@@ -56,6 +56,10 @@ int SqliteHandler::doVerbFor(BusinessObject& bo, ReturnStatusDescriptor* status)
     return runVerb(bo, verb, status);
   } catch (const std::exception& e) {
     // Database errors, and anything else, end here: the transaction is already rolled back.
+    // A connection a failure spoiled (opened read-only, a corrupt file) is closed, so the next
+    // request opens the file as it is then.
+    const SqliteError* error = dynamic_cast<const SqliteError*>(&e);
+    if (error != nullptr && error->spoilsConnection()) globals.connections().discard();
     std::string text = describe(bo, verb.c_str(), e.what());
     status->seterrMsg(text.c_str());
     logMsg(text.c_str(), KyMsgFormat::MLV_ERROR);
@@ -65,7 +69,8 @@ int SqliteHandler::doVerbFor(BusinessObject& bo, ReturnStatusDescriptor* status)
 
 int SqliteHandler::runVerb(BusinessObject& bo, const std::string& verb,
                            ReturnStatusDescriptor* status) {
-  SqliteConnection& connection = globals.connections().forThisThread();
+  SqliteConnection& connection = verb == "Retrieve" ? globals.connections().forThisThread()
+                                                    : globals.connections().forWriting();
   ObjectStore store(connection, globals.schema());
   // Tables are made outside the verb's transaction, so a failing verb never takes them along.
   globals.schema().ensure(connection, bo.getTheSpec());

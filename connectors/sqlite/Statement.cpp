@@ -15,7 +15,7 @@ Statement::~Statement() {
 }
 
 void Statement::check(int rc) const {
-  if (rc != SQLITE_OK) throw SqliteError(sqlite3_errmsg(db));
+  if (rc != SQLITE_OK) throw databaseError(db);
 }
 
 void Statement::bindText(int index, const char* text) {
@@ -40,11 +40,10 @@ bool Statement::step() {
   int rc = sqlite3_step(stmt);
   if (rc == SQLITE_ROW) return true;
   if (rc == SQLITE_DONE) return false;
-  // The statement's own error text; reset makes the connection's message the statement's.
-  std::string message = sqlite3_errmsg(db);
-  int code = sqlite3_extended_errcode(db);
+  // The statement's own error, read before the reset that readies the statement again.
+  SqliteError error = databaseError(db);
   sqlite3_reset(stmt);
-  throw SqliteError(message, code);
+  throw error;
 }
 
 void Statement::run() {

@@ -40,6 +40,7 @@ SOAK_OPS ?= 150000
 soak: build
 	VY_SOAK=1 VY_SOAK_OPS=$(SOAK_OPS) JAVA_TOOL_OPTIONS="-Xms256m -Xmx256m -XX:+AlwaysPreTouch" \
 	  $(BUILD)/bin/vy_jvm_tests --gtest_filter='ConcurrencySoakTest.*:LeakSoakTest.*'
+	VY_SQLITE_KILL_ROUNDS=30 ctest --test-dir $(BUILD) -R java_sqlite_crash --output-on-failure
 
 # libFuzzer targets (clang, ASan + UBSan) in build-fuzz: each runs FUZZ_SECONDS from its seeds.
 FUZZ_SECONDS ?= 60

@@ -173,6 +173,8 @@ class VY_EXPORT BusinessObject {
 
   // A new independent copy of the tree (same spec, verb, delta flags and values; locale from
   // the agent; no parent, context or application verb). A verb text "null" becomes no verb.
+  // Delta flags are kept at every depth: a delta grandchild copied as an after-image would
+  // lose the fields it leaves alone.
   BusinessObject* clone();
   // target.setAttrValues(getAttrValues()) and the delta flag; returns 1.
   int copy(BusinessObject& target);

@@ -1,9 +1,16 @@
-// The whole connector programming interface in one include.
+// The whole connector programming interface in one include. The modern layer (VyModern.hpp)
+// and the test kit (VyTesting.hpp) are included on request.
 #ifndef VY_CONNECTOR_HPP
 #define VY_CONNECTOR_HPP
 
+#include "BOAttrType.hpp"
 #include "BOHandlerCPP.hpp"
+#include "BusObjAndSpecSerializer.hpp"
+#include "BusObjContainer.hpp"
 #include "BusObjNativeImpl.hpp"
+#include "BusObjSpec.hpp"
+#include "BusObjSpecDirectory.hpp"
+#include "BusinessObject.hpp"
 #include "ConnectorFrameworkVersion.hpp"
 #include "GenGlobals.hpp"
 #include "JToCPPVeneer.hpp"
@@ -15,23 +22,11 @@
 #include "KyTimer.hpp"
 #include "KyVersion.hpp"
 #include "ReturnStatusDescriptor.hpp"
+#include "StringMessage.hpp"
 #include "SubscribedVerb.hpp"
 #include "SubscriptionHandlerCPP.hpp"
 #include "Tracing.hpp"
-#include "VyExport.hpp"
-#if __has_include("BusinessObject.hpp")
-#include "BOAttrType.hpp"
-#include "BusObjContainer.hpp"
-#include "BusObjSpec.hpp"
-#include "BusObjSpecDirectory.hpp"
-#include "BusinessObject.hpp"
-#include "StringMessage.hpp"
-#endif
-#if __has_include("TransactionBusinessObject.hpp")
 #include "TransactionBusinessObject.hpp"
-#endif
-#if __has_include("BusObjAndSpecSerializer.hpp")
-#include "BusObjAndSpecSerializer.hpp"
-#endif
+#include "VyExport.hpp"
 
 #endif  // VY_CONNECTOR_HPP

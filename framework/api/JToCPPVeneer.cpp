@@ -27,8 +27,8 @@
 #include "StringMessage.hpp"
 #include "SubscriptionHandlerCPP.hpp"
 #include "TextCopy.hpp"
-#include "VeneerLife.hpp"
 #include "Tracing.hpp"
+#include "VeneerLife.hpp"
 
 namespace {
 

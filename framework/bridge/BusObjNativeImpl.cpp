@@ -8,10 +8,10 @@
 
 #include <atomic>
 #include <cstdlib>
-#include <initializer_list>
-#include <utility>
 #include <cstring>
+#include <initializer_list>
 #include <string>
+#include <utility>
 
 #include "AgentLog.hpp"
 #include "BridgeState.hpp"
@@ -210,9 +210,9 @@ char* CallJavaForMsgFormat(int msgNum, int msgType, const char* text, int msgSet
   jstring answer = nullptr;
   // No agent, or no room in the JVM for the texts: the fallback below answers.
   if (agent != nullptr && madeAll(env, {{argText, jargs}, {text, jtext}})) {
-    answer = static_cast<jstring>(
-        env->CallObjectMethod(agent, mid, static_cast<jint>(msgNum), static_cast<jint>(msgType),
-                              jtext, static_cast<jint>(msgSet), static_cast<jint>(argCount), jargs));
+    answer = static_cast<jstring>(env->CallObjectMethod(
+        agent, mid, static_cast<jint>(msgNum), static_cast<jint>(msgType), jtext,
+        static_cast<jint>(msgSet), static_cast<jint>(argCount), jargs));
   }
   bool threw = vy::clearAgentException(env);
   char* out = nullptr;

@@ -40,9 +40,10 @@ namespace {
 using vytest::Agent;
 
 const char kType[] = "FaultItem";
-const char* const kCallbacks[] = {
-    "getConfigProp", "getDeltaSupport", "logMsg",         "logMsgSeverity",  "TraceWrite",
-    "generateMsg",   "getCollabNames",  "GotEventFromApp", "consumeSync",    "isAgentCapableOfPolling"};
+const char* const kCallbacks[] = {"getConfigProp",          "getDeltaSupport", "logMsg",
+                                  "logMsgSeverity",         "TraceWrite",      "generateMsg",
+                                  "getCollabNames",         "GotEventFromApp", "consumeSync",
+                                  "isAgentCapableOfPolling"};
 
 bool soak() { return std::getenv("VY_SOAK") != nullptr; }
 
@@ -249,9 +250,12 @@ TEST_F(AgentFaultTest, RandomFaultsUnderEightThreadsLeaveEveryRequestAnswered) {
 long maxHeapBytes() {
   JNIEnv* e = vytest::env();
   jclass rt = e->FindClass("java/lang/Runtime");
-  jobject runtime =
-      e->CallStaticObjectMethod(rt, e->GetStaticMethodID(rt, "getRuntime", "()Ljava/lang/Runtime;"));
-  long max = static_cast<long>(e->CallLongMethod(runtime, e->GetMethodID(rt, "maxMemory", "()J")));
+  jmethodID getRuntime = e->GetStaticMethodID(rt, "getRuntime", "()Ljava/lang/Runtime;");
+  jmethodID maxMemory = e->GetMethodID(rt, "maxMemory", "()J");
+  jobject runtime = e->CallStaticObjectMethod(rt, getRuntime);
+  vytest::checkNoException("Runtime.getRuntime");
+  long max = static_cast<long>(e->CallLongMethod(runtime, maxMemory));
+  vytest::checkNoException("Runtime.maxMemory");
   e->DeleteLocalRef(runtime);
   e->DeleteLocalRef(rt);
   return max;
@@ -262,8 +266,9 @@ class SmallHeapFaultTest : public AgentFaultTest {
   void SetUp() override {
     if (maxHeapBytes() > 128L << 20) GTEST_SKIP() << "runs with a small fixed heap (-Xmx32m)";
     AgentFaultTest::SetUp();
-    // Characters beyond the heap: their UTF-16 text alone is larger than it.
-    beyond_ = std::to_string(maxHeapBytes() / 2 + (1 << 20));
+    // Characters beyond the heap: even one byte each (the JVM keeps Latin-1 text compact), their
+    // text alone is larger than it.
+    beyond_ = std::to_string(maxHeapBytes() + (1 << 20));
   }
   std::string beyond_;
 };

@@ -204,7 +204,7 @@ VY_TEST_EXPORT const char* vyTestSyncVerb() { return gRecord.syncVerb.c_str(); }
 namespace {
 
 struct Stream {
-  std::mutex lock;  // guards answers
+  std::mutex lock;           // guards answers
   std::vector<int> answers;  // by sequence number
   std::atomic<long> next{0};
   std::atomic<long> completed{0};

@@ -291,9 +291,9 @@ void Agent::setFault(const char* callback, const char* kind, double probability,
   JNIEnv* e = env();
   jstring c = jstrOrNull(callback);
   jstring k = jstrOrNull(kind);
-  e->CallStaticVoidMethod(
-      agentClass(), staticMethod("setFault", "(Ljava/lang/String;Ljava/lang/String;DJ)V"), c, k,
-      static_cast<jdouble>(probability), static_cast<jlong>(seed));
+  e->CallStaticVoidMethod(agentClass(),
+                          staticMethod("setFault", "(Ljava/lang/String;Ljava/lang/String;DJ)V"), c,
+                          k, static_cast<jdouble>(probability), static_cast<jlong>(seed));
   checkPending();
   if (c) e->DeleteLocalRef(c);
   if (k) e->DeleteLocalRef(k);

@@ -117,7 +117,7 @@ public class BusObjNativeInterface {
   // probability, decided by a seeded hash of a running call count so that a run injects the same
   // number of faults whatever the threads do. Kinds: "runtime" throws an IllegalStateException,
   // "oom" throws an OutOfMemoryError, "heap" asks the JVM for an array larger than its heap so
-  // that the JVM itself throws OutOfMemoryError, "mixed" picks one of the three per fault.
+  // that the JVM itself throws OutOfMemoryError, "mixed" picks "runtime" or "oom" per fault.
 
   private static volatile String faultCallback;
   private static volatile String faultKind = "runtime";

@@ -35,11 +35,15 @@ test-tsan: deps
 	@JOBS=$(JOBS) ./tests/hardening/run-tsan.sh
 
 # The soaks: eight agent threads and a connector thread for about 30 seconds, then a million
-# round trips and a million events with the resident size watched (fixed Java heap).
+# round trips and a million events with the resident size watched (fixed Java heap); then
+# 100,000 requests with agent callbacks failing at random, restarts under a stream of events,
+# and 100,000 requests with the JVM out of heap inside callbacks (a 32 MB heap).
 SOAK_OPS ?= 150000
 soak: build
 	VY_SOAK=1 VY_SOAK_OPS=$(SOAK_OPS) JAVA_TOOL_OPTIONS="-Xms256m -Xmx256m -XX:+AlwaysPreTouch" \
-	  $(BUILD)/bin/vy_jvm_tests --gtest_filter='ConcurrencySoakTest.*:LeakSoakTest.*'
+	  $(BUILD)/bin/vy_jvm_tests --gtest_filter='ConcurrencySoakTest.*:LeakSoakTest.*:AgentFaultTest.*:AgentRestartTest.*'
+	VY_SOAK=1 JAVA_TOOL_OPTIONS="-Xms32m -Xmx32m" \
+	  $(BUILD)/bin/vy_jvm_tests --gtest_filter='SmallHeapFaultTest.*'
 	VY_SQLITE_KILL_ROUNDS=30 ctest --test-dir $(BUILD) -R java_sqlite_crash --output-on-failure
 
 # libFuzzer targets (clang, ASan + UBSan) in build-fuzz: each runs FUZZ_SECONDS from its seeds.

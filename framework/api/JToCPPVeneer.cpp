@@ -28,6 +28,7 @@
 #include "SubscriptionHandlerCPP.hpp"
 #include "TextCopy.hpp"
 #include "Tracing.hpp"
+#include "VeneerLife.hpp"
 
 namespace {
 
@@ -244,6 +245,9 @@ int JToCPPVeneer::cancelSub(char* boName, char* version, char* verb) {
 int JToCPPVeneer::gotEvent(BusinessObject& bo) { return vy::raiseEvent(bo); }
 
 int vy::raiseEvent(BusinessObject& bo) {
+  // The veneer (its subscriptions and agent object) stays until the event is handed over, even
+  // while the agent terminates the connector on another thread.
+  vy::VeneerUse use;
   JToCPPVeneer* veneer = JToCPPVeneer::getTheHandlerStuff();
   char* name = bo.getName();
   char* verb = bo.getVerb();

@@ -127,6 +127,11 @@ jobject agentObject() {
   return obj;
 }
 
+jobject runningAgent() {
+  JToCPPVeneer* v = JToCPPVeneer::getTheHandlerStuff();
+  return v != nullptr ? static_cast<jobject>(v->getGblBusObjNativeInterface()) : nullptr;
+}
+
 JNIEnv* callbackEnv() {
   JNIEnv* env = currentEnv();
   if (javaVm() == nullptr) environmentFailure("vmBuf[0] != NULL", "BusObjNativeImpl");

@@ -50,6 +50,9 @@ void loadAgentClasses(JNIEnv* env);
 
 // The veneer's global reference to the agent object; asserts it exists.
 jobject agentObject();
+// The agent object of the running connector, or null while none runs (before n_init, after
+// n_terminate). Callbacks read it under a VeneerUse, so it stays valid until they return.
+jobject runningAgent();
 
 // The calling thread's environment for a callback into the agent (attaching the thread when
 // needed); stops the process when no JVM exists, which only a broken environment can cause.

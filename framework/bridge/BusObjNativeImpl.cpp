@@ -1,12 +1,17 @@
 // The calls from the native side into the agent. Every one obtains its thread's environment
 // (attaching a connector thread on first use), releases every local reference it makes before it
 // returns, and clears a Java exception the agent left instead of letting it reach the next call.
+// A text the JVM cannot make (out of heap) is not passed on: the call is skipped, or answered as
+// the agent's failure would be. The calls that need the agent object hold the veneer in use, and
+// do nothing (or answer as an absent agent) while no connector runs.
 #include "BusObjNativeImpl.hpp"
 
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <string>
+#include <utility>
 
 #include "AgentLog.hpp"
 #include "BridgeState.hpp"
@@ -14,6 +19,7 @@
 #include "JToCPPVeneer.hpp"
 #include "KyMsgFormat.hpp"
 #include "Tracing.hpp"
+#include "VeneerLife.hpp"
 
 namespace {
 
@@ -55,9 +61,10 @@ const char* cachedAgentText(std::atomic<char*>& cache, jmethodID JToCPPVeneerMid
   if (text != nullptr) return text;
   JNIEnv* env = vy::callbackEnv();
   if (JToCPPVeneerMid == nullptr || jclsBusObjNativeInterface == nullptr) return nullptr;
-  JToCPPVeneer* v = JToCPPVeneer::getTheHandlerStuff();
-  if (v == nullptr || v->getGblBusObjNativeInterface() == nullptr) return nullptr;
-  jstring answer = static_cast<jstring>(env->CallObjectMethod(vy::agentObject(), JToCPPVeneerMid));
+  vy::VeneerUse use;
+  jobject agent = vy::runningAgent();
+  if (agent == nullptr) return nullptr;
+  jstring answer = static_cast<jstring>(env->CallObjectMethod(agent, JToCPPVeneerMid));
   if (vy::clearAgentException(env) || answer == nullptr) {
     if (answer) env->DeleteLocalRef(answer);
     return nullptr;
@@ -65,6 +72,7 @@ const char* cachedAgentText(std::atomic<char*>& cache, jmethodID JToCPPVeneerMid
   std::string utf = vy::javaUtf(env, answer);
   env->DeleteLocalRef(answer);
   char* copy = static_cast<char*>(std::malloc(utf.size() + 1));
+  if (copy == nullptr) return nullptr;
   std::memcpy(copy, utf.c_str(), utf.size() + 1);
   char* expected = nullptr;
   if (!cache.compare_exchange_strong(expected, copy, std::memory_order_acq_rel)) {
@@ -72,6 +80,18 @@ const char* cachedAgentText(std::atomic<char*>& cache, jmethodID JToCPPVeneerMid
     return expected;
   }
   return copy;
+}
+
+// True when each text given was made into a Java string; otherwise the JVM's exception (out of
+// heap) is cleared and false returned.
+bool madeAll(JNIEnv* env, std::initializer_list<std::pair<const char*, jstring>> made) {
+  for (const auto& m : made) {
+    if (m.first != nullptr && m.second == nullptr) {
+      vy::clearAgentException(env);
+      return false;
+    }
+  }
+  return true;
 }
 
 std::atomic<char*> gblEncoding{nullptr};
@@ -83,13 +103,17 @@ void vy::jvmTraceWrite(const char* name, int level, const char* indent, const ch
                        const char* text2) {
   JNIEnv* env = vy::callbackEnv();
   jmethodID mid = idOrDie(vy::agentIds().traceWrite);
-  jobject agent = vy::agentObject();
+  vy::VeneerUse use;
+  jobject agent = vy::runningAgent();
+  if (agent == nullptr) return;
   jstring jname = vy::toJavaName(env, name);
-  jstring jindent = vy::toJavaName(env, indent);
-  jstring jmsg = vy::toJavaText(env, msg);
-  jstring jtext2 = vy::toJavaName(env, text2);
-  env->CallVoidMethod(agent, mid, jname, static_cast<jint>(level), jindent, jmsg, jtext2);
-  vy::clearAgentException(env);
+  jstring jindent = env->ExceptionCheck() ? nullptr : vy::toJavaName(env, indent);
+  jstring jmsg = env->ExceptionCheck() ? nullptr : vy::toJavaText(env, msg);
+  jstring jtext2 = env->ExceptionCheck() ? nullptr : vy::toJavaName(env, text2);
+  if (madeAll(env, {{name, jname}, {indent, jindent}, {msg, jmsg}, {text2, jtext2}})) {
+    env->CallVoidMethod(agent, mid, jname, static_cast<jint>(level), jindent, jmsg, jtext2);
+    vy::clearAgentException(env);
+  }
   for (jstring s : {jindent, jname, jmsg, jtext2})
     if (s) env->DeleteLocalRef(s);
 }
@@ -145,8 +169,11 @@ void CallJavaForlogMsg(const char* msg) {
   JNIEnv* env = vy::callbackEnv();
   if (msg == nullptr) return;
   jmethodID mid = idOrDie(vy::agentIds().logMsg);
-  jobject agent = vy::agentObject();
+  vy::VeneerUse use;
+  jobject agent = vy::runningAgent();
+  if (agent == nullptr) return;
   jstring s = vy::toJavaText(env, msg);
+  if (!madeAll(env, {{msg, s}})) return;
   env->CallVoidMethod(agent, mid, s);
   vy::clearAgentException(env);
   if (s) env->DeleteLocalRef(s);
@@ -156,8 +183,11 @@ void CallJavaForlogMsgSeverity(const char* msg, int severity) {
   JNIEnv* env = vy::callbackEnv();
   if (msg == nullptr) return;
   jmethodID mid = idOrDie(vy::agentIds().logMsgSeverity);
-  jobject agent = vy::agentObject();
+  vy::VeneerUse use;
+  jobject agent = vy::runningAgent();
+  if (agent == nullptr) return;
   jstring s = vy::toJavaText(env, msg);
+  if (!madeAll(env, {{msg, s}})) return;
   env->CallVoidMethod(agent, mid, s, static_cast<jint>(severity));
   vy::clearAgentException(env);
   if (s) env->DeleteLocalRef(s);
@@ -172,12 +202,18 @@ char* CallJavaForMsgFormat(int msgNum, int msgType, const char* text, int msgSet
                            const char* args) {
   JNIEnv* env = vy::callbackEnv();
   jmethodID mid = idOrDie(vy::agentIds().generateMsg);
-  jobject agent = vy::agentObject();
-  jstring jargs = vy::toJavaText(env, args ? args : "");
-  jstring jtext = vy::toJavaText(env, text);
-  jstring answer = static_cast<jstring>(
-      env->CallObjectMethod(agent, mid, static_cast<jint>(msgNum), static_cast<jint>(msgType),
-                            jtext, static_cast<jint>(msgSet), static_cast<jint>(argCount), jargs));
+  vy::VeneerUse use;
+  jobject agent = vy::runningAgent();
+  const char* argText = args ? args : "";
+  jstring jargs = agent != nullptr ? vy::toJavaText(env, argText) : nullptr;
+  jstring jtext = agent != nullptr && !env->ExceptionCheck() ? vy::toJavaText(env, text) : nullptr;
+  jstring answer = nullptr;
+  // No agent, or no room in the JVM for the texts: the fallback below answers.
+  if (agent != nullptr && madeAll(env, {{argText, jargs}, {text, jtext}})) {
+    answer = static_cast<jstring>(env->CallObjectMethod(
+        agent, mid, static_cast<jint>(msgNum), static_cast<jint>(msgType), jtext,
+        static_cast<jint>(msgSet), static_cast<jint>(argCount), jargs));
+  }
   bool threw = vy::clearAgentException(env);
   char* out = nullptr;
   if (!threw && answer != nullptr) {
@@ -187,7 +223,7 @@ char* CallJavaForMsgFormat(int msgNum, int msgType, const char* text, int msgSet
       // The answer cannot be put in the native encoding: keep the agent's bytes as they are.
       std::string utf = vy::javaUtf(env, answer);
       out = static_cast<char*>(std::malloc(utf.size() + 1));
-      std::memcpy(out, utf.c_str(), utf.size() + 1);
+      if (out != nullptr) std::memcpy(out, utf.c_str(), utf.size() + 1);
     }
   }
   if (out == nullptr) {
@@ -204,7 +240,10 @@ char* CallJavaForMsgFormat(int msgNum, int msgType, const char* text, int msgSet
 int CallJavaForIsAgentCapableOfPolling() {
   JNIEnv* env = vy::callbackEnv();
   jmethodID mid = idOrDie(vy::agentIds().isAgentCapableOfPolling);
-  jboolean answer = env->CallBooleanMethod(vy::agentObject(), mid);
+  vy::VeneerUse use;
+  jobject agent = vy::runningAgent();
+  if (agent == nullptr) return 0;
+  jboolean answer = env->CallBooleanMethod(agent, mid);
   if (vy::clearAgentException(env)) return 0;
   return answer == JNI_TRUE ? 1 : 0;
 }

@@ -4,6 +4,7 @@
 #include "BridgeState.hpp"
 #include "BusObjNativeImpl.hpp"
 #include "StringMessage.hpp"
+#include "VeneerLife.hpp"
 
 extern "C" StringMessage* CallJavaForGetCollabNames() {
   JNIEnv* env = vy::currentEnv();
@@ -11,9 +12,16 @@ extern "C" StringMessage* CallJavaForGetCollabNames() {
   jmethodID mid = vy::agentIds().getCollabNames;
   VY_ENV_ASSERT(jclsBusObjNativeInterface != NULL, "BusObjNativeImpl");
   VY_ENV_ASSERT(mid != NULL, "BusObjNativeImpl");
-  jstring names = static_cast<jstring>(env->CallObjectMethod(vy::agentObject(), mid));
+  jstring names = nullptr;
+  {
+    // No connector running: no names.
+    vy::VeneerUse use;
+    jobject agent = vy::runningAgent();
+    if (agent != nullptr) names = static_cast<jstring>(env->CallObjectMethod(agent, mid));
+  }
   if (env->ExceptionCheck()) {
     catchJavaErrors(env);
+    if (names != nullptr) env->DeleteLocalRef(names);
     names = nullptr;
   }
   // The agent's text is taken as UTF-16 units, exactly as it sent them.

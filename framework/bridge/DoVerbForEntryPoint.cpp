@@ -27,8 +27,13 @@ namespace {
 
 const char* const kFile = "BusObjNativeImpl";
 
-void requestError(int msgNum, const char* arg) {
-  std::free(CallJavaForMsgFormat(msgNum, KyMsgFormat::MLV_ERROR, nullptr, 1, 1, arg));
+void reportError(JNIEnv* env, jobject javaStatus, const char* text);
+
+// A connector exception: the framework message, which is also the failed request's status text.
+void requestError(JNIEnv* env, jobject javaStatus, int msgNum, const char* arg) {
+  char* text = CallJavaForMsgFormat(msgNum, KyMsgFormat::MLV_ERROR, nullptr, 1, 1, arg);
+  reportError(env, javaStatus, text);
+  std::free(text);
 }
 
 // The request's UTF-16 units, zero-terminated, in a buffer reused by this thread's requests.
@@ -69,7 +74,8 @@ void reportError(JNIEnv* env, jobject javaStatus, const char* text) {
   VY_ENV_ASSERT(mid != NULL, kFile);
   if (javaStatus == nullptr) return;
   jstring s = vy::toJavaText(env, text);
-  env->CallVoidMethod(javaStatus, mid, s);
+  // No room in the JVM for the text: the failure status still answers.
+  if (s != nullptr) env->CallVoidMethod(javaStatus, mid, s);
   if (s) env->DeleteLocalRef(s);
   if (env->ExceptionCheck()) catchJavaErrors(env);
 }
@@ -92,19 +98,22 @@ void reportNotRunning(JNIEnv* env, jobject javaStatus) {
   catchJavaErrors(env);
 }
 
-void writeBack(JNIEnv* env, jobject bucket, BusinessObject& bo, bool transactional) {
+// Puts the processed object into the agent's bucket; false when it could not (the JVM had no
+// room for its text), so the request must not answer success with the old text in the bucket.
+bool writeBack(JNIEnv* env, jobject bucket, BusinessObject& bo, bool transactional) {
   StringMessage* out = transactional ? static_cast<TransactionBusinessObject&>(bo).toStringMessage()
                                      : bo.toStringMessage();
-  if (out == nullptr) return;
+  if (out == nullptr) return false;
   jstring s = env->NewString(reinterpret_cast<const jchar*>(out->toUTF16String()),
                              out->getCurrentUTF16Size());
   delete out;
   if (s == nullptr) {
     catchJavaErrors(env);
-    return;
+    return false;
   }
   env->SetObjectField(bucket, vy::agentIds().bucketContent, s);
   env->DeleteLocalRef(s);
+  return true;
 }
 
 }  // namespace
@@ -156,17 +165,22 @@ extern "C" JNIEXPORT jint JNICALL Java_AppSide_1Connector_BusObjNativeInterface_
     } catch (int thrown) {
       char text[16];
       std::snprintf(text, sizeof text, "%u", static_cast<unsigned>(thrown));
-      requestError(80402, text);
+      requestError(env, javaStatus, 80402, text);
       result = -1;
     } catch (const char* thrown) {
-      requestError(80403, thrown ? thrown : "");
+      requestError(env, javaStatus, 80403, thrown ? thrown : "");
       result = -1;
     } catch (...) {
-      requestError(80401, "DoVerbFor");
+      requestError(env, javaStatus, 80401, "DoVerbFor");
       result = -1;
     }
   }
-  if (result == 1 || result == -5) writeBack(env, bucket, *bo, transactional);
+  if ((result == 1 || result == -5) && !writeBack(env, bucket, *bo, transactional)) {
+    result = -1;
+    reportError(env, javaStatus,
+                "The request cannot be answered: the JVM has no room for the processed business "
+                "object (out of memory)");
+  }
   if (transactional)
     delete static_cast<TransactionBusinessObject*>(bo);
   else

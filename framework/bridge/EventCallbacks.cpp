@@ -15,15 +15,19 @@
 #include "KyMsgFormat.hpp"
 #include "ReturnStatusDescriptor.hpp"
 #include "StringMessage.hpp"
+#include "VeneerLife.hpp"
 
 namespace {
 
 const char* const kFile = "BusObjNativeImpl";
 
-// The message's exact wire text as a Java string (a local reference).
+// The message's exact wire text as a Java string (a local reference); null, with the JVM's
+// exception cleared, when the JVM has no room for it.
 jstring wireText(JNIEnv* env, StringMessage& message) {
-  return env->NewString(reinterpret_cast<const jchar*>(message.toUTF16String()),
-                        message.getCurrentUTF16Size());
+  jstring s = env->NewString(reinterpret_cast<const jchar*>(message.toUTF16String()),
+                             message.getCurrentUTF16Size());
+  if (s == nullptr) vy::clearAgentException(env);
+  return s;
 }
 
 // A bucket's content as a zero-terminated copy of its UTF-16 units (free()), or null when the
@@ -73,6 +77,8 @@ bool takeReturnedStatus(JNIEnv* env, jobject bucket, ReturnStatusDescriptor& sta
   return true;
 }
 
+const char* const kNoRoom = "the JVM has no room for the request (out of memory)";
+
 void fail(ReturnStatusDescriptor& status, const std::string& why) {
   status.setStatus(-1);
   status.seterrMsg(("consumeSync: " + why).c_str());
@@ -82,17 +88,18 @@ void fail(ReturnStatusDescriptor& status, const std::string& why) {
 
 int vy::jvmDeliverEvent(BusinessObject& bo) {
   JNIEnv* env = vy::callbackEnv();
+  VY_ENV_ASSERT(jclsBusObjNativeInterface != NULL, kFile);
+  jmethodID mid = vy::agentIds().gotEventFromApp;
+  VY_ENV_ASSERT(mid != NULL, kFile);
+  // The agent object stays valid until the event is handed over, even while n_terminate runs on
+  // another thread; with no connector running there is no agent to take it.
+  vy::VeneerUse use;
+  jobject agent = vy::runningAgent();
+  if (agent == nullptr) return -1;
   StringMessage* message = bo.toStringMessage();
   jstring text = wireText(env, *message);
   delete message;
-  if (text == nullptr) {  // no memory for the string in the JVM: the event is not delivered
-    vy::clearAgentException(env);
-    return -1;
-  }
-  VY_ENV_ASSERT(jclsBusObjNativeInterface != NULL, kFile);
-  jobject agent = vy::agentObject();
-  jmethodID mid = vy::agentIds().gotEventFromApp;
-  VY_ENV_ASSERT(mid != NULL, kFile);
+  if (text == nullptr) return -1;  // no room in the JVM for the text: not delivered
   jint answer = env->CallIntMethod(agent, mid, text);
   if (vy::clearAgentException(env)) answer = -1;
   env->DeleteLocalRef(text);
@@ -105,44 +112,57 @@ int CallJavaForAppEvent(BusinessObject* bo) { return bo == nullptr ? -1 : vy::ra
 
 void CallJavaForConsumeSync(const char* name, BusinessObject& bo, ReturnStatusDescriptor& status) {
   JNIEnv* env = vy::callbackEnv();
-
-  jstring jname = vy::toJavaName(env, name);
-  StringMessage* boMessage = bo.toStringMessage();
-  jstring boText = wireText(env, *boMessage);
-  delete boMessage;
-  StringMessage* statusMessage = status.toStringMessage();
-  jstring statusText = wireText(env, *statusMessage);
-  delete statusMessage;
-
   VY_ENV_ASSERT(jclsStringBucket != NULL, kFile);
-  jmethodID mid1 = vy::agentIds().bucketInit;
-  VY_ENV_ASSERT(mid1 != NULL, kFile);
-  jobject boBucket = newBucket(env, boText);
-  vy::clearAgentException(env);
-  VY_ENV_ASSERT(boBucket != 0, kFile);
-  jobject rtnStatusBucket = newBucket(env, statusText);
-  vy::clearAgentException(env);
-  VY_ENV_ASSERT(rtnStatusBucket != 0, kFile);
-
+  VY_ENV_ASSERT(vy::agentIds().bucketInit != NULL, kFile);
   VY_ENV_ASSERT(jclsBusObjNativeInterface != NULL, kFile);
-  jobject agent = vy::agentObject();
   jmethodID mid = vy::agentIds().consumeSync;
   VY_ENV_ASSERT(mid != NULL, kFile);
-  env->CallVoidMethod(agent, mid, jname, boBucket, rtnStatusBucket);
+  VY_ENV_ASSERT(vy::agentIds().bucketContent != NULL, kFile);
 
-  if (vy::clearAgentException(env)) {
-    fail(status, "the agent failed the request");
+  vy::VeneerUse use;
+  jobject agent = vy::runningAgent();
+  if (agent == nullptr) {
+    fail(status, "the connector is not running");
+    return;
+  }
+
+  // Every Java object the request needs; one the JVM cannot make fails the request.
+  jstring jname = vy::toJavaName(env, name);
+  jstring boText = nullptr, statusText = nullptr;
+  jobject boBucket = nullptr, rtnStatusBucket = nullptr;
+  bool made = name == nullptr || jname != nullptr;
+  if (made) {
+    StringMessage* boMessage = bo.toStringMessage();
+    boText = wireText(env, *boMessage);
+    delete boMessage;
+    made = boText != nullptr;
+  }
+  if (made) {
+    StringMessage* statusMessage = status.toStringMessage();
+    statusText = wireText(env, *statusMessage);
+    delete statusMessage;
+    made = statusText != nullptr;
+  }
+  if (made) made = (boBucket = newBucket(env, boText)) != nullptr;
+  if (made) made = (rtnStatusBucket = newBucket(env, statusText)) != nullptr;
+
+  if (!made) {
+    vy::clearAgentException(env);
+    fail(status, kNoRoom);
   } else {
-    jfieldID fid = vy::agentIds().bucketContent;
-    VY_ENV_ASSERT(fid != NULL, kFile);
-    std::string why;
-    bool objectRead = takeReturnedObject(env, boBucket, bo, why);
-    bool statusRead = takeReturnedStatus(env, rtnStatusBucket, status);
-    // An object that cannot be taken back is a failed request whatever status came with it.
-    if (!objectRead) {
-      fail(status, why);
-    } else if (!statusRead) {
-      fail(status, "the agent returned no status");
+    env->CallVoidMethod(agent, mid, jname, boBucket, rtnStatusBucket);
+    if (vy::clearAgentException(env)) {
+      fail(status, "the agent failed the request");
+    } else {
+      std::string why;
+      bool objectRead = takeReturnedObject(env, boBucket, bo, why);
+      bool statusRead = takeReturnedStatus(env, rtnStatusBucket, status);
+      // An object that cannot be taken back is a failed request whatever status came with it.
+      if (!objectRead) {
+        fail(status, why);
+      } else if (!statusRead) {
+        fail(status, "the agent returned no status");
+      }
     }
   }
 

@@ -14,6 +14,7 @@
 #include "KyVersion.hpp"
 #include "SubscriptionHandlerCPP.hpp"
 #include "Tracing.hpp"
+#include "VeneerLife.hpp"
 
 namespace {
 
@@ -39,10 +40,12 @@ void requestError(int msgNum, const char* arg) {
 void makeVeneer(JNIEnv* env, jobject receiver) {
   JToCPPVeneer* old = JToCPPVeneer::getTheHandlerStuff();
   if (old != nullptr) {
-    // A second n_init without n_terminate: the earlier veneer is retired first.
-    if (old->getGblBusObjNativeInterface() != nullptr)
-      env->DeleteGlobalRef(static_cast<jobject>(old->getGblBusObjNativeInterface()));
+    // A second n_init without n_terminate: the earlier veneer is retired first, once no connector
+    // thread is inside it.
+    vy::VeneerRetire retire;
+    jobject oldAgent = static_cast<jobject>(old->getGblBusObjNativeInterface());
     delete old;
+    if (oldAgent != nullptr) env->DeleteGlobalRef(oldAgent);
   }
   SubscriptionHandlerCPP* subs = new SubscriptionHandlerCPP();
   jobject agent = env->NewGlobalRef(receiver);
@@ -103,9 +106,14 @@ JNIEXPORT jint JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1terminat
     requestError(80401, "terminate");
     result = -1;
   }
-  jobject agent = static_cast<jobject>(v->getGblBusObjNativeInterface());
-  delete v;  // the veneer's teardown still traces through the agent object
-  if (agent != nullptr) env->DeleteGlobalRef(agent);
+  {
+    // Connector threads may still raise events, trace or log through the veneer: it goes once
+    // none is inside it, and those that come later find no connector running.
+    vy::VeneerRetire retire;
+    jobject agent = static_cast<jobject>(v->getGblBusObjNativeInterface());
+    delete v;  // the veneer's teardown still traces through the agent object
+    if (agent != nullptr) env->DeleteGlobalRef(agent);
+  }
   catchJavaErrors(env);
   return result;
 }

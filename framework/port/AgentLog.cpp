@@ -10,6 +10,7 @@
 #include "KyMsgFormat.hpp"
 #include "TextCopy.hpp"
 #include "Tracing.hpp"
+#include "VeneerLife.hpp"
 
 namespace vy {
 
@@ -107,11 +108,13 @@ void setCurrentTracing(Tracing* tracing) { gTracing.store(tracing, std::memory_o
 Tracing* currentTracing() { return gTracing.load(std::memory_order_acquire); }
 
 bool traceOn(int level) {
+  VeneerUse use;
   Tracing* t = currentTracing();
   return t != nullptr && t->getTraceLevel() > Tracing::LEVEL0 && t->isTracing(level);
 }
 
 void traceLine(int level, const char* msg, const char* text2) {
+  VeneerUse use;  // the veneer's tracing is not deleted while this thread writes through it
   Tracing* t = currentTracing();
   if (t != nullptr) t->write(level, msg, text2);
 }

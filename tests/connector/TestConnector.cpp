@@ -19,6 +19,7 @@
 //                            "Test.Verb.Seen <verb> delta=<0|1> <v0>|<v1>|..." with
 //                            "<ignore>" for ignored and "<object>" for object attributes
 //   Test.Verb.Throw          as Test.Throw.verb
+//   Test.Verb.Grow           a count: doVerbFor makes attribute 1 a text of that many characters
 //   Test.Verb.HandlerLog     any value: the handler logs "Test.Verb.HandlerLog" through its own
 //                            BOHandlerCPP services
 //   Test.NoHandler           "true": getBOHandlerforBO answers null

@@ -4,6 +4,8 @@
 //   Test.Events.Type     type name of the event objects (default "Customer")
 //   Test.Events.Verb     their verb (default "Create"; "none" leaves them without a verb)
 //   Test.Events.Values   "v1,v2,...": texts for the object's simple attributes, in order
+//   Test.Events.Grow     a count: the second simple attribute of every event and synchronous
+//                        request becomes a text of that many characters
 //   Test.Events.Thread   "native": raised from a thread of the connector's own, which ends
 //                        before pollForEvents returns; otherwise from the polling thread
 //   Test.Sync.Collab     when set, each pollForEvents also sends one such object to this
@@ -12,6 +14,11 @@
 //   Test.Sync.Count      requests made by each pollForEvents when Test.Sync.Collab is set
 //                        (default 1); the last one is recorded
 // Tests read what happened through the exported functions at the end of this file.
+//
+// Besides, a stream (vyTestStreamStart) raises numbered events from a thread of the connector's
+// own until stopped, whatever the agent does meanwhile (terminate, init again): each goes
+// through the exported CallJavaForAppEvent, which finds the running connector itself.
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -29,6 +36,7 @@ struct Script {
   std::string type = "Customer";
   std::string verb = "Create";
   std::vector<std::string> values;
+  size_t grow = 0;
   bool nativeThread = false;
   bool sync = false;
   int syncCount = 1;
@@ -70,6 +78,7 @@ Script readScript(JToCPPVeneer* v) {
   if (!verb.empty()) s.verb = verb;
   std::stringstream values(prop(v, "Test.Events.Values"));
   for (std::string item; std::getline(values, item, ',');) s.values.push_back(item);
+  s.grow = std::strtoul(prop(v, "Test.Events.Grow").c_str(), nullptr, 10);
   s.nativeThread = prop(v, "Test.Events.Thread") == "native";
   s.collab = prop(v, "Test.Sync.Collab");
   s.sync = !s.collab.empty();
@@ -88,9 +97,14 @@ BusinessObject* makeObject(const Script& s) {
   BusinessObject* bo = new BusinessObject(s.type.c_str());
   if (s.verb != "none") bo->setVerb(s.verb.c_str());
   size_t next = 0;
-  for (int i = 0; i < bo->getAttrCount() && next < s.values.size(); ++i) {
+  int simple = 0;
+  for (int i = 0; i < bo->getAttrCount(); ++i) {
     int type = bo->getAttrType(i);
-    if (type >= 1 && type <= 7) bo->setAttrValue(i, s.values[next++].c_str(), type);
+    if (type < 1 || type > 7) continue;
+    if (simple++ == 1 && s.grow > 0)
+      bo->setAttrValue(i, std::string(s.grow, 'e').c_str(), type);
+    else if (next < s.values.size())
+      bo->setAttrValue(i, s.values[next++].c_str(), type);
   }
   return bo;
 }
@@ -185,3 +199,61 @@ VY_TEST_EXPORT const char16_t* vyTestSyncObject(int* length) {
   return gRecord.syncWire.c_str();
 }
 VY_TEST_EXPORT const char* vyTestSyncVerb() { return gRecord.syncVerb.c_str(); }
+
+// ---- the event stream ----
+namespace {
+
+struct Stream {
+  std::mutex lock;           // guards answers
+  std::vector<int> answers;  // by sequence number
+  std::atomic<long> next{0};
+  std::atomic<long> completed{0};
+  std::atomic<bool> stop{false};
+  std::thread thread;
+};
+
+Stream gStream;
+
+}  // namespace
+
+// Starts the stream: events of `type` with verb Create whose attribute 0 is "ev#<n>#".
+VY_TEST_EXPORT void vyTestStreamStart(const char* type) {
+  std::string name = type;
+  gStream.stop = false;
+  gStream.next = 0;
+  gStream.completed = 0;
+  gStream.answers.clear();
+  gStream.thread = std::thread([name] {
+    while (!gStream.stop.load()) {
+      long n = gStream.next.load();
+      BusinessObject bo(name.c_str());
+      bo.setVerb("Create");
+      bo.setAttrValue(0, ("ev#" + std::to_string(n) + "#").c_str(), 5);
+      gStream.next.store(n + 1);  // from here on, event n is being raised
+      int answer = CallJavaForAppEvent(&bo);
+      {
+        std::lock_guard<std::mutex> guard(gStream.lock);
+        gStream.answers.push_back(answer);
+      }
+      gStream.completed.store(n + 1);  // event n has been answered
+      JToCPPVeneer::traceWrite(Tracing::LEVEL5, "stream event raised", nullptr);
+    }
+  });
+}
+
+// The number the next event will carry: every event numbered from it on is raised after this
+// call returns.
+VY_TEST_EXPORT long vyTestStreamNext() { return gStream.next.load(); }
+// The count of events answered so far (each numbered below it).
+VY_TEST_EXPORT long vyTestStreamCompleted() { return gStream.completed.load(); }
+// The connector's answer for event `n` (0 when not answered yet).
+VY_TEST_EXPORT int vyTestStreamAnswer(long n) {
+  std::lock_guard<std::mutex> guard(gStream.lock);
+  return n >= 0 && n < static_cast<long>(gStream.answers.size()) ? gStream.answers[n] : 0;
+}
+// Stops the stream and waits for its thread; returns the count of events raised.
+VY_TEST_EXPORT long vyTestStreamStop() {
+  gStream.stop = true;
+  if (gStream.thread.joinable()) gStream.thread.join();
+  return gStream.completed.load();
+}

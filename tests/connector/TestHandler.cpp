@@ -63,6 +63,12 @@ int vyTestHandlerDoVerbFor(BusinessObject& bo, ReturnStatusDescriptor* status) {
     v->logMsg(line.c_str());
   }
 
+  // A text of that many characters in attribute 1: an object larger than a small Java heap.
+  std::string grow = prop("Test.Verb.Grow");
+  if (!grow.empty() && simpleIndex(bo, 1))
+    bo.setAttrValue(1, std::string(std::strtoul(grow.c_str(), nullptr, 10), 'g').c_str(),
+                    bo.getAttrType(1));
+
   applySets(bo, prop("Test.Verb.SetAttr"));
   applySets(bo, prop("Test.Verb.SetAttrFor." + verb));
   std::string copy = prop("Test.Verb.CopyAttr");

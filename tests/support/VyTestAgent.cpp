@@ -287,6 +287,33 @@ std::vector<std::string> Agent::configRequests() {
   return out;
 }
 
+void Agent::setFault(const char* callback, const char* kind, double probability, long seed) {
+  JNIEnv* e = env();
+  jstring c = jstrOrNull(callback);
+  jstring k = jstrOrNull(kind);
+  e->CallStaticVoidMethod(agentClass(),
+                          staticMethod("setFault", "(Ljava/lang/String;Ljava/lang/String;DJ)V"), c,
+                          k, static_cast<jdouble>(probability), static_cast<jlong>(seed));
+  checkPending();
+  if (c) e->DeleteLocalRef(c);
+  if (k) e->DeleteLocalRef(k);
+}
+
+void Agent::clearFaults() {
+  env()->CallStaticVoidMethod(agentClass(), staticMethod("clearFaults", "()V"));
+  checkPending();
+}
+
+long Agent::faultsInjected(const char* callback) {
+  JNIEnv* e = env();
+  jstring c = jstrOrNull(callback);
+  long n = static_cast<long>(e->CallStaticLongMethod(
+      agentClass(), staticMethod("getFaultsInjected", "(Ljava/lang/String;)J"), c));
+  checkPending();
+  if (c) e->DeleteLocalRef(c);
+  return n;
+}
+
 namespace {
 void callStringSetter(jobject obj, const char* name, const char* value) {
   JNIEnv* e = env();

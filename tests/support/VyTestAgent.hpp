@@ -80,6 +80,13 @@ class Agent {
   static void setDeltaSupport(const std::string& boName, const char* answer);
   static void setThrowOnConfig(bool value);
   static std::vector<std::string> configRequests();
+  // Faults the agent injects into its callbacks: `callback` ("*": every one) fails with
+  // `probability`, decided by a hash seeded with `seed`; `kind` is "runtime", "oom" (an
+  // OutOfMemoryError thrown), "heap" (the JVM's own, from an allocation beyond the heap) or
+  // "mixed" (runtime or oom). Faults are not cleared by a new Agent: clearFaults ends them.
+  static void setFault(const char* callback, const char* kind, double probability, long seed);
+  static void clearFaults();
+  static long faultsInjected(const char* callback = "*");
   void setEncoding(const char* encoding);
   void setLocale(const char* locale);
   void setCollabNames(const char* names);

@@ -6,6 +6,7 @@ import java.util.Collections;
 import java.util.List;
 import java.util.Map;
 import java.util.concurrent.ConcurrentHashMap;
+import java.util.concurrent.atomic.AtomicLong;
 import java.util.function.BiFunction;
 
 /**
@@ -98,6 +99,7 @@ public class BusObjNativeInterface {
   }
 
   public static String getConfigProp(String name) {
+    fault("getConfigProp");
     // The log is for tests; a long run stops logging rather than fill the heap.
     if (configRequests.size() < 100_000) configRequests.add(name);
     if (throwOnConfig) throw new IllegalStateException("configuration unavailable: " + name);
@@ -105,7 +107,73 @@ public class BusObjNativeInterface {
   }
 
   public static String getDeltaSupport(String boName) {
+    fault("getDeltaSupport");
     return deltaSupport.get(boName);
+  }
+
+  // ---- script: faults ----
+  //
+  // A callback named by setFault (or every callback, "*") fails on entry, with the given
+  // probability, decided by a seeded hash of a running call count so that a run injects the same
+  // number of faults whatever the threads do. Kinds: "runtime" throws an IllegalStateException,
+  // "oom" throws an OutOfMemoryError, "heap" asks the JVM for an array larger than its heap so
+  // that the JVM itself throws OutOfMemoryError, "mixed" picks "runtime" or "oom" per fault.
+
+  private static volatile String faultCallback;
+  private static volatile String faultKind = "runtime";
+  private static volatile double faultProbability;
+  private static volatile long faultSeed;
+  private static final AtomicLong faultCalls = new AtomicLong();
+  private static final Map<String, AtomicLong> faultsInjected = new ConcurrentHashMap<>();
+
+  /** Makes `callback` ("*": every callback) fail; a null callback stops injecting. */
+  public static void setFault(String callback, String kind, double probability, long seed) {
+    faultKind = kind == null ? "runtime" : kind;
+    faultProbability = probability;
+    faultSeed = seed;
+    faultCalls.set(0);
+    faultCallback = callback;
+  }
+
+  /** Stops injecting and forgets the counts. */
+  public static void clearFaults() {
+    faultCallback = null;
+    faultsInjected.clear();
+  }
+
+  /** Faults injected into `callback` so far; null or "*" gives the total. */
+  public static long getFaultsInjected(String callback) {
+    if (callback == null || callback.equals("*")) {
+      long sum = 0;
+      for (AtomicLong n : faultsInjected.values()) sum += n.get();
+      return sum;
+    }
+    AtomicLong n = faultsInjected.get(callback);
+    return n == null ? 0 : n.get();
+  }
+
+  private static long mix(long z) {
+    z = (z ^ (z >>> 30)) * 0xbf58476d1ce4e5b9L;
+    z = (z ^ (z >>> 27)) * 0x94d049bb133111ebL;
+    return z ^ (z >>> 31);
+  }
+
+  private static void fault(String callback) {
+    String target = faultCallback;
+    if (target == null || !(target.equals("*") || target.equals(callback))) return;
+    long h = mix(faultSeed + faultCalls.getAndIncrement());
+    if ((h >>> 11) * 0x1.0p-53 >= faultProbability) return;
+    faultsInjected.computeIfAbsent(callback, k -> new AtomicLong()).incrementAndGet();
+    String kind = faultKind;
+    if (kind.equals("mixed")) kind = (h & 1) == 0 ? "runtime" : "oom";
+    if (kind.equals("oom")) throw new OutOfMemoryError("injected into " + callback);
+    if (kind.equals("heap")) {
+      long words = Runtime.getRuntime().maxMemory() / 8 + (1 << 20);
+      long[] beyond = new long[(int) Math.min(words, Integer.MAX_VALUE - 16)];
+      // Only a heap over 16 GiB gets here.
+      throw new OutOfMemoryError("injected into " + callback + " (" + beyond.length + ")");
+    }
+    throw new IllegalStateException("injected into " + callback);
   }
 
   // ---- script: instance answers ----
@@ -281,37 +349,50 @@ public class BusObjNativeInterface {
   // ---- callbacks made by the native side ----
 
   public void logMsg(String msg) {
+    fault("logMsg");
     if (recording) logs.add(new LogRecord(msg, -1));
   }
 
   public void logMsg(String msg, int severity) {
+    fault("logMsgSeverity");
     if (recording) logs.add(new LogRecord(msg, severity));
   }
 
   public void TraceWrite(String name, int level, String indent, String msg, String text2) {
+    fault("TraceWrite");
     if (recording) traces.add(new TraceRecord(name, level, indent, msg, text2));
   }
 
   public String generateMsg(int msgNum, int msgType, String text, int msgSet, int argCount, String args) {
+    fault("generateMsg");
     if (recording) messages.add(new MsgRecord(msgNum, msgType, text, msgSet, argCount, args));
     return formatMessage(msgNum, text, args);
   }
 
-  public String getCollabNames() { return collabNames; }
+  public String getCollabNames() {
+    fault("getCollabNames");
+    return collabNames;
+  }
 
-  public boolean isAgentCapableOfPolling() { return capableOfPolling; }
+  public boolean isAgentCapableOfPolling() {
+    fault("isAgentCapableOfPolling");
+    return capableOfPolling;
+  }
 
   public String getEncoding() {
+    fault("getEncoding");
     encodingRequests++;
     return encoding;
   }
 
   public String getLocale() {
+    fault("getLocale");
     localeRequests++;
     return locale;
   }
 
   public int GotEventFromApp(String wireText) {
+    fault("GotEventFromApp");
     lastEvent = wireText;
     if (recording) events.add(wireText);
     EventListener listener = eventListener;
@@ -320,6 +401,7 @@ public class BusObjNativeInterface {
   }
 
   public void consumeSync(String collabName, StringBucket bo, StringBucket status) {
+    fault("consumeSync");
     if (recording) syncs.add(new SyncRecord(collabName, bo.content, status.content));
     BiFunction<String, String, String[]> responder = syncResponder;
     if (responder != null) {

@@ -6,28 +6,19 @@
 #include <cstring>
 
 #include "StringMessage.hpp"
+#include "TextCopy.hpp"
 
-namespace {
-
-char* copyText(const char* text) {
-  if (text == nullptr) return nullptr;
-  size_t n = std::strlen(text) + 1;
-  char* copy = static_cast<char*>(std::malloc(n));
-  if (copy != nullptr) std::memcpy(copy, text, n);
-  return copy;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 const char* const ReturnStatusDescriptor::RETURN_DELIM = "\x04";
 
 ReturnStatusDescriptor::ReturnStatusDescriptor() : errMsg(nullptr), status(0) {}
 
 ReturnStatusDescriptor::ReturnStatusDescriptor(const char* msg)
-    : errMsg(copyText(msg)), status(0) {}
+    : errMsg(vy::copyText(msg)), status(0) {}
 
 ReturnStatusDescriptor::ReturnStatusDescriptor(int s, const char* msg)
-    : errMsg(copyText(msg)), status(s) {}
+    : errMsg(vy::copyText(msg)), status(s) {}
 
 ReturnStatusDescriptor::ReturnStatusDescriptor(StringMessage* msg) : errMsg(nullptr), status(0) {
   if (msg == nullptr) return;
@@ -38,14 +29,14 @@ ReturnStatusDescriptor::ReturnStatusDescriptor(StringMessage* msg) : errMsg(null
   if (text == nullptr) return;
   long value = std::strtol(number, nullptr, 10);
   status = value > INT_MAX ? INT_MAX : value < INT_MIN ? INT_MIN : static_cast<int>(value);
-  if (std::strcmp(text, "null") != 0) errMsg = copyText(text);
+  if (std::strcmp(text, "null") != 0) errMsg = vy::copyText(text);
 }
 
 ReturnStatusDescriptor::~ReturnStatusDescriptor() { std::free(errMsg); }
 
 void ReturnStatusDescriptor::seterrMsg(const char* msg) {
   if (msg == errMsg) return;
-  char* copy = copyText(msg);
+  char* copy = vy::copyText(msg);
   std::free(errMsg);
   errMsg = copy;
 }

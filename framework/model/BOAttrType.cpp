@@ -10,18 +10,11 @@
 #include "BusinessObject.hpp"
 #include "KyMsgFormat.hpp"
 #include "KyVersion.hpp"
+#include "TextCopy.hpp"
 
 namespace {
 
 constexpr int kBadTypeNumberMsg = 61;
-
-char* copyText(const char* text) {
-  if (text == nullptr) return nullptr;
-  size_t n = std::strlen(text) + 1;
-  char* copy = static_cast<char*>(std::malloc(n));
-  if (copy != nullptr) std::memcpy(copy, text, n);
-  return copy;
-}
 
 bool isBlankMarker(const char* text) {
   return text != nullptr && static_cast<const void*>(text) == BusinessObject::getBlankValue();
@@ -30,7 +23,7 @@ bool isBlankMarker(const char* text) {
 // The blank marker is kept by identity; any other text is copied.
 char* keepOrCopy(const char* text) {
   if (isBlankMarker(text)) return BusinessObject::getBlankValue();
-  return copyText(text);
+  return vy::copyText(text);
 }
 
 void freeUnlessBlank(char*& text) {
@@ -97,9 +90,9 @@ int BOAttrType::setAttrib(const char* attrName, int num, const char* type, unsig
     vy::logKyMsg(kBadTypeNumberMsg, KyMsgFormat::MLV_FATAL, 1, number);
     return -1;
   }
-  name = copyText(attrName);
+  name = vy::copyText(attrName);
   typeNum = num;
-  typeName = copyText(type);
+  typeName = vy::copyText(type);
   keyFlag = key;
   foreignKeyFlag = foreignKey;
   requiredFlag = required;
@@ -107,8 +100,8 @@ int BOAttrType::setAttrib(const char* attrName, int num, const char* type, unsig
   maxLength = maxLen;
   defaultValue = keepOrCopy(defValue);
   if (versionText != nullptr) version = new KyVersion(versionText);
-  cardinality = copyText(card);
-  relationType = copyText(relation);
+  cardinality = vy::copyText(card);
+  relationType = vy::copyText(relation);
   requiredServerBound = isRequiredServerBound;
   return 0;
 }
@@ -133,7 +126,7 @@ int BOAttrType::setAttrib(const char* attrName, int num, const char* type, unsig
 
 void BOAttrType::setAuxText(const char* text) {
   std::free(auxText);
-  auxText = copyText(text);
+  auxText = vy::copyText(text);
 }
 
 KyVersion BOAttrType::getBOVersion() const {

@@ -12,7 +12,9 @@
 #include "KyMsgFormat.hpp"
 #include "KyVersion.hpp"
 #include "StringMessage.hpp"
+#include "TextCopy.hpp"
 #include "Tracing.hpp"
+#include "WireText.hpp"
 
 const char* const VY_EMPTY_STRING = "\x05";
 
@@ -23,15 +25,6 @@ constexpr int kAttrFields = 13;
 constexpr int kVerbFields = 2;
 constexpr int kDefaultMaxLength = 255;
 constexpr const char* kSpecMarker = "BusObjSpec";
-constexpr const char* kFormatVersion = "4.2.0.0";
-
-char* copyText(const char* text) {
-  if (text == nullptr) return nullptr;
-  size_t n = std::strlen(text) + 1;
-  char* copy = static_cast<char*>(std::malloc(n));
-  if (copy != nullptr) std::memcpy(copy, text, n);
-  return copy;
-}
 
 bool isEmptyMarker(const char* text) { return std::strcmp(text, VY_EMPTY_STRING) == 0; }
 
@@ -80,7 +73,8 @@ void logFatal(int msgNum, const char* param) {
 
 charStr::charStr() : verb(nullptr), appText(nullptr) {}
 
-charStr::charStr(const char* v, const char* text) : verb(copyText(v)), appText(copyText(text)) {}
+charStr::charStr(const char* v, const char* text)
+    : verb(vy::copyText(v)), appText(vy::copyText(text)) {}
 
 charStr::~charStr() {
   std::free(verb);
@@ -98,8 +92,8 @@ BusObjSpec::BusObjSpec(StringMessage& msg)
       parseError(nullptr) {
   parse(msg);
   // Whatever happened, the spec answers its accessors without null surprises.
-  if (name == nullptr) name = copyText("");
-  if (appText == nullptr) appText = copyText("");
+  if (name == nullptr) name = vy::copyText("");
+  if (appText == nullptr) appText = vy::copyText("");
   if (version == nullptr) version = new KyVersion(nullptr);
   if (attrList == nullptr) {
     attrCount = 0;
@@ -117,9 +111,9 @@ void BusObjSpec::parse(StringMessage& msg) {
       return;
     }
   }
-  name = copyText(head[2]);
+  name = vy::copyText(head[2]);
   version = new KyVersion(head[3]);
-  appText = copyText(isEmptyMarker(head[4]) ? "" : head[4]);
+  appText = vy::copyText(isEmptyMarker(head[4]) ? "" : head[4]);
   int attributes = parseCount(head[5]);
   int verbCount = parseCount(head[6]);
   if (attributes < 0 || verbCount < 0) {
@@ -184,7 +178,7 @@ BusObjSpec::~BusObjSpec() {
 StringMessage* BusObjSpec::toStringMessage() const {
   auto* msg = new StringMessage();
   msg->appendField(kSpecMarker);
-  msg->appendField(kFormatVersion);
+  msg->appendField(vy::wire::kFormatVersion);
   msg->appendField(name);
   msg->appendField(version != nullptr ? version->toString() : KyVersion(nullptr).toString());
   msg->appendField(orEmptyMarker(appText));

@@ -23,6 +23,8 @@
 #include "KyMsgFormat.hpp"
 #include "KyVersion.hpp"
 #include "ReturnStatusDescriptor.hpp"
+#include "TextCopy.hpp"
+#include "WireText.hpp"
 
 namespace {
 
@@ -41,20 +43,7 @@ constexpr int kMsgBadIndex = 73;
 constexpr int kMsgRequiredNoDefaults = 17205;
 constexpr int kMsgRequiredNoDefault = 17206;
 
-char* copyText(const char* text) {
-  size_t bytes = std::strlen(text) + 1;
-  char* copy = static_cast<char*>(std::malloc(bytes));
-  if (copy == nullptr) {
-    std::fputs("[INSUFMEM] No space left for a business object text\n", stderr);
-    std::abort();
-  }
-  std::memcpy(copy, text, bytes);
-  return copy;
-}
-
 std::string decimal(long value) { return std::to_string(value); }
-
-bool isSimpleType(int type) { return type >= 1 && type <= 7; }
 
 }  // namespace
 
@@ -179,7 +168,7 @@ void BusinessObject::freeSlot(void** slots, BusObjSpec* s, int index) {
     } else {
       delete static_cast<BusinessObject*>(value);
     }
-  } else if (isSimpleType(attr->getTypeNum())) {
+  } else if (vy::wire::isSimpleType(attr->getTypeNum())) {
     std::free(value);
   }
 }
@@ -210,7 +199,7 @@ void BusinessObject::freeSlots(void** slots, BusObjSpec* s) {
         } else {
           pending.push_back(static_cast<BusinessObject*>(value));
         }
-      } else if (isSimpleType(attr->getTypeNum())) {
+      } else if (vy::wire::isSimpleType(attr->getTypeNum())) {
         std::free(value);
       }
     }
@@ -328,7 +317,7 @@ int BusinessObject::storeSlot(void** slots, BusObjSpec* s, BusinessObject* owner
     }
     return 1;
   }
-  char* copy = copyText(static_cast<const char*>(value));
+  char* copy = vy::copyText(static_cast<const char*>(value));
   void* current = slots[index];
   if (current != nullptr && current != BlankValue) std::free(current);
   slots[index] = copy;
@@ -369,7 +358,7 @@ void BusinessObject::replaceChild(int index, BusinessObject* child) {
 
 bool BusinessObject::isBlank(int index) const {
   BOAttrType* attr = getAttrDesc(index);
-  if (attr == nullptr || !isSimpleType(attr->getTypeNum())) return false;
+  if (attr == nullptr || !vy::wire::isSimpleType(attr->getTypeNum())) return false;
   const char* value = static_cast<const char*>(values[index]);
   return value != nullptr && *value == '\0';
 }
@@ -434,24 +423,24 @@ void BusinessObject::setVerb(const char* newVerb) {
     logKyMsg(kMsgVerbNotSupported, KyMsgFormat::MLV_ERROR, newVerb, getName());
     return;
   }
-  char* copy = newVerb ? copyText(newVerb) : nullptr;
+  char* copy = newVerb ? vy::copyText(newVerb) : nullptr;
   std::free(verb);
   verb = copy;
 }
 
 void BusinessObject::setAppVerb(const char* text) {
-  char* copy = text ? copyText(text) : nullptr;
+  char* copy = text ? vy::copyText(text) : nullptr;
   std::free(appVerb);
   appVerb = copy;
 }
 
 char* BusinessObject::setLocale(const char* newLocale) {
   if (newLocale != nullptr && *newLocale != '\0') {
-    char* copy = copyText(newLocale);
+    char* copy = vy::copyText(newLocale);
     std::free(locale);
     locale = copy;
   } else if (locale == nullptr) {
-    locale = copyText(kDefaultLocale);
+    locale = vy::copyText(kDefaultLocale);
   }
   return locale;
 }
@@ -528,7 +517,7 @@ int BusinessObject::dump(char* buffer, int size) {
       }
       continue;
     }
-    if (!isSimpleType(attr->getTypeNum())) continue;
+    if (!vy::wire::isSimpleType(attr->getTypeNum())) continue;
     const char* attrName = attr->getName();
     if (!append(i, attrName ? attrName : "", nullptr)) return -1;
     const char* value = static_cast<const char*>(values[i]);
@@ -542,7 +531,7 @@ int BusinessObject::dump(char* buffer, int size) {
 
 BusinessObject* BusinessObject::copyOf(bool keepDeltaFlags) {
   BusinessObject* copy = new BusinessObject(spec);
-  if (verb != nullptr) copy->verb = copyText(verb);
+  if (verb != nullptr) copy->verb = vy::copyText(verb);
   if (keepDeltaFlags) copy->delta = delta;
   if (values != nullptr && copy->values != nullptr) copy->copyValuesFrom(values, keepDeltaFlags);
   return copy;
@@ -566,7 +555,7 @@ void BusinessObject::copyValuesFrom(void** source, bool keepDeltaFlags) {
     BOAttrType* attr = spec->getAttribute(i);
     if (attr == nullptr) continue;
     int type = attr->getTypeNum();
-    if (value == BlankValue || isSimpleType(type)) {
+    if (value == BlankValue || vy::wire::isSimpleType(type)) {
       storeSlot(values, spec, this, i, value, type);
       continue;
     }
@@ -625,7 +614,7 @@ int BusinessObject::equalsContent(BusinessObject* other) {
     BOAttrType* attr = spec->getAttribute(i);
     if (attr == nullptr) continue;
     int type = attr->getTypeNum();
-    if (isSimpleType(type)) {
+    if (vy::wire::isSimpleType(type)) {
       if (std::strcmp(static_cast<char*>(mine), static_cast<char*>(theirs)) != 0) return -1;
       continue;
     }
@@ -647,7 +636,7 @@ int BusinessObject::equalPKeys(BusinessObject* other) {
   int count = getAttrCount();
   for (int i = 0; i < count; ++i) {
     BOAttrType* attr = spec->getAttribute(i);
-    if (attr == nullptr || !attr->isKey() || !isSimpleType(attr->getTypeNum())) continue;
+    if (attr == nullptr || !attr->isKey() || !vy::wire::isSimpleType(attr->getTypeNum())) continue;
     if (other->values == nullptr || i >= other->getAttrCount()) return 0;
     const char* mine = static_cast<const char*>(values[i]);
     const char* theirs = static_cast<const char*>(other->values[i]);
@@ -682,7 +671,7 @@ void BusinessObject::setDefaultAttrValues() {
       continue;
     }
     const char* value = attr->getDefault();
-    if (isSimpleType(attr->getTypeNum()) && value != nullptr && *value != '\0') {
+    if (vy::wire::isSimpleType(attr->getTypeNum()) && value != nullptr && *value != '\0') {
       setAttrValue(i, value, attr->getTypeNum());
     }
   }
@@ -724,7 +713,7 @@ void BusinessObject::defaultTree(int count, unsigned int flag, int depth) {
       }
       continue;
     }
-    if (!isSimpleType(type)) continue;
+    if (!vy::wire::isSimpleType(type)) continue;
     if (attr->isKey()) {
       setAttrValue(i, decimal(std::rand()).c_str(), type);
     } else if (attr->getDefault() != nullptr && *attr->getDefault() != '\0') {
@@ -751,7 +740,7 @@ void BusinessObject::updateRandomizedKeyValues() {
       } else if (BusinessObject* child = childAt(i)) {
         child->updateRandomizedKeyValues();
       }
-    } else if (attr->isKey() && isSimpleType(attr->getTypeNum())) {
+    } else if (attr->isKey() && vy::wire::isSimpleType(attr->getTypeNum())) {
       setAttrValue(i, decimal(std::rand()).c_str(), attr->getTypeNum());
     }
   }
@@ -783,7 +772,7 @@ int BusinessObject::validate(bool useDefaults) {
       }
       continue;
     }
-    if (!attr->isRequired() || !isSimpleType(type)) continue;
+    if (!attr->isRequired() || !vy::wire::isSimpleType(type)) continue;
     if (!useDefaults) {
       logKyMsg(kMsgRequiredNoDefaults, KyMsgFormat::MLV_ERROR, getName(), attr->getName());
       return 0;
@@ -810,7 +799,7 @@ void BusinessObject::setObjectEventIdValues(int index) {
 void BusinessObject::makeEventIds(int index, const char* connectorName) {
   int idIndex = (spec != nullptr && values != nullptr) ? spec->getAttributeIndex(kEventIdAttr) : -1;
   BOAttrType* idAttr = idIndex >= 0 ? spec->getAttribute(idIndex) : nullptr;
-  if (idAttr != nullptr && isSimpleType(idAttr->getTypeNum()) &&
+  if (idAttr != nullptr && vy::wire::isSimpleType(idAttr->getTypeNum()) &&
       (values[idIndex] == nullptr || isBlankValue(values[idIndex]))) {
     const char* parentId = nullptr;
     if (parent != nullptr && parent->spec != nullptr && parent->values != nullptr) {

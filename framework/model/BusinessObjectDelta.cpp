@@ -5,12 +5,9 @@
 #include "BusObjContainer.hpp"
 #include "BusObjSpec.hpp"
 #include "BusinessObject.hpp"
+#include "WireText.hpp"
 
-namespace {
-
-bool isSimpleType(int type) { return type >= 1 && type <= 7; }
-
-}  // namespace
+namespace {}  // namespace
 
 void BusinessObject::resetVerb(const char* newVerb) {
   setVerb(newVerb);
@@ -78,7 +75,7 @@ int BusinessObject::createActionObjectFromDelta(BusinessObject* deltaObject) {
     BOAttrType* attr = spec->getAttribute(i);
     if (attr == nullptr) continue;
     int type = attr->getTypeNum();
-    if (isSimpleType(type)) {
+    if (vy::wire::isSimpleType(type)) {
       void* change = deltaObject->values[i];
       if (change != nullptr) setAttributeValue(i, change, type);
       continue;
@@ -127,7 +124,7 @@ int BusinessObject::createAfterImageFromDelta(BusinessObject* deltaObject) {
     BOAttrType* attr = spec->getAttribute(i);
     if (attr == nullptr) continue;
     int type = attr->getTypeNum();
-    if (isSimpleType(type)) {
+    if (vy::wire::isSimpleType(type)) {
       void* change = deltaObject->values[i];
       if (change != nullptr) setAttributeValue(i, change, type);
       continue;

@@ -16,13 +16,10 @@
 #include "KyMsgFormat.hpp"
 #include "KyVersion.hpp"
 #include "StringMessage.hpp"
+#include "WireText.hpp"
 
 namespace {
 
-const char kKindMarker[] = "BusinessObject";
-const char kFormatVersion[] = "4.2.0.0";
-const char kIgnoreText[] = "KyIgnore";
-const char kBlankText[] = "KyBlank";
 constexpr int kMsgNoSpec = 64;
 
 // A count field: an optional minus sign and 1 to 10 digits, within the int range.
@@ -36,8 +33,6 @@ bool parseCount(const char* text, long* out) {
   *out = value;
   return true;
 }
-
-bool isSimpleType(int type) { return type >= 1 && type <= 7; }
 
 void appendDecimal(StringMessage& message, long value) {
   // Counts are written on every object: formatted by hand rather than through printf.
@@ -97,7 +92,7 @@ bool BusinessObject::read(StringMessage& message, int depth) {
     failRead("Malformed business object message: no kind marker", nullptr);
     return false;
   }
-  if (std::strcmp(token, kKindMarker) != 0) {
+  if (std::strcmp(token, vy::wire::kObjectMarker) != 0) {
     failRead("Malformed business object message: unexpected kind marker", token);
     return false;
   }
@@ -159,15 +154,15 @@ bool BusinessObject::read(StringMessage& message, int depth) {
       failRead("Malformed business object message: truncated inside", spec->getName());
       return false;
     }
-    if (std::strcmp(token, kIgnoreText) == 0) continue;
+    if (std::strcmp(token, vy::wire::kIgnoreText) == 0) continue;
     BOAttrType* attr = spec->getAttribute(i);
     if (attr == nullptr) continue;
     int type = attr->getTypeNum();
-    if (std::strcmp(token, kBlankText) == 0) {
+    if (std::strcmp(token, vy::wire::kBlankText) == 0) {
       setAttrValue(i, BlankValue, type);
       continue;
     }
-    if (isSimpleType(type)) {
+    if (vy::wire::isSimpleType(type)) {
       setAttrValue(i, token, type);
       continue;
     }
@@ -226,8 +221,8 @@ bool BusinessObject::read(StringMessage& message, int depth) {
 namespace {
 
 void appendHeader(StringMessage& message, BusinessObject& object, bool withDeltaFlag) {
-  message.appendField(kKindMarker);
-  message.appendField(kFormatVersion);
+  message.appendField(vy::wire::kObjectMarker);
+  message.appendField(vy::wire::kFormatVersion);
   message.appendField(object.getName());
   KyVersion* version = object.getVersion();
   message.appendField(version ? version->toString() : nullptr);
@@ -239,9 +234,9 @@ void appendHeader(StringMessage& message, BusinessObject& object, bool withDelta
 
 void appendSimple(StringMessage& message, const char* value) {
   if (value == nullptr) {
-    message.appendField(kIgnoreText);
+    message.appendField(vy::wire::kIgnoreText);
   } else if (BusinessObject::isBlankValue(value)) {
-    message.appendField(kBlankText);
+    message.appendField(vy::wire::kBlankText);
   } else {
     message.appendField(value);
   }
@@ -277,16 +272,16 @@ void BusinessObject::appendTo(StringMessage& message) {
     void* value = object->values[frame.attr];
     int type = attr ? attr->getTypeNum() : -1;
     if (type != 0) {
-      if (isSimpleType(type)) {
+      if (vy::wire::isSimpleType(type)) {
         appendSimple(message, static_cast<const char*>(value));
       } else {
-        message.appendField(kIgnoreText);
+        message.appendField(vy::wire::kIgnoreText);
       }
       ++frame.attr;
       continue;
     }
     if (value == nullptr || value == BlankValue) {
-      message.appendField(value == nullptr ? "0" : kBlankText);
+      message.appendField(value == nullptr ? "0" : vy::wire::kBlankText);
       ++frame.attr;
       continue;
     }
@@ -331,8 +326,8 @@ StringMessage* BusinessObject::toStringMessageParentAndKeys() {
   for (int i = 0; i < count && values != nullptr; ++i) {
     BOAttrType* attr = spec->getAttribute(i);
     int type = attr ? attr->getTypeNum() : -1;
-    if (!isSimpleType(type)) {
-      message->appendField(type == 0 ? "0" : kIgnoreText);
+    if (!vy::wire::isSimpleType(type)) {
+      message->appendField(type == 0 ? "0" : vy::wire::kIgnoreText);
       continue;
     }
     const char* value = static_cast<const char*>(values[i]);

@@ -16,9 +16,10 @@
 #include "ReturnStatusDescriptor.hpp"
 #include "StringMessage.hpp"
 #include "TextCopy.hpp"
+#include "WireText.hpp"
 
 const char* const TransactionBusinessObject::KIND_MARKER = "TransactionBusinessObject";
-const char* const TransactionBusinessObject::FORMAT_VERSION = "4.2.0.0";
+const char* const TransactionBusinessObject::FORMAT_VERSION = vy::wire::kFormatVersion;
 
 namespace {
 

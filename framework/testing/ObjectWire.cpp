@@ -9,6 +9,7 @@
 #include "BusinessObject.hpp"
 #include "KyVersion.hpp"
 #include "StringMessage.hpp"
+#include "WireText.hpp"
 
 namespace vy {
 namespace testing {
@@ -25,8 +26,8 @@ void field(StringMessage& m, const std::string& text) { m.appendField(text.c_str
 void appendObject(StringMessage& m, const Object& o) {
   BusObjSpec* spec = specOf(o.type());
   KyVersion* version = spec->getVersion();
-  field(m, "BusinessObject");
-  field(m, "4.2.0.0");
+  field(m, vy::wire::kObjectMarker);
+  field(m, vy::wire::kFormatVersion);
   field(m, o.type());
   m.appendField(version != nullptr ? version->toString() : nullptr);
   field(m, o.isDelta() ? "true" : "false");
@@ -46,12 +47,12 @@ void appendObject(StringMessage& m, const Object& o) {
       if (name != nullptr && a.first == name) v = &a.second;
     bool simple = attr == nullptr || attr->getTypeNum() != 0;
     if (v == nullptr || v->kind == Object::Value::kIgnored) {
-      field(m, simple ? "KyIgnore" : "0");
+      field(m, simple ? vy::wire::kIgnoreText : "0");
     } else if (v->kind == Object::Value::kBlank) {
-      field(m, "KyBlank");
+      field(m, vy::wire::kBlankText);
     } else if (v->kind == Object::Value::kText) {
       if (!simple) throw Error(std::string(name) + " of " + o.type() + " holds objects, not text");
-      field(m, v->text.empty() ? "KyBlank" : v->text);
+      field(m, v->text.empty() ? vy::wire::kBlankText : v->text);
     } else {
       if (simple) throw Error(std::string(name) + " of " + o.type() + " holds text, not objects");
       if (!attr->isMultipleCard()) {

@@ -8,6 +8,7 @@
 #include "BusObjSpec.hpp"
 #include "BusObjSpecDirectory.hpp"
 #include "StringMessage.hpp"
+#include "WireText.hpp"
 
 namespace vy {
 namespace testing {
@@ -227,7 +228,7 @@ std::string specWire(const SpecDef& s) {
   auto field = [&m](const std::string& t) { m.appendField(t.c_str()); };
   auto flag = [&m](bool b) { m.appendField(b ? "true" : "false"); };
   field("BusObjSpec");
-  field("4.2.0.0");
+  field(vy::wire::kFormatVersion);
   field(s.name);
   field(s.version);
   text(s.app);

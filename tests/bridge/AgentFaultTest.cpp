@@ -234,11 +234,14 @@ TEST_F(AgentFaultTest, RandomFaultsUnderEightThreadsLeaveEveryRequestAnswered) {
       "random faults, %d threads: %ld requests, %ld faults injected, %ld succeeded, %ld failed "
       "with a text, resident size %+ld kB\n",
       threads, tally.requests, faults, tally.succeeded, tally.failedWithText, growth);
-  for (const char* callback : kCallbacks)
-    EXPECT_GT(Agent::faultsInjected(callback), 0) << callback << " never failed";
+  // Which callbacks a random run hits depends on the threads' order; each callback fails on its
+  // own in the test above.
+  EXPECT_GT(faults, 0);
   EXPECT_EQ(total, tally.requests);
   EXPECT_TRUE(tally.wrong.empty()) << tally.wrong[0];
-  if (soak()) EXPECT_LT(growth, 10 * 1024) << "resident size grew under faults";
+  if (soak()) {
+    EXPECT_LT(growth, 10 * 1024) << "resident size grew under faults";
+  }
 }
 
 // ---- the JVM out of heap ----
@@ -346,7 +349,9 @@ TEST_F(SmallHeapFaultTest, RandomOutOfMemoryUnderEightThreads) {
       tally.requests, Agent::faultsInjected("*"), tally.succeeded, tally.failedWithText, growth);
   EXPECT_EQ(total, tally.requests);
   EXPECT_TRUE(tally.wrong.empty()) << tally.wrong[0];
-  if (soak()) EXPECT_LT(growth, 10 * 1024) << "resident size grew under faults";
+  if (soak()) {
+    EXPECT_LT(growth, 10 * 1024) << "resident size grew under faults";
+  }
 }
 
 // ---- terminate and init again while a connector thread raises events ----

@@ -288,7 +288,9 @@ TEST(GotBusObjSpecTest, LookupsRunWhileSpecsAreReannounced) {
       }
     });
   }
-  for (int i = 0; i < 200; ++i) agent.gotBusObjSpec(text);
+  // At least 200 announcements, and on until the readers have run (a busy machine may not have
+  // scheduled them yet).
+  for (int i = 0; i < 200 || (lookups.load() < 100 && i < 1000000); ++i) agent.gotBusObjSpec(text);
   stop = true;
   for (std::thread& t : readers) t.join();
   EXPECT_GT(lookups.load(), 0);

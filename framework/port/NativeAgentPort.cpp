@@ -125,6 +125,23 @@ void NativeAgentPort::clearRecords() {
   events_.clear();
 }
 
+void NativeAgentPort::reset() {
+  std::lock_guard<std::mutex> guard(lock_);
+  encoding_ = names_.insert("UTF-8").first->c_str();
+  locale_ = names_.insert("en_US").first->c_str();
+  properties_.clear();
+  deltaTypes_.clear();
+  collabNames_.clear();
+  canPoll_ = true;
+  eventAnswer_ = 0;
+  eventSink_ = nullptr;
+  syncResponder_ = nullptr;
+  logs_.clear();
+  traces_.clear();
+  messages_.clear();
+  events_.clear();
+}
+
 const char* NativeAgentPort::encoding() {
   std::lock_guard<std::mutex> guard(lock_);
   return encoding_;

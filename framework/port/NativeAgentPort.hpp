@@ -64,6 +64,9 @@ class VY_EXPORT NativeAgentPort : public AgentPort {
   std::vector<Message> messages() const;
   std::vector<std::string> events() const;  // wire texts of the events delivered
   void clearRecords();
+  // Back to what a new port answers (encoding, locale, no properties, no delta support, no
+  // collaboration names, polling, events kept and answered 0, no responder), records cleared.
+  void reset();
 
   // ---- AgentPort ----
   const char* encoding() override;

@@ -7,11 +7,11 @@
 #include "ReturnStatusDescriptor.hpp"
 #include "StringMessage.hpp"
 #include "VyConnector.hpp"
-#include "VyTestAgent.hpp"
+#include "NativeAgent.hpp"
 
 namespace {
 
-using vytest::Agent;
+using Agent = vytest::NativeAgent;
 
 std::u16string units(const StringMessage& msg) {
   return std::u16string(reinterpret_cast<const char16_t*>(msg.toUTF16String()),

@@ -5,11 +5,11 @@
 
 #include "BOAttrType.hpp"
 #include "VyConnector.hpp"
-#include "VyTestAgent.hpp"
+#include "NativeAgent.hpp"
 
 namespace {
 
-using vytest::Agent;
+using Agent = vytest::NativeAgent;
 
 TEST(BOAttrTypeTest, TheFullFormStoresEveryFieldAsACopy) {
   Agent agent;

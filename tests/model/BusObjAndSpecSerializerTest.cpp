@@ -17,11 +17,11 @@
 #include "BusObjSpecList.hpp"
 #include "BusinessObject.hpp"
 #include "StringMessage.hpp"
-#include "VyTestAgent.hpp"
+#include "NativeAgent.hpp"
 
 namespace {
 
-using vytest::Agent;
+using Agent = vytest::NativeAgent;
 
 struct Attr {
   std::string name;

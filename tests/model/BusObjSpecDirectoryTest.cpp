@@ -1,4 +1,5 @@
-// The spec directory, spec lists, and specs arriving from the agent through n_gotBusObjSpec.
+// The spec directory, spec lists, and specs arriving from the agent (filed through the veneer as
+// n_gotBusObjSpec files them).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,11 +16,11 @@
 #include "StringMessage.hpp"
 #include "TestConnectorControl.hpp"
 #include "VyConnector.hpp"
-#include "VyTestAgent.hpp"
+#include "NativeAgent.hpp"
 
 namespace {
 
-using vytest::Agent;
+using Agent = vytest::NativeAgent;
 
 // A spec text with one string attribute per name in attrs and a Create verb.
 std::unique_ptr<StringMessage> specMessage(const std::string& name,
@@ -246,26 +247,6 @@ TEST(GotBusObjSpecTest, MalformedTextsAreLoggedAndNotFiled) {
     EXPECT_EQ(good, BusObjSpecDirectory::theBusObjSpecDirectory.find("GotGood")) << text.size();
     EXPECT_TRUE(agent.logged("Business object spec not filed")) << text.size();
   }
-}
-
-TEST(GotBusObjSpecTest, TheTextIsTracedOnlyWhenTracing) {
-  Agent agent;
-  agent.init();
-  std::string text = specText("GotTraced");
-  agent.setTraceLevel(0);
-  agent.clearRecords();
-  agent.gotBusObjSpec(text);
-  for (const vytest::TraceLine& t : agent.traces())
-    EXPECT_EQ(std::string::npos, t.msg.find("got BusObjSpec string:"));
-  agent.setTraceLevel(5);
-  agent.clearRecords();
-  agent.gotBusObjSpec(text);
-  bool found = false;
-  for (const vytest::TraceLine& t : agent.traces()) {
-    if (t.msg == "BusObjNativeInterface_n_gotBusObjSpec got BusObjSpec string:\n" + text + "\n")
-      found = t.level == 5;
-  }
-  EXPECT_TRUE(found);
 }
 
 TEST(GotBusObjSpecTest, LookupsRunWhileSpecsAreReannounced) {

@@ -11,11 +11,11 @@
 #include "BusObjSpec.hpp"
 #include "StringMessage.hpp"
 #include "VyConnector.hpp"
-#include "VyTestAgent.hpp"
+#include "NativeAgent.hpp"
 
 namespace {
 
-using vytest::Agent;
+using Agent = vytest::NativeAgent;
 using AttrFields = std::array<std::string, 13>;
 using VerbFields = std::pair<std::string, std::string>;
 

@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "VyConnector.hpp"
-#include "VyTestAgent.hpp"
+#include "NativeAgent.hpp"
 
 namespace {
 
-using vytest::Agent;
+using Agent = vytest::NativeAgent;
 
 const char* const kMarker = "\x05";  // the empty text of the spec format
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "VyConnector.hpp"
 #include "NativeAgent.hpp"
+#include "VyConnector.hpp"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <memory>
 #include <string>
 
+#include "NativeAgent.hpp"
 #include "ReturnStatusDescriptor.hpp"
 #include "StringMessage.hpp"
 #include "VyConnector.hpp"
-#include "NativeAgent.hpp"
 
 namespace {
 

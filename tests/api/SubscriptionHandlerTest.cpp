@@ -160,14 +160,6 @@ TEST(SubscriptionHandlerTest, SubscribingAsksTheOverriddenIsSubscribed) {
   EXPECT_EQ(1u, r.entries("Customer"));
 }
 
-// Lines of the agent's trace that name `fragment`.
-int tracedWith(vytest::NativeAgent& agent, const std::string& fragment) {
-  int n = 0;
-  for (const auto& line : agent.traces())
-    if (line.msg.find(fragment) != std::string::npos) ++n;
-  return n;
-}
-
 TEST(SubscribedVerbTest, OwnsACopyOfItsVerb) {
   char verb[] = "Create";
   SubscribedVerb entry(verb, 3);

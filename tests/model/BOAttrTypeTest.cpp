@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "BOAttrType.hpp"
-#include "VyConnector.hpp"
 #include "NativeAgent.hpp"
+#include "VyConnector.hpp"
 
 namespace {
 

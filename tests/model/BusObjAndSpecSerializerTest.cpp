@@ -16,8 +16,8 @@
 #include "BusObjSpecDirectory.hpp"
 #include "BusObjSpecList.hpp"
 #include "BusinessObject.hpp"
-#include "StringMessage.hpp"
 #include "NativeAgent.hpp"
+#include "StringMessage.hpp"
 
 namespace {
 

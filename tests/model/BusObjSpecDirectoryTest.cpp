@@ -13,10 +13,10 @@
 #include "BusObjSpec.hpp"
 #include "BusObjSpecDirectory.hpp"
 #include "BusObjSpecList.hpp"
+#include "NativeAgent.hpp"
 #include "StringMessage.hpp"
 #include "TestConnectorControl.hpp"
 #include "VyConnector.hpp"
-#include "NativeAgent.hpp"
 
 namespace {
 

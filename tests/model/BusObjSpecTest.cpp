@@ -9,9 +9,9 @@
 
 #include "BOAttrType.hpp"
 #include "BusObjSpec.hpp"
+#include "NativeAgent.hpp"
 #include "StringMessage.hpp"
 #include "VyConnector.hpp"
-#include "NativeAgent.hpp"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "BusinessObjectTestSpecs.hpp"
+#include "NativeAgent.hpp"
 #include "TestConnectorControl.hpp"
 #include "VyConnector.hpp"
-#include "NativeAgent.hpp"
 
 namespace {
 

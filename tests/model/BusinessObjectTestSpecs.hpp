@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "VyConnector.hpp"
 #include "AgentRecords.hpp"
+#include "VyConnector.hpp"
 
 namespace bospecs {
 

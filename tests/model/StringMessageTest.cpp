@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "AgentPort.hpp"
+#include "NativeAgent.hpp"
 #include "StringMessage.hpp"
 #include "VyConnector.hpp"
-#include "NativeAgent.hpp"
 
 namespace {
 

@@ -15,8 +15,8 @@ namespace tbospecs {
 
 inline const char* const kMarker = "\x05";  // the empty text of the spec format
 
-inline std::vector<std::string> attrGroup(const std::string& name, const std::string& type, bool key,
-                                   const std::string& cardinality = "1") {
+inline std::vector<std::string> attrGroup(const std::string& name, const std::string& type,
+                                          bool key, const std::string& cardinality = "1") {
   return {name,
           type,
           key ? "true" : "false",
@@ -33,7 +33,7 @@ inline std::vector<std::string> attrGroup(const std::string& name, const std::st
 }
 
 inline std::u16string specText(const std::string& name,
-                        const std::vector<std::vector<std::string>>& attrs) {
+                               const std::vector<std::vector<std::string>>& attrs) {
   std::vector<std::string> f = {
       "BusObjSpec", "4.2.0.0", name, "1.0.0", kMarker, std::to_string(attrs.size()), "3"};
   for (const auto& a : attrs) f.insert(f.end(), a.begin(), a.end());
@@ -54,7 +54,8 @@ inline Fields cat(std::initializer_list<Fields> parts) {
 
 // TboLine: LineId (key), Text. TboOrder: Id (key), Name, Lines (TboLine, n), Main (TboLine, 1),
 // Note.
-inline Fields line(const std::string& id, const std::string& text, const std::string& verb = "Create") {
+inline Fields line(const std::string& id, const std::string& text,
+                   const std::string& verb = "Create") {
   return {"BusinessObject", "4.2.0.0", "TboLine", "1.0.0", "false", verb, "en_US", "2", id, text};
 }
 
@@ -64,7 +65,7 @@ inline Fields order(const std::string& verb, const Fields& values) {
 }
 
 inline Fields section(bool withFormatVersion, const std::string& verb, const Fields& refs,
-               const std::string& count = "5") {
+                      const std::string& count = "5") {
   Fields f = {"TransactionBusinessObject"};
   if (withFormatVersion) f.push_back("4.2.0.0");
   return cat({f, {"TboOrder", "1.0.0", verb, count}, refs});

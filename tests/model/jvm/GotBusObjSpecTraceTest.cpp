@@ -13,7 +13,8 @@ TEST(GotBusObjSpecTest, TheTextIsTracedOnlyWhenTracing) {
   vytest::Agent agent;
   agent.init();
   std::u16string wire = bospecs::specText("GotTraced", {{"Id", "String", true}});
-  std::string text = StringMessage(reinterpret_cast<const unsigned short*>(wire.c_str())).toString();
+  std::string text =
+      StringMessage(reinterpret_cast<const unsigned short*>(wire.c_str())).toString();
   agent.setTraceLevel(0);
   agent.clearRecords();
   agent.gotBusObjSpec(text);

@@ -1,5 +1,5 @@
-// The subscription registry on its own: what null and "*" verbs mean, which perf survives, what
-// cancelling removes, and the handler's tolerance of unusable arguments.
+// The subscription handler and the veneer linked to each other, seen through the agent's
+// subscription entry points. (The registry on its own is tested in ../SubscriptionHandlerTest.cpp.)
 #include <gtest/gtest.h>
 
 #include <cctype>

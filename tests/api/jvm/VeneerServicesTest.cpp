@@ -1,5 +1,7 @@
-// The agent services as connector code reaches them: configuration, delta support, logging,
-// the first fatal message, tracing levels and message generation.
+// The agent services as connector code reaches them through the JVM's agent: which properties the
+// agent is asked for, the encoding asked once, the entry points' traces, the handler's error text
+// on a request, the perf monitors, and callbacks from native threads. (The same services on the
+// native agent port are tested in ../VeneerServicesTest.cpp.)
 #include <gtest/gtest.h>
 
 #include <cstdlib>

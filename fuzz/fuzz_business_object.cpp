@@ -11,7 +11,7 @@
 #include "BusObjSpec.hpp"
 #include "BusinessObject.hpp"
 #include "FuzzCheck.hpp"
-#include "FuzzJvm.hpp"
+#include "FuzzNative.hpp"
 #include "FuzzSpecs.hpp"
 #include "StringMessage.hpp"
 
@@ -25,13 +25,13 @@ std::u16string unitsOf(const StringMessage& msg) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-  vyfuzz::FuzzJvm::initialize(argc, argv);
+  vyfuzz::FuzzNative::initialize(argc, argv);
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static unsigned runs = 0;
-  if (++runs % 4096 == 0) vyfuzz::FuzzJvm::clearRecords();
+  if (++runs % 4096 == 0) vyfuzz::FuzzNative::clearRecords();
   std::u16string units = vyfuzz::FuzzSpecs::unitsOf(data, size);
   StringMessage input(reinterpret_cast<const unsigned short*>(units.c_str()));
   BusinessObject bo(input);

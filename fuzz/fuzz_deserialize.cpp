@@ -12,7 +12,7 @@
 #include "BusinessObject.hpp"
 #include "FuzzCheck.hpp"
 #include "FuzzDirectory.hpp"
-#include "FuzzJvm.hpp"
+#include "FuzzNative.hpp"
 #include "StringMessage.hpp"
 
 namespace {
@@ -44,14 +44,14 @@ void check(BusinessObject* bo) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-  vyfuzz::FuzzJvm::initialize(argc, argv);
+  vyfuzz::FuzzNative::initialize(argc, argv);
   vyfuzz::FuzzDirectory::snapshot();
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static unsigned runs = 0;
-  if (++runs % 4096 == 0) vyfuzz::FuzzJvm::clearRecords();
+  if (++runs % 4096 == 0) vyfuzz::FuzzNative::clearRecords();
   std::string text(reinterpret_cast<const char*>(data), size);
   BusinessObject* bo = BusObjAndSpecSerializer::deSerialize(text.c_str());
   check(bo);

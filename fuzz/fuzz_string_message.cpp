@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "FuzzCheck.hpp"
-#include "FuzzJvm.hpp"
+#include "FuzzNative.hpp"
 #include "FuzzSpecs.hpp"
 #include "StringMessage.hpp"
 
@@ -35,7 +35,7 @@ std::u16string unitsOf(const StringMessage& msg) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-  vyfuzz::FuzzJvm::initialize(argc, argv);
+  vyfuzz::FuzzNative::initialize(argc, argv);
   return 0;
 }
 

@@ -13,7 +13,7 @@
 #include "BusObjSpec.hpp"
 #include "BusObjSpecDirectory.hpp"
 #include "BusinessObject.hpp"
-#include "FuzzJvm.hpp"
+#include "FuzzNative.hpp"
 #include "FuzzSpecs.hpp"
 #include "StringMessage.hpp"
 #include "TransactionBusinessObject.hpp"
@@ -206,7 +206,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   gRoot = argv[1];
-  vyfuzz::FuzzJvm::start();
+  vyfuzz::FuzzNative::start();
   BusinessObject* bos[] = {item("I-9", "Create"), node("root", 3), order(false), order(true)};
   const char* names[] = {"item", "node", "order", "order_delta"};
   for (int i = 0; i < 4; ++i) {

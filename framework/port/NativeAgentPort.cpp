@@ -125,6 +125,29 @@ void NativeAgentPort::clearRecords() {
   events_.clear();
 }
 
+void NativeAgentPort::setRecording(bool keep) {
+  std::lock_guard<std::mutex> guard(lock_);
+  recording_ = keep;
+}
+
+void NativeAgentPort::reset() {
+  std::lock_guard<std::mutex> guard(lock_);
+  encoding_ = names_.insert("UTF-8").first->c_str();
+  locale_ = names_.insert("en_US").first->c_str();
+  properties_.clear();
+  deltaTypes_.clear();
+  collabNames_.clear();
+  canPoll_ = true;
+  recording_ = true;
+  eventAnswer_ = 0;
+  eventSink_ = nullptr;
+  syncResponder_ = nullptr;
+  logs_.clear();
+  traces_.clear();
+  messages_.clear();
+  events_.clear();
+}
+
 const char* NativeAgentPort::encoding() {
   std::lock_guard<std::mutex> guard(lock_);
   return encoding_;
@@ -157,13 +180,14 @@ bool NativeAgentPort::deltaSupport(const char* objectName) {
 void NativeAgentPort::log(const char* msg, int severity) {
   if (msg == nullptr) return;
   std::lock_guard<std::mutex> guard(lock_);
-  keep(logs_, LogLine{severity < 0 ? -1 : severity, msg});
+  if (recording_) keep(logs_, LogLine{severity < 0 ? -1 : severity, msg});
 }
 
 void NativeAgentPort::trace(const char* name, int level, const char* indent, const char* msg,
                             const char* text2) {
   std::lock_guard<std::mutex> guard(lock_);
-  keep(traces_, TraceLine{level, orEmpty(name), orEmpty(indent), orEmpty(msg), orEmpty(text2)});
+  if (recording_)
+    keep(traces_, TraceLine{level, orEmpty(name), orEmpty(indent), orEmpty(msg), orEmpty(text2)});
 }
 
 char* NativeAgentPort::formatMsg(int msgNum, int msgType, const char* text, int msgSet,
@@ -172,7 +196,8 @@ char* NativeAgentPort::formatMsg(int msgNum, int msgType, const char* text, int 
   if (text != nullptr) out.append(" | ").append(text);
   {
     std::lock_guard<std::mutex> guard(lock_);
-    keep(messages_, Message{msgNum, msgType, msgSet, argCount, orEmpty(text), orEmpty(args)});
+    if (recording_)
+      keep(messages_, Message{msgNum, msgType, msgSet, argCount, orEmpty(text), orEmpty(args)});
   }
   return copyText(out);
 }
@@ -203,7 +228,7 @@ int NativeAgentPort::deliverEvent(BusinessObject& bo) {
   int answer;
   {
     std::lock_guard<std::mutex> guard(lock_);
-    keep(events_, wire);
+    if (recording_) keep(events_, wire);
     sink = eventSink_;
     answer = eventAnswer_;
   }

@@ -64,6 +64,12 @@ class VY_EXPORT NativeAgentPort : public AgentPort {
   std::vector<Message> messages() const;
   std::vector<std::string> events() const;  // wire texts of the events delivered
   void clearRecords();
+  // Whether log lines, trace lines, messages and events are kept (on by default). A process that
+  // never reads them (a fuzzer) turns it off: nothing is then allocated that outlives a call.
+  void setRecording(bool keep);
+  // Back to what a new port answers (encoding, locale, no properties, no delta support, no
+  // collaboration names, polling, events kept and answered 0, no responder), records cleared.
+  void reset();
 
   // ---- AgentPort ----
   const char* encoding() override;
@@ -95,6 +101,7 @@ class VY_EXPORT NativeAgentPort : public AgentPort {
   std::set<std::string> deltaTypes_;
   std::vector<std::string> collabNames_;
   bool canPoll_ = true;
+  bool recording_ = true;
   int eventAnswer_ = 0;
   EventSink eventSink_;
   SyncResponder syncResponder_;

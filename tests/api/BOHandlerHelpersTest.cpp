@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "NativeAgent.hpp"
 #include "VyConnector.hpp"
-#include "VyTestAgent.hpp"
 
 namespace {
 
-using vytest::Agent;
+using Agent = vytest::NativeAgent;
 
 const char* const kMarker = "\x05";  // the empty text of the spec format
 

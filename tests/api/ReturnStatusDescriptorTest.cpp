@@ -4,14 +4,14 @@
 #include <memory>
 #include <string>
 
+#include "NativeAgent.hpp"
 #include "ReturnStatusDescriptor.hpp"
 #include "StringMessage.hpp"
 #include "VyConnector.hpp"
-#include "VyTestAgent.hpp"
 
 namespace {
 
-using vytest::Agent;
+using Agent = vytest::NativeAgent;
 
 std::u16string units(const StringMessage& msg) {
   return std::u16string(reinterpret_cast<const char16_t*>(msg.toUTF16String()),

@@ -4,12 +4,12 @@
 #include <cstring>
 
 #include "BOAttrType.hpp"
+#include "NativeAgent.hpp"
 #include "VyConnector.hpp"
-#include "VyTestAgent.hpp"
 
 namespace {
 
-using vytest::Agent;
+using Agent = vytest::NativeAgent;
 
 TEST(BOAttrTypeTest, TheFullFormStoresEveryFieldAsACopy) {
   Agent agent;

@@ -16,12 +16,12 @@
 #include "BusObjSpecDirectory.hpp"
 #include "BusObjSpecList.hpp"
 #include "BusinessObject.hpp"
+#include "NativeAgent.hpp"
 #include "StringMessage.hpp"
-#include "VyTestAgent.hpp"
 
 namespace {
 
-using vytest::Agent;
+using Agent = vytest::NativeAgent;
 
 struct Attr {
   std::string name;

@@ -6,13 +6,14 @@
 #include <vector>
 
 #include "BusinessObjectTestSpecs.hpp"
+#include "NativeAgent.hpp"
 #include "VyConnector.hpp"
 
 namespace {
 
 using bospecs::children;
 using bospecs::make;
-using bospecs::ModelTest;
+using ModelTest = bospecs::ModelTestOn<vytest::NativeAgent>;
 
 using BusObjContainerTest = ModelTest;
 

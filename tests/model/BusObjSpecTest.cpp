@@ -9,13 +9,13 @@
 
 #include "BOAttrType.hpp"
 #include "BusObjSpec.hpp"
+#include "NativeAgent.hpp"
 #include "StringMessage.hpp"
 #include "VyConnector.hpp"
-#include "VyTestAgent.hpp"
 
 namespace {
 
-using vytest::Agent;
+using Agent = vytest::NativeAgent;
 using AttrFields = std::array<std::string, 13>;
 using VerbFields = std::pair<std::string, std::string>;
 

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "BusinessObjectTestSpecs.hpp"
+#include "NativeAgent.hpp"
 #include "TestConnectorControl.hpp"
 #include "VyConnector.hpp"
-#include "VyTestAgent.hpp"
 
 namespace {
 
@@ -22,14 +22,14 @@ using bospecs::kInteger;
 using bospecs::kObject;
 using bospecs::kString;
 using bospecs::make;
-using bospecs::ModelTest;
+using ModelTest = bospecs::ModelTestOn<vytest::NativeAgent>;
 using bospecs::text;
 using bospecs::tokens;
 using bospecs::units;
 
 using BusinessObjectTest = ModelTest;
 
-void expectMessage(vytest::Agent& agent, int num, int type, const std::string& args) {
+void expectMessage(vytest::NativeAgent& agent, int num, int type, const std::string& args) {
   std::vector<vytest::MsgRequest> sent = agent.messagesNumbered(num);
   ASSERT_EQ(1u, sent.size()) << "message " << num;
   EXPECT_EQ(type, sent[0].type) << "message " << num;
@@ -377,7 +377,7 @@ TEST_F(BusinessObjectTest, ValidationFillsDefaultsOrReports17205And17206) {
   expectMessage(agent, 17206, KyMsgFormat::MLV_ERROR, "Checked,NoDefault");
 
   agent.clearRecords();
-  vytest::Agent::setProperty("UseDefaults", "FALSE");
+  vytest::NativeAgent::setProperty("UseDefaults", "FALSE");
   std::unique_ptr<BusinessObject> off(make("Checked", nullptr, {"1"}));
   EXPECT_EQ(0, off->initAndValidateAttributes());
   expectMessage(agent, 17205, KyMsgFormat::MLV_ERROR, "Checked,WithDefault");
@@ -387,7 +387,7 @@ TEST_F(BusinessObjectTest, ValidationFillsDefaultsOrReports17205And17206) {
 // ---- event ids ----
 
 TEST_F(BusinessObjectTest, EventIdsAreMadeTopDownAndChildIdsStartWithTheParents) {
-  vytest::Agent::setProperty("ConnectorName", "Conn");
+  vytest::NativeAgent::setProperty("ConnectorName", "Conn");
   std::unique_ptr<BusinessObject> order(make("Order", "Create", {"1"}));
   for (const char* no : {"a", "b", "c"})
     order->setAttrValue(2, make("Line", nullptr, {no}), kObject);
@@ -407,7 +407,7 @@ TEST_F(BusinessObjectTest, EventIdsAreMadeTopDownAndChildIdsStartWithTheParents)
 
   // A long connector name and a type without the attribute are handled quietly.
   std::string longName(1000, 'n');
-  vytest::Agent::setProperty("ConnectorName", longName.c_str());
+  vytest::NativeAgent::setProperty("ConnectorName", longName.c_str());
   std::unique_ptr<BusinessObject> fresh(make("Order", "Create", {"2"}));
   fresh->setObjectEventIds();
   std::string id = text(fresh->getAttrValue(4));
@@ -418,7 +418,7 @@ TEST_F(BusinessObjectTest, EventIdsAreMadeTopDownAndChildIdsStartWithTheParents)
 }
 
 TEST_F(BusinessObjectTest, EventIdsOnSeveralThreadsAtOnce) {
-  vytest::Agent::setProperty("ConnectorName", "Threaded");
+  vytest::NativeAgent::setProperty("ConnectorName", "Threaded");
   std::vector<std::thread> threads;
   std::vector<std::string> ids(4);
   for (int t = 0; t < 4; ++t) {
@@ -441,7 +441,7 @@ TEST_F(BusinessObjectTest, EventIdsOnSeveralThreadsAtOnce) {
 
 TEST_F(BusinessObjectTest, DoVerbForCallsTheHandlerAndHandsOnTheFirstFatalMessage) {
   vyTestConnectorReset();
-  vytest::Agent::setProperty("Test.Verb.Result", "-5");
+  vytest::NativeAgent::setProperty("Test.Verb.Result", "-5");
   std::unique_ptr<BusinessObject> bo(make("Order", "Create", {"1"}));
   ReturnStatusDescriptor status;
   EXPECT_EQ(-5, bo->doVerbFor(&status));
@@ -450,7 +450,7 @@ TEST_F(BusinessObjectTest, DoVerbForCallsTheHandlerAndHandsOnTheFirstFatalMessag
 
   // A delta Update for a type the agent does not handle as deltas goes through retrieve and
   // update; a failed retrieve logs 17115 as a fatal first message, which reaches the status.
-  vytest::Agent::setProperty("Test.Verb.Result", "-1");
+  vytest::NativeAgent::setProperty("Test.Verb.Result", "-1");
   vyTestConnectorReset();
   bo->setVerb("Update");
   bo->setDelta(1);
@@ -462,8 +462,8 @@ TEST_F(BusinessObjectTest, DoVerbForCallsTheHandlerAndHandsOnTheFirstFatalMessag
   EXPECT_EQ(nullptr, JToCPPVeneer::getfatalErrorFirstMessage()) << "moved to the status";
 
   // With delta support the handler gets the delta itself.
-  vytest::Agent::setDeltaSupport("Order", "true");
-  vytest::Agent::setProperty("Test.Verb.Result", "1");
+  vytest::NativeAgent::setDeltaSupport("Order", "true");
+  vytest::NativeAgent::setProperty("Test.Verb.Result", "1");
   vyTestConnectorReset();
   ReturnStatusDescriptor direct;
   EXPECT_EQ(1, bo->doVerbFor(&direct));
@@ -471,7 +471,7 @@ TEST_F(BusinessObjectTest, DoVerbForCallsTheHandlerAndHandsOnTheFirstFatalMessag
   EXPECT_EQ(1u, bo->isDelta());
 
   // An error text the handler set is not overwritten.
-  vytest::Agent::setProperty("Test.Verb.Error", "handler text");
+  vytest::NativeAgent::setProperty("Test.Verb.Error", "handler text");
   ReturnStatusDescriptor own;
   bo->doVerbFor(&own);
   EXPECT_STREQ("handler text", own.getErrorMsg());

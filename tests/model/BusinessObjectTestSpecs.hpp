@@ -1,5 +1,6 @@
-// The business object types the business object, container and delta tests use, announced to
-// the real agent the way the agent announces them, and small helpers to build trees.
+// The business object types the business object, container and delta tests use, announced the
+// way the agent announces them (to the embedded JVM's agent or to the native one), and small
+// helpers to build trees.
 #ifndef VY_BUSINESS_OBJECT_TEST_SPECS_HPP
 #define VY_BUSINESS_OBJECT_TEST_SPECS_HPP
 
@@ -10,8 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "AgentRecords.hpp"
 #include "VyConnector.hpp"
-#include "VyTestAgent.hpp"
 
 namespace bospecs {
 
@@ -67,7 +68,8 @@ inline std::u16string specText(const std::string& name, const std::vector<AttrDe
 }
 
 // Every type of these tests. Attribute indexes are noted where tests use them.
-inline void announce(vytest::Agent& agent) {
+template <class AgentT>
+void announce(AgentT& agent) {
   // Customer: 0 Id (key), 1 Name, 2 Phones (Phone, n), 3 Owner (Person, 1).
   agent.gotBusObjSpec16(specText("Customer", {{"Id", "String", true},
                                               {"Name", "String"},
@@ -105,8 +107,10 @@ inline void announce(vytest::Agent& agent) {
   agent.gotBusObjSpec16(specText("Plain", {{"A", "String"}}, {"Retrieve"}));
 }
 
-// Fixture: a started agent that knows every type above; records cleared.
-class ModelTest : public ::testing::Test {
+// Fixture: a started agent (vytest::Agent or vytest::NativeAgent) that knows every type above;
+// records cleared.
+template <class AgentT>
+class ModelTestOn : public ::testing::Test {
  protected:
   void SetUp() override {
     agent.init();
@@ -114,7 +118,7 @@ class ModelTest : public ::testing::Test {
     agent.clearRecords();
   }
 
-  vytest::Agent agent;
+  AgentT agent;
 };
 
 inline const int kString = 5;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "BusinessObjectTestSpecs.hpp"
+#include "NativeAgent.hpp"
 #include "VyConnector.hpp"
 
 namespace {
@@ -15,7 +16,7 @@ using bospecs::children;
 using bospecs::kObject;
 using bospecs::kString;
 using bospecs::make;
-using bospecs::ModelTest;
+using ModelTest = bospecs::ModelTestOn<vytest::NativeAgent>;
 using bospecs::text;
 
 using DeltaTest = ModelTest;
@@ -280,7 +281,7 @@ TEST_F(DeltaTest, SingleChildOfADeltaInAnAfterImage) {
 TEST_F(DeltaTest, DeltaWorkThroughTheHandlerLeavesTheAfterImage) {
   // A delta Update for a type the agent does not take as deltas: the framework retrieves (the
   // test handler leaves the clone as it is), applies the delta and runs the update.
-  vytest::Agent::setDeltaSupport("Order", "false");
+  vytest::NativeAgent::setDeltaSupport("Order", "false");
   auto delta = order("1", {{"A", "Update", "5"}}, "Update", "note");
   delta->setDelta(1);
   lines(delta.get())->setDelta(1);

@@ -6,13 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "AgentPort.hpp"
+#include "NativeAgent.hpp"
 #include "StringMessage.hpp"
 #include "VyConnector.hpp"
-#include "VyTestAgent.hpp"
 
 namespace {
 
-using vytest::Agent;
+using Agent = vytest::NativeAgent;
 
 std::u16string units(const StringMessage& msg) {
   const unsigned short* p = msg.toUTF16String();
@@ -195,7 +196,7 @@ TEST(StringMessageTest, EncodingErrorsReachTheAgentWithTheEncodingName) {
   EXPECT_EQ(1, sent[0].set);
   EXPECT_EQ(0, sent[0].argCount);
   EXPECT_TRUE(sent[0].hasText);
-  EXPECT_EQ(CallJavaForGetEncoding(), sent[0].text);
+  EXPECT_EQ(vy::agentPort().encoding(), sent[0].text);
   EXPECT_TRUE(agent.logged("80014"));
 }
 

@@ -204,34 +204,6 @@ std::u16string str16(jstring s) {
   return out;
 }
 
-std::u16string wire(const std::vector<std::string>& fields) {
-  std::u16string out;
-  for (const std::string& f : fields) {
-    std::u16string text;
-    // Test fields are ASCII or UTF-8; decode UTF-8 into UTF-16 units.
-    for (size_t i = 0; i < f.size();) {
-      unsigned char c = static_cast<unsigned char>(f[i]);
-      char32_t cp;
-      int len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-      cp = len == 1 ? c : len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
-      for (int k = 1; k < len && i + k < f.size(); ++k) cp = (cp << 6) | (f[i + k] & 0x3F);
-      i += len;
-      if (cp >= 0x10000) {
-        cp -= 0x10000;
-        text += static_cast<char16_t>(0xD800 + (cp >> 10));
-        text += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-      } else {
-        text += static_cast<char16_t>(cp);
-      }
-    }
-    std::string len = std::to_string(text.size());
-    out.append(len.begin(), len.end());
-    out += u'\x03';
-    out += text;
-  }
-  return out;
-}
-
 // ---- Agent ----
 
 Agent::Agent() {

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "AgentRecords.hpp"
+
 namespace vytest {
 
 // The calling thread's JNI environment (attached on first use).
@@ -27,29 +29,6 @@ jstring jstr16(const std::u16string& units);  // exact UTF-16 units
 std::string str(jstring s);                   // modified UTF-8 -> std::string ("" for null)
 std::u16string str16(jstring s);              // exact UTF-16 units
 bool isNull(jstring s);
-
-struct LogLine {
-  std::string text;
-  int severity;  // -1 when logged without a severity
-};
-
-struct TraceLine {
-  std::string name;
-  int level;
-  std::string msg;
-  bool hasText2;
-  std::string text2;
-};
-
-struct MsgRequest {
-  int num;
-  int type;
-  bool hasText;
-  std::string text;
-  int set;
-  int argCount;
-  std::string args;
-};
 
 struct SyncRequest {
   std::string collab;
@@ -132,9 +111,6 @@ class Agent {
   jobject obj_;  // global reference
   bool initialised_ = false;
 };
-
-// Joins a UTF-8 field list with the wire delimiter U+0003 (convenience for building requests).
-std::u16string wire(const std::vector<std::string>& fields);
 
 // Lines the JVM printed since the last call (captured through the vfprintf hook).
 std::vector<std::string> takeJvmOutput();

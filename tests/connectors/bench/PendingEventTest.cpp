@@ -10,12 +10,13 @@
 #include "GenGenGlob.hpp"
 #include "GlobDecls.hpp"
 #include "PendingEvent.hpp"
+#include "VyTestAgent.hpp"
 
 namespace {
 
 using bospecs::make;
 using bospecs::text;
-using PendingEventTest = bospecs::ModelTest;
+using PendingEventTest = bospecs::ModelTestOn<vytest::Agent>;
 
 TEST_F(PendingEventTest, AnEventHoldsACopyOfItsObject) {
   std::unique_ptr<BusinessObject> bo(make("Customer", "Create", {"7", "Ann"}));

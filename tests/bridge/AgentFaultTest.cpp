@@ -27,6 +27,7 @@
 extern "C" {
 int vyTestSyncStatus();
 const char* vyTestSyncError();
+int vyTestSyncOutcome(int* hasText);
 void vyTestEventsReset();
 void vyTestStreamStart(const char* type);
 long vyTestStreamNext();
@@ -133,10 +134,10 @@ void round(Agent& agent, Tally& tally, const std::string& id, int step) {
     }
     case 4: {  // a poll: events and a synchronous request from the polling thread
       agent.poll();
-      int status = vyTestSyncStatus();
-      const char* error = vyTestSyncError();
+      int hasText = 0;
+      int status = vyTestSyncOutcome(&hasText);
       // 0: no request was made (the poll's property read failed).
-      tally.answer(status == 1 || status == 0, status == -1 && error != nullptr && *error != '\0',
+      tally.answer(status == 1 || status == 0, status == -1 && hasText == 1,
                    "sync " + id + " answered " + std::to_string(status));
       break;
     }

@@ -189,6 +189,14 @@ VY_TEST_EXPORT const char16_t* vyTestEventsLastWire(int* length) {
 }
 VY_TEST_EXPORT int vyTestSyncResult() { return gRecord.syncResult; }
 VY_TEST_EXPORT int vyTestSyncStatus() { return gRecord.syncStatus; }
+
+// The last synchronous request's status and whether it came with a text, read together (other
+// threads may be polling meanwhile).
+VY_TEST_EXPORT int vyTestSyncOutcome(int* hasText) {
+  std::lock_guard<std::mutex> guard(gRecord.lock);
+  *hasText = gRecord.syncHasError && !gRecord.syncError.empty() ? 1 : 0;
+  return gRecord.syncStatus;
+}
 // The status text after consumeSync, or null when there was none.
 VY_TEST_EXPORT const char* vyTestSyncError() {
   return gRecord.syncHasError ? gRecord.syncError.c_str() : nullptr;

@@ -3,6 +3,7 @@
 #include <cstdarg>
 
 #include "JToCPPVeneer.hpp"
+#include "ServiceForwarding.hpp"
 #include "SubscriptionHandlerCPP.hpp"
 
 BOHandlerCPP::BOHandlerCPP() : name(nullptr), theSubHandler(nullptr) {}
@@ -18,58 +19,46 @@ JToCPPVeneer* veneerOf(SubscriptionHandlerCPP* subs) {
 }
 }  // namespace
 
-int BOHandlerCPP::getConfigProp(const char* propName, char* value, int size) {
-  JToCPPVeneer* v = veneerOf(theSubHandler);
-  if (v == nullptr) {
-    if (value != nullptr && size > 0) value[0] = '\0';
-    return 0;
-  }
-  return v->getConfigProp(propName, value, size);
+int BOHandlerCPP::getConfigProp(const char* name, char* value, int size) {
+  return vy::services::getConfigProp(veneerOf(theSubHandler), name, value, size);
 }
 
 int BOHandlerCPP::getDeltaSupport(const char* boName) {
-  JToCPPVeneer* v = veneerOf(theSubHandler);
-  return v ? v->getDeltaSupport(boName) : 0;
+  return vy::services::getDeltaSupport(veneerOf(theSubHandler), boName);
 }
 
 void BOHandlerCPP::logMsg(const char* msg, int msgType) {
-  JToCPPVeneer* v = veneerOf(theSubHandler);
-  if (v == nullptr) return;
   // A type of 0 is logged without a severity.
   if (msgType == 0)
-    v->logMsg(msg);
+    vy::services::logMsg(veneerOf(theSubHandler), msg);
   else
-    v->logMsg(msg, msgType);
+    vy::services::logMsg(veneerOf(theSubHandler), msg, msgType);
 }
 
 void BOHandlerCPP::traceWrite(int level, const char* msg, const char* text2) {
-  if (JToCPPVeneer* v = veneerOf(theSubHandler)) v->traceWrite(level, msg, text2);
+  vy::services::traceWrite(veneerOf(theSubHandler), level, msg, text2);
 }
 
 char* BOHandlerCPP::generateMsg(int msgNum, int msgType, const char* text, int argCount, ...) {
-  JToCPPVeneer* v = veneerOf(theSubHandler);
-  if (v == nullptr) return nullptr;
   va_list args;
   va_start(args, argCount);
-  char* out = v->generateMsg(msgNum, msgType, text, argCount, args);
+  char* out =
+      vy::services::generateMsg(veneerOf(theSubHandler), msgNum, msgType, text, argCount, args);
   va_end(args);
   return out;
 }
 
 void BOHandlerCPP::generateAndLogMsg(int msgNum, int msgType, int argCount, ...) {
-  JToCPPVeneer* v = veneerOf(theSubHandler);
-  if (v == nullptr) return;
   va_list args;
   va_start(args, argCount);
-  v->generateAndLogMsg(msgNum, msgType, argCount, args);
+  vy::services::generateAndLogMsg(veneerOf(theSubHandler), msgNum, msgType, argCount, args);
   va_end(args);
 }
 
 void BOHandlerCPP::generateAndTraceMsg(int msgNum, int msgType, int traceLevel, int argCount, ...) {
-  JToCPPVeneer* v = veneerOf(theSubHandler);
-  if (v == nullptr) return;
   va_list args;
   va_start(args, argCount);
-  v->generateAndTraceMsg(msgNum, msgType, traceLevel, argCount, args);
+  vy::services::generateAndTraceMsg(veneerOf(theSubHandler), msgNum, msgType, traceLevel, argCount,
+                                    args);
   va_end(args);
 }

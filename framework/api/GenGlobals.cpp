@@ -5,6 +5,7 @@
 
 #include "AgentPort.hpp"
 #include "JToCPPVeneer.hpp"
+#include "ServiceForwarding.hpp"
 
 // Constructing the connector's one static object is its registration with the framework.
 GenGlobals::GenGlobals() { JToCPPVeneer::setTheAppGlob(this); }
@@ -20,56 +21,42 @@ JToCPPVeneer* veneer() { return JToCPPVeneer::getTheHandlerStuff(); }
 }  // namespace
 
 int GenGlobals::getConfigProp(const char* name, char* value, int size) {
-  JToCPPVeneer* v = veneer();
-  if (v == nullptr) {
-    if (value != nullptr && size > 0) value[0] = '\0';
-    return 0;
-  }
-  return v->getConfigProp(name, value, size);
+  return vy::services::getConfigProp(veneer(), name, value, size);
 }
 
 int GenGlobals::getDeltaSupport(const char* boName) {
-  JToCPPVeneer* v = veneer();
-  return v ? v->getDeltaSupport(boName) : 0;
+  return vy::services::getDeltaSupport(veneer(), boName);
 }
 
-void GenGlobals::logMsg(const char* msg) {
-  if (JToCPPVeneer* v = veneer()) v->logMsg(msg);
-}
+void GenGlobals::logMsg(const char* msg) { vy::services::logMsg(veneer(), msg); }
 
 void GenGlobals::logMsg(const char* msg, int msgType) {
-  if (JToCPPVeneer* v = veneer()) v->logMsg(msg, msgType);
+  vy::services::logMsg(veneer(), msg, msgType);
 }
 
 void GenGlobals::traceWrite(int level, const char* msg, const char* text2) {
-  if (JToCPPVeneer* v = veneer()) v->traceWrite(level, msg, text2);
+  vy::services::traceWrite(veneer(), level, msg, text2);
 }
 
 char* GenGlobals::generateMsg(int msgNum, int msgType, const char* text, int argCount, ...) {
-  JToCPPVeneer* v = veneer();
-  if (v == nullptr) return nullptr;
   va_list args;
   va_start(args, argCount);
-  char* out = v->generateMsg(msgNum, msgType, text, argCount, args);
+  char* out = vy::services::generateMsg(veneer(), msgNum, msgType, text, argCount, args);
   va_end(args);
   return out;
 }
 
 void GenGlobals::generateAndLogMsg(int msgNum, int msgType, int argCount, ...) {
-  JToCPPVeneer* v = veneer();
-  if (v == nullptr) return;
   va_list args;
   va_start(args, argCount);
-  v->generateAndLogMsg(msgNum, msgType, argCount, args);
+  vy::services::generateAndLogMsg(veneer(), msgNum, msgType, argCount, args);
   va_end(args);
 }
 
 void GenGlobals::generateAndTraceMsg(int msgNum, int msgType, int traceLevel, int argCount, ...) {
-  JToCPPVeneer* v = veneer();
-  if (v == nullptr) return;
   va_list args;
   va_start(args, argCount);
-  v->generateAndTraceMsg(msgNum, msgType, traceLevel, argCount, args);
+  vy::services::generateAndTraceMsg(veneer(), msgNum, msgType, traceLevel, argCount, args);
   va_end(args);
 }
 

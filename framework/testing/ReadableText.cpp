@@ -8,6 +8,7 @@
 #include "BusObjSpec.hpp"
 #include "BusObjSpecDirectory.hpp"
 #include "StringMessage.hpp"
+#include "Utf8.hpp"
 #include "WireText.hpp"
 
 namespace vy {
@@ -23,24 +24,6 @@ const char kEmptyMarker[] = "\x05";  // an empty text inside a spec
 }
 
 bool isBlankChar(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v'; }
-
-void appendUtf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
-}
 
 // Reads the quoted text starting at text[start] == '"' into `into`; returns the index after it.
 // Escapes: \" \\ \n \t \r and \uXXXX (a surrogate pair of two escapes is one character).

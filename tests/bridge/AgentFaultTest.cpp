@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "VyConnector.hpp"
+#include "ResidentSize.hpp"
 #include "VyTestAgent.hpp"
 
 extern "C" {
@@ -47,15 +48,6 @@ const char* const kCallbacks[] = {"getConfigProp",          "getDeltaSupport", "
                                   "isAgentCapableOfPolling"};
 
 bool soak() { return std::getenv("VY_SOAK") != nullptr; }
-
-long residentKb() {
-  long pages = 0, resident = 0;
-  FILE* f = std::fopen("/proc/self/statm", "r");
-  if (f == nullptr) return -1;
-  if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = -1;
-  std::fclose(f);
-  return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
 
 std::u16string specText() {
   std::vector<std::string> f = {"BusObjSpec", "4.2.0.0", kType, "1.0.0", "\x05", "3", "2"};
@@ -222,14 +214,14 @@ TEST_F(AgentFaultTest, RandomFaultsUnderEightThreadsLeaveEveryRequestAnswered) {
   };
   Agent::setFault("*", "mixed", 0.05, 20240518);
   if (warmUp > 0) run(warmUp, 0);
-  long before = residentKb();
+  long before = vytest::residentKb();
   {
     std::lock_guard<std::mutex> guard(tally.lock);
     tally.requests = tally.succeeded = tally.failedWithText = 0;
   }
   long faultsBefore = Agent::faultsInjected("*");
   run(total, warmUp);
-  long growth = residentKb() - before;
+  long growth = vytest::residentKb() - before;
   long faults = Agent::faultsInjected("*") - faultsBefore;
   std::printf(
       "random faults, %d threads: %ld requests, %ld faults injected, %ld succeeded, %ld failed "
@@ -331,7 +323,7 @@ TEST_F(SmallHeapFaultTest, RandomOutOfMemoryUnderEightThreads) {
   Tally tally;
   const long total = soak() ? 100000 : 800;
   Agent::setFault("*", "heap", 0.05, 99);
-  long before = residentKb();
+  long before = vytest::residentKb();
   std::vector<std::thread> workers;
   for (int t = 0; t < 8; ++t) {
     workers.emplace_back([&, t] {
@@ -343,7 +335,7 @@ TEST_F(SmallHeapFaultTest, RandomOutOfMemoryUnderEightThreads) {
     });
   }
   for (std::thread& w : workers) w.join();
-  long growth = residentKb() - before;
+  long growth = vytest::residentKb() - before;
   std::printf(
       "out of heap at random, 8 threads: %ld requests, %ld OutOfMemoryErrors, %ld succeeded, "
       "%ld failed with a text, resident size %+ld kB\n",

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "VyConnector.hpp"
+#include "ResidentSize.hpp"
 #include "VyTestAgent.hpp"
 
 namespace {
@@ -22,15 +23,6 @@ using vytest::Agent;
 const char kType[] = "LeakItem";
 const long kWarmUp = 50000;
 const long kAllowedGrowthKb = 10 * 1024;
-
-long residentKb() {
-  long pages = 0, resident = 0;
-  FILE* f = std::fopen("/proc/self/statm", "r");
-  if (f == nullptr) return -1;
-  if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = -1;
-  std::fclose(f);
-  return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
 
 long rounds() {
   const char* env = std::getenv("VY_SOAK_ROUNDS");
@@ -69,17 +61,17 @@ long growthOver(const char* what, long count, Step step) {
     step(i);
     forgetConfigRequests(i);
   }
-  long base = residentKb(), peak = base;
+  long base = vytest::residentKb(), peak = base;
   for (long i = 0; i < count; ++i) {
     step(i);
     forgetConfigRequests(i);
     if ((i + 1) % (count / 10 > 0 ? count / 10 : 1) == 0) {
-      long now = residentKb();
+      long now = vytest::residentKb();
       if (now > peak) peak = now;
       std::printf("%s: %ld done, resident %ld kB (%+ld kB)\n", what, i + 1, now, now - base);
     }
   }
-  long end = residentKb();
+  long end = vytest::residentKb();
   std::printf("%s: base %ld kB, peak %ld kB, end %ld kB\n", what, base, peak, end);
   return end - base;
 }

@@ -24,20 +24,6 @@ class Registry : public SubscriptionHandlerCPP {
   }
 };
 
-// A connector's own handler that treats names without regard to case: subscribing decides
-// duplicates through its isSubscribed, not through the base registry's exact match.
-class CaseBlindRegistry : public Registry {
- public:
-  int asked = 0;
-  int isSubscribed(char* name, char* verb) override {
-    ++asked;
-    if (name == nullptr) return 0;
-    std::string lower(name);
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return lower == "customer" && entries("Customer") > 0 ? 1 : Registry::isSubscribed(name, verb);
-  }
-};
-
 // Lines of the agent's trace that name `fragment`.
 int tracedWith(vytest::Agent& agent, const std::string& fragment) {
   int n = 0;

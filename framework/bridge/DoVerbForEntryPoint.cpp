@@ -155,6 +155,7 @@ extern "C" JNIEXPORT jint JNICALL Java_AppSide_1Connector_BusObjNativeInterface_
       if (timed) vy::recordPerf(v->perf_doverbfor_ptr, start, KyTimer::getCurrentMilli());
       if (status.getErrorMsg() != nullptr) reportError(env, javaStatus, status.getErrorMsg());
     });
+    if (!fault && result > 1) vy::reportUnknownVerbResult(bo->getName(), result);
     if (fault) {
       // The agent's status says what the connector threw (the message it formats is requested
       // as before).

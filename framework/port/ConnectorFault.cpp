@@ -158,6 +158,18 @@ ConnectorFault reportConnectorFault(const char* operation, FaultReport report) n
   return fault;
 }
 
+bool reportUnknownVerbResult(const char* typeName, int result) {
+  if (result <= 1) return false;  // 1, 0 and every negative result have their meaning
+  std::string text = "DoVerbFor: the handler for ";
+  text += typeName != nullptr ? typeName : "(no type)";
+  text += " answered " + std::to_string(result) +
+          ", which is not a verb result (1 success, -5 not a failure, 0 done without a result "
+          "object, -1 or another negative number a failure); the agent receives it unchanged "
+          "and the object is not written back.";
+  logText(text.c_str(), KyMsgFormat::MLV_WARNING);
+  return true;
+}
+
 std::string reportMissingGlobals() {
   std::string text =
       "The connector cannot start: its library registered no connector globals object. A "

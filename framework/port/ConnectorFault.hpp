@@ -76,6 +76,11 @@ ConnectorFault guardConnectorCall(const char* operation, FaultReport report, Wor
   return ConnectorFault();
 }
 
+// A handler answered a positive verb result other than 1, which the kit gives no meaning: logs a
+// warning naming the type and the result (the result itself still goes to the agent unchanged).
+// Returns true when it logged.
+bool reportUnknownVerbResult(const char* typeName, int result);
+
 // The connector library registered no GenGlobals object: logs, as a fatal message, what is
 // missing and how a connector registers itself; returns the text.
 std::string reportMissingGlobals();

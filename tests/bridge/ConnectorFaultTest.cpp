@@ -238,6 +238,15 @@ TEST_F(ConnectorFaultTest, UnknownVerbResultsPassThroughAndNullAnswersAreSafe) {
     vytest::VerbResult r = agent.doVerbFor(req);
     EXPECT_EQ(std::atoi(result), r.status);
     EXPECT_EQ(req, std::string(r.content.begin(), r.content.end()));
+    // A positive result other than 1 means nothing to the kit: the log says so.
+    bool warned = false;
+    for (const vytest::LogLine& l : agent.logs()) {
+      if (l.severity == KyMsgFormat::MLV_WARNING &&
+          contains(l.text, std::string("the handler for FaultOrder answered ") + result))
+        warned = true;
+    }
+    EXPECT_EQ(std::atoi(result) > 1, warned);
+    agent.clearRecords();
   }
   Agent::setProperty("Test.Verb.SetAttr", nullptr);
   Agent::setProperty("Test.Verb.Result", nullptr);
@@ -268,6 +277,33 @@ TEST_F(ConnectorFaultTest, UnknownVerbResultsPassThroughAndNullAnswersAreSafe) {
   Agent::setProperty("Test.Events.Count", nullptr);
   Agent::setProperty("Test.Events.Type", nullptr);
   JToCPPVeneer::deletefatalErrorFirstMessage();
+}
+
+// The named results mean what the bridge does with them: the object goes back exactly for the
+// results verbReturnsObject names, and every result reaches the agent unchanged.
+TEST_F(ConnectorFaultTest, NamedVerbResultsMatchWhatTheBridgeDoes) {
+  static_assert(VyResults::VERB_SUCCESS == 1 && VyResults::VERB_NOT_A_FAILURE == -5 &&
+                    VyResults::VERB_DONE == 0 && VyResults::VERB_FAILURE == -1,
+                "verb results keep their numbers");
+  static_assert(VyResults::EVENT_NOT_SUBSCRIBED == -10 && VyResults::ATTR_REFUSED == 0,
+                "other results keep their numbers");
+  Agent agent;
+  ASSERT_EQ(VyResults::INIT_SUCCESS, agent.init());
+  agent.gotBusObjSpec(specText());
+  const std::string req = request();
+  Agent::setProperty("Test.Verb.SetAttr", "1=changed");
+  for (int result : {VyResults::VERB_SUCCESS, VyResults::VERB_NOT_A_FAILURE, VyResults::VERB_DONE,
+                     VyResults::VERB_FAILURE, -2, -10, 2}) {
+    SCOPED_TRACE(result);
+    Agent::setProperty("Test.Verb.Result", std::to_string(result).c_str());
+    vytest::VerbResult r = agent.doVerbFor(req);
+    EXPECT_EQ(result, r.status);
+    bool written = std::string(r.content.begin(), r.content.end()) != req;
+    EXPECT_EQ(VyResults::verbReturnsObject(result), written);
+    EXPECT_EQ(result < 0 && result != -5, VyResults::verbFailed(result));
+  }
+  Agent::setProperty("Test.Verb.SetAttr", nullptr);
+  Agent::setProperty("Test.Verb.Result", nullptr);
 }
 
 }  // namespace

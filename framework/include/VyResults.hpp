@@ -1,6 +1,7 @@
 // Names for the numbers connector code and the framework exchange. The numbers are the interface:
 // connector code that returns or compares the plain numbers keeps working, and these names stand
-// beside them. docs/connector-reference.md says when each one is returned and what follows.
+// beside them. docs/connector-reference.md says when each one is returned and what follows. The
+// modern layer's vy::Status and vy::kEventNotSubscribed (VyModern.hpp) are the same numbers.
 #ifndef VY_RESULTS_HPP
 #define VY_RESULTS_HPP
 
@@ -9,9 +10,10 @@ class VyResults {
   // ---- BOHandlerCPP::doVerbFor: the status handed to the agent unchanged ----
   // Done; the object, with the handler's changes, is written back to the agent.
   static constexpr int VERB_SUCCESS = 1;
-  // Not a failure; the object is written back as for VERB_SUCCESS. (Best-effort processing of a
-  // transaction object logs an information message for it and carries on.)
-  static constexpr int VERB_NOT_A_FAILURE = -5;
+  // Not a failure; the object, with its changed values, is written back as for VERB_SUCCESS.
+  // (Best-effort processing of a transaction object logs an information message for it and
+  // carries on.) VyModern.hpp calls it vy::Status::ValueChanged.
+  static constexpr int VERB_VALUE_CHANGED = -5;
   // Done without a result object: the agent keeps the request as it sent it.
   static constexpr int VERB_DONE = 0;
   // Failed; the agent keeps its request. Also what the framework answers itself when the request
@@ -21,11 +23,11 @@ class VyResults {
 
   // True for the results after which the object is written back (1 and -5).
   static constexpr bool verbReturnsObject(int result) {
-    return result == VERB_SUCCESS || result == VERB_NOT_A_FAILURE;
+    return result == VERB_SUCCESS || result == VERB_VALUE_CHANGED;
   }
   // True for the failures: every negative result but -5.
   static constexpr bool verbFailed(int result) {
-    return result < 0 && result != VERB_NOT_A_FAILURE;
+    return result < 0 && result != VERB_VALUE_CHANGED;
   }
 
   // ---- GenGlobals::init, pollForEvents and terminate: handed to the agent unchanged ----

@@ -5,40 +5,16 @@
 // type and what(), a thrown text, a thrown number, or the type of anything else.
 //
 // Nothing here touches the JNI: the entry points put the returned text on the agent's status
-// object themselves, and code that drives the veneer without a JVM uses the same guard.
+// object themselves, and code that drives the veneer without a JVM can use the same guard (the
+// reporting functions are exported for it). What was thrown is described by ThrownText.hpp.
 #ifndef VY_CONNECTOR_FAULT_HPP
 #define VY_CONNECTOR_FAULT_HPP
 
-#include <exception>
 #include <string>
 
+#include "VyExport.hpp"
+
 namespace vy {
-
-// What was thrown, described.
-struct Thrown {
-  enum Kind {
-    kInt,        // an int (thrown as such: message 80402 for a verb)
-    kCharText,   // a const char* or char* (message 80403 for a verb)
-    kText,       // a std::string
-    kNumber,     // another integer or floating type
-    kException,  // a std::exception or a class derived from it
-    kOther,      // anything else
-  };
-  Kind kind = kOther;
-  int intValue = 0;     // kInt
-  std::string text;     // kCharText, kText: the text as thrown
-  std::string summary;  // for the author, e.g. `std::runtime_error: disk full`, `the int 7`
-};
-
-// Thrown texts and what() are cut to this many bytes in summaries.
-constexpr size_t kMaxThrownText = 2000;
-
-// Describes the exception `thrown` holds (an empty pointer gives kOther, "nothing").
-Thrown describeThrown(std::exception_ptr thrown);
-// Inside a catch handler: the exception being handled.
-Thrown describeCurrentException();
-// The demangled name of a type name as typeid gives it (the name itself when it cannot be).
-std::string demangledTypeName(const char* mangled);
 
 // How an entry point reports a connector exception besides the log line.
 enum class FaultReport {
@@ -62,7 +38,7 @@ struct ConnectorFault {
 // Inside a catch handler: reports the exception being handled as `report` says, logs the result
 // at MLV_ERROR (so it is also kept as the thread's first fatal message) and returns it. Never
 // throws.
-ConnectorFault reportConnectorFault(const char* operation, FaultReport report) noexcept;
+VY_EXPORT ConnectorFault reportConnectorFault(const char* operation, FaultReport report) noexcept;
 
 // Runs `work` (connector code); what it throws is reported by reportConnectorFault and returned.
 // An empty (false) fault means `work` returned normally.
@@ -79,11 +55,11 @@ ConnectorFault guardConnectorCall(const char* operation, FaultReport report, Wor
 // A handler answered a positive verb result other than 1, which the kit gives no meaning: logs a
 // warning naming the type and the result (the result itself still goes to the agent unchanged).
 // Returns true when it logged.
-bool reportUnknownVerbResult(const char* typeName, int result);
+VY_EXPORT bool reportUnknownVerbResult(const char* typeName, int result);
 
 // The connector library registered no GenGlobals object: logs, as a fatal message, what is
 // missing and how a connector registers itself; returns the text.
-std::string reportMissingGlobals();
+VY_EXPORT std::string reportMissingGlobals();
 
 }  // namespace vy
 

@@ -282,7 +282,7 @@ TEST_F(ConnectorFaultTest, UnknownVerbResultsPassThroughAndNullAnswersAreSafe) {
 // The named results mean what the bridge does with them: the object goes back exactly for the
 // results verbReturnsObject names, and every result reaches the agent unchanged.
 TEST_F(ConnectorFaultTest, NamedVerbResultsMatchWhatTheBridgeDoes) {
-  static_assert(VyResults::VERB_SUCCESS == 1 && VyResults::VERB_NOT_A_FAILURE == -5 &&
+  static_assert(VyResults::VERB_SUCCESS == 1 && VyResults::VERB_VALUE_CHANGED == -5 &&
                     VyResults::VERB_DONE == 0 && VyResults::VERB_FAILURE == -1,
                 "verb results keep their numbers");
   static_assert(VyResults::EVENT_NOT_SUBSCRIBED == -10 && VyResults::ATTR_REFUSED == 0,
@@ -292,7 +292,7 @@ TEST_F(ConnectorFaultTest, NamedVerbResultsMatchWhatTheBridgeDoes) {
   agent.gotBusObjSpec(specText());
   const std::string req = request();
   Agent::setProperty("Test.Verb.SetAttr", "1=changed");
-  for (int result : {VyResults::VERB_SUCCESS, VyResults::VERB_NOT_A_FAILURE, VyResults::VERB_DONE,
+  for (int result : {VyResults::VERB_SUCCESS, VyResults::VERB_VALUE_CHANGED, VyResults::VERB_DONE,
                      VyResults::VERB_FAILURE, -2, -10, 2}) {
     SCOPED_TRACE(result);
     Agent::setProperty("Test.Verb.Result", std::to_string(result).c_str());

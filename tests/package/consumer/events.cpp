@@ -12,15 +12,17 @@ class MyGlobals : public GenGlobals {
 };
 
 int MyGlobals::pollForEvents() {
-  SubscriptionHandlerCPP* subs = getTheSubHandler();   // null outside init..terminate
+  SubscriptionHandlerCPP* subs = getTheSubHandler();  // null outside init..terminate
   if (subs == nullptr) return VyResults::POLL_FAILURE;
-  BusinessObject event("Order");          // the type's announced spec (newest version)
+  BusinessObject event("Order");  // the type's announced spec (newest version)
   if (event.getTheSpec() == nullptr) return VyResults::POLL_FAILURE;  // type never announced
-  event.setVerb("Create");                // must be a verb the spec supports
+  event.setVerb("Create");  // must be a verb the spec supports
   event.setAttrValue("Id", "42", BOAttrType::STRING);
   int answer = subs->gotApplEvent(event);
-  if (answer == VyResults::EVENT_NOT_SUBSCRIBED) { /* keep it for later, or drop it */ }
+  if (answer == VyResults::EVENT_NOT_SUBSCRIBED) {
+    // nobody subscribes to Order/Create: keep the event for later, or drop it
+  }
   return VyResults::POLL_SUCCESS;
-}                                          // the event object is the connector's: gone here
+}  // the event object is the connector's: gone here
 
 static MyGlobals theGlobals;

@@ -225,6 +225,29 @@ TEST_F(ConnectorFaultTest, InitWithoutGlobalsSaysWhatIsMissingAndHowToRegister) 
   for (const vytest::LogLine& l : again.logs()) EXPECT_FALSE(contains(l.text, "GenGlobals"));
 }
 
+// A connector's own subscription handler that throws: the subscription entry points answer as
+// for a refused request and log what was thrown.
+TEST_F(ConnectorFaultTest, AThrowingSubscriptionHandlerIsReportedNotPassedToTheAgent) {
+  Agent agent;
+  Agent::setProperty("Test.Subs.Throwing", "true");
+  ASSERT_EQ(0, agent.init());
+  agent.clearRecords();
+  EXPECT_EQ(-1, agent.subscribeTo(kType, "Create", 0));
+  EXPECT_FALSE(agent.isSubscribed(kType, "Create"));
+  EXPECT_EQ(-1, agent.cancelSub(kType, "1.0.0", "Create"));
+  EXPECT_EQ(-1, agent.updateSubscription(kType, "Create", 0, 1));
+  std::vector<std::string> ops;
+  for (const vytest::MsgRequest& m : agent.messagesNumbered(80401)) ops.push_back(m.args);
+  EXPECT_EQ((std::vector<std::string>{"subscribeTo", "isSubscribed", "cancelSub", "subscribeTo"}),
+            ops);
+  EXPECT_EQ(1u, errorLogs(agent,
+                          "isSubscribed: the connector threw std::runtime_error: no "
+                          "lookups today")
+                    .size());
+  Agent::setProperty("Test.Subs.Throwing", nullptr);
+  JToCPPVeneer::deletefatalErrorFirstMessage();
+}
+
 // Null answers and objects of unknown types: a clear text, never a crash.
 TEST_F(ConnectorFaultTest, NullAnswersAndUnknownTypesAreSafe) {
   Agent agent;

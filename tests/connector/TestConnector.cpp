@@ -29,6 +29,8 @@
 //   Test.Verb.HandlerLog     any value: the handler logs "Test.Verb.HandlerLog" through its own
 //                            BOHandlerCPP services
 //   Test.NoHandler           "true": getBOHandlerforBO answers null
+//   Test.Subs.Throwing       "true": init installs a subscription handler of its own whose
+//                            subscribeTo, isSubscribed and cancelSub throw
 // It counts what the framework called, for tests to read through the exported C functions below.
 #include <atomic>
 #include <cstdlib>
@@ -100,6 +102,14 @@ class TestHandler : public BOHandlerCPP {
 
 TestHandler gHandler;
 
+// A connector's own subscription handler that fails.
+class ThrowingSubs : public SubscriptionHandlerCPP {
+ public:
+  int subscribeTo(char*, char*) override { throw std::runtime_error("no subscriptions today"); }
+  int cancelSub(char*, char*, char*) override { throw std::runtime_error("no cancel today"); }
+  int isSubscribed(char*, char*) override { throw std::runtime_error("no lookups today"); }
+};
+
 class TestGlobals : public GenGlobals {
  public:
   BOHandlerCPP* getBOHandlerforBO(char*) override {
@@ -111,6 +121,12 @@ class TestGlobals : public GenGlobals {
   int init(KyVersion*) override {
     ++gCalls[kInit];
     maybeThrow("init");
+    if (prop("Test.Subs.Throwing") == "true") {
+      JToCPPVeneer* v = JToCPPVeneer::getTheHandlerStuff();
+      SubscriptionHandlerCPP* old = v->getTheSubHandler();
+      v->setTheSubHandler(new ThrowingSubs());
+      delete old;
+    }
     std::string r = prop("Test.InitResult");
     return r.empty() ? 0 : std::atoi(r.c_str());
   }

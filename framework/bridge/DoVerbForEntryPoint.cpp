@@ -13,6 +13,7 @@
 #include "BusObjNativeImpl.hpp"
 #include "BusObjSpec.hpp"
 #include "BusinessObject.hpp"
+#include "ConnectorFault.hpp"
 #include "JToCPPVeneer.hpp"
 #include "KyMsgFormat.hpp"
 #include "KyPerfUtil.hpp"
@@ -26,15 +27,6 @@
 namespace {
 
 const char* const kFile = "BusObjNativeImpl";
-
-void reportError(JNIEnv* env, jobject javaStatus, const char* text);
-
-// A connector exception: the framework message, which is also the failed request's status text.
-void requestError(JNIEnv* env, jobject javaStatus, int msgNum, const char* arg) {
-  char* text = CallJavaForMsgFormat(msgNum, KyMsgFormat::MLV_ERROR, nullptr, 1, 1, arg);
-  reportError(env, javaStatus, text);
-  std::free(text);
-}
 
 // The request's UTF-16 units, zero-terminated, in a buffer reused by this thread's requests.
 const unsigned short* readRequest(JNIEnv* env, jstring content) {
@@ -153,7 +145,7 @@ extern "C" JNIEXPORT jint JNICALL Java_AppSide_1Connector_BusObjNativeInterface_
     result = -1;
     reportError(env, javaStatus, unusable.c_str());
   } else {
-    try {
+    vy::ConnectorFault fault = vy::guardConnectorCall("DoVerbFor", vy::FaultReport::kVerb, [&] {
       // The request is timed in the connector's "doverbfor" flow when monitoring is on.
       JToCPPVeneer* v = JToCPPVeneer::getTheHandlerStuff();
       bool timed = v != nullptr && KyPerfUtil::getPerf() > 0;
@@ -162,17 +154,13 @@ extern "C" JNIEXPORT jint JNICALL Java_AppSide_1Connector_BusObjNativeInterface_
                              : bo->doVerbFor(&status);
       if (timed) vy::recordPerf(v->perf_doverbfor_ptr, start, KyTimer::getCurrentMilli());
       if (status.getErrorMsg() != nullptr) reportError(env, javaStatus, status.getErrorMsg());
-    } catch (int thrown) {
-      char text[16];
-      std::snprintf(text, sizeof text, "%u", static_cast<unsigned>(thrown));
-      requestError(env, javaStatus, 80402, text);
+    });
+    if (!fault && result > 1) vy::reportUnknownVerbResult(bo->getName(), result);
+    if (fault) {
+      // The agent's status says what the connector threw (the message it formats is requested
+      // as before).
       result = -1;
-    } catch (const char* thrown) {
-      requestError(env, javaStatus, 80403, thrown ? thrown : "");
-      result = -1;
-    } catch (...) {
-      requestError(env, javaStatus, 80401, "DoVerbFor");
-      result = -1;
+      if (!fault.text.empty()) reportError(env, javaStatus, fault.text.c_str());
     }
   }
   if ((result == 1 || result == -5) && !writeBack(env, bucket, *bo, transactional)) {

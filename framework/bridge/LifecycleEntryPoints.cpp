@@ -1,12 +1,14 @@
 // The lifecycle entry points of the agent's native interface: n_init, n_terminate, n_poll,
 // n_getVersion, n_suspend, n_resume, n_CDKVersion, n_CJNIVersion and n_setTraceLevel.
-// Connector exceptions of every kind are caught here and never cross into the JVM.
-#include <cstdio>
+// Connector exceptions of every kind are caught here (ConnectorFault.hpp) and never cross into
+// the JVM.
+#include <cstdlib>
 #include <string>
 
 #include "AppSide_Connector_BusObjNativeInterface.h"
 #include "BridgeState.hpp"
 #include "BusObjNativeImpl.hpp"
+#include "ConnectorFault.hpp"
 #include "ConnectorFrameworkVersion.hpp"
 #include "JToCPPVeneer.hpp"
 #include "KyConversion.hpp"
@@ -28,12 +30,6 @@ bool tracingOn() {
 
 void traceCalled(const char* line) {
   if (tracingOn()) JToCPPVeneer::getTheHandlerStuff()->traceWrite(Tracing::LEVEL5, line, nullptr);
-}
-
-// Asks the agent to format a framework error message; the text is not logged here.
-void requestError(int msgNum, const char* arg) {
-  char* text = CallJavaForMsgFormat(msgNum, KyMsgFormat::MLV_ERROR, nullptr, 1, 1, arg);
-  std::free(text);
 }
 
 // Builds a new veneer (with its subscription handler) on the agent object; it becomes current.
@@ -81,12 +77,10 @@ JNIEXPORT jint JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1init(JNI
     return -1;
   } else {
     makeVeneer(env, receiver);
-    try {
-      result = JToCPPVeneer::getTheHandlerStuff()->init(parsed);
-    } catch (...) {
-      requestError(80401, "init");
+    if (JToCPPVeneer::getTheAppGlob() == nullptr) vy::reportMissingGlobals();
+    if (vy::guardConnectorCall("init", vy::FaultReport::kOperation,
+                               [&] { result = JToCPPVeneer::getTheHandlerStuff()->init(parsed); }))
       result = -1;
-    }
   }
   traceCalled("BusObjNativeInterface_n_init called.");
   delete parsed;
@@ -100,12 +94,9 @@ JNIEXPORT jint JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1terminat
   if (v == nullptr) return -1;
   traceCalled("BusObjNativeInterface_n_terminate called.");
   int result;
-  try {
-    result = v->terminate();
-  } catch (...) {
-    requestError(80401, "terminate");
+  if (vy::guardConnectorCall("terminate", vy::FaultReport::kOperation,
+                             [&] { result = v->terminate(); }))
     result = -1;
-  }
   {
     // Connector threads may still raise events, trace or log through the veneer: it goes once
     // none is inside it, and those that come later find no connector running.
@@ -122,12 +113,8 @@ JNIEXPORT jint JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1poll(JNI
   JToCPPVeneer* v = JToCPPVeneer::getTheHandlerStuff();
   if (v == nullptr) return -1;
   int result;
-  try {
-    result = v->poll();
-  } catch (...) {
-    requestError(80401, "poll");
+  if (vy::guardConnectorCall("poll", vy::FaultReport::kOperation, [&] { result = v->poll(); }))
     result = -1;
-  }
   catchJavaErrors(env);
   return result;
 }
@@ -137,13 +124,11 @@ JNIEXPORT jstring JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1getVe
   JToCPPVeneer* v = JToCPPVeneer::getTheHandlerStuff();
   jstring result = nullptr;
   if (v != nullptr) {
-    try {
-      const char* text = v->getVersion();
-      result = vy::toJavaName(env, text ? text : "");
-    } catch (...) {
-      requestError(80401, "getVersion");
+    if (vy::guardConnectorCall("getVersion", vy::FaultReport::kOperation, [&] {
+          const char* text = v->getVersion();
+          result = vy::toJavaName(env, text ? text : "");
+        }))
       result = nullptr;
-    }
   }
   catchJavaErrors(env);
   return result ? result : env->NewStringUTF("");
@@ -153,12 +138,8 @@ JNIEXPORT void JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1suspend(
                                                                                 jobject) {
   traceCalled("Java_AppSide_1Connector_BusObjNativeInterface_n_1suspend called.");
   JToCPPVeneer* v = JToCPPVeneer::getTheHandlerStuff();
-  try {
-    if (v != nullptr) v->suspend();
-  } catch (...) {
-    std::printf("User code exception encountered in method %s\n", "suspend");
-    std::fflush(stdout);
-  }
+  if (v != nullptr)
+    vy::guardConnectorCall("suspend", vy::FaultReport::kPrinted, [&] { v->suspend(); });
   catchJavaErrors(env);
 }
 
@@ -166,12 +147,8 @@ JNIEXPORT void JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1resume(J
                                                                                jobject) {
   traceCalled("Java_AppSide_1Connector_BusObjNativeInterface_n_1resume called.");
   JToCPPVeneer* v = JToCPPVeneer::getTheHandlerStuff();
-  try {
-    if (v != nullptr) v->resume();
-  } catch (...) {
-    std::printf("User code exception encountered in method %s\n", "resume");
-    std::fflush(stdout);
-  }
+  if (v != nullptr)
+    vy::guardConnectorCall("resume", vy::FaultReport::kPrinted, [&] { v->resume(); });
   catchJavaErrors(env);
 }
 

@@ -8,6 +8,7 @@
 #include "AppSide_Connector_BusObjNativeInterface.h"
 #include "BridgeState.hpp"
 #include "BusObjNativeImpl.hpp"
+#include "ConnectorFault.hpp"
 #include "JToCPPVeneer.hpp"
 #include "KyConversion.hpp"
 #include "KyMsgFormat.hpp"
@@ -16,7 +17,6 @@
 namespace {
 
 constexpr int kEncodingErrorMsg = 80014;
-constexpr int kConnectorExceptionMsg = 80401;
 const char kTraceHeader[] = "BusObjNativeInterface_n_gotBusObjSpec got BusObjSpec string:";
 
 void reportEncodingFailure(const char* encoding) {
@@ -25,15 +25,6 @@ void reportEncodingFailure(const char* encoding) {
   if (text != nullptr) {
     CallJavaForlogMsg(text);
     std::free(text);
-  }
-}
-
-void reportConnectorException(JToCPPVeneer* veneer) {
-  char* text = veneer->generateKyMsg(kConnectorExceptionMsg, KyMsgFormat::MLV_ERROR, nullptr, 1,
-                                     "gotBusObjSpec");
-  if (text != nullptr) {
-    veneer->logMsg(text, KyMsgFormat::MLV_ERROR);
-    veneer->freeMemory(text);
   }
 }
 
@@ -72,12 +63,10 @@ extern "C" JNIEXPORT void JNICALL Java_AppSide_1Connector_BusObjNativeInterface_
     veneer->traceWrite(Tracing::LEVEL5, line.c_str(), nullptr);
   }
 
-  try {
-    veneer->newBusObjSpec(const_cast<char*>(text));
-  } catch (...) {
-    // Whatever the connector's getBOHandlerforBO throws stays on this side of the JVM.
-    reportConnectorException(veneer);
-  }
+  // Whatever the connector's getBOHandlerforBO throws stays on this side of the JVM: message
+  // 80401 with "gotBusObjSpec", logged with what was thrown.
+  vy::guardConnectorCall("gotBusObjSpec", vy::FaultReport::kOperation,
+                         [&] { veneer->newBusObjSpec(const_cast<char*>(text)); });
 
   std::free(native);
   env->ReleaseStringUTFChars(specText, utf);

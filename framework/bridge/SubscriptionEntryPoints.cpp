@@ -11,6 +11,7 @@
 
 #include "AppSide_Connector_BusObjNativeInterface.h"
 #include "BridgeState.hpp"
+#include "ConnectorFault.hpp"
 #include "JToCPPVeneer.hpp"
 #include "KyPerfFlow.hpp"
 #include "KyPerfUtil.hpp"
@@ -72,7 +73,10 @@ JNIEXPORT jint JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1Subscrib
                 "BusObjNativeInterface_n_SubscribeTo got Subscription for BusObjSpec named: ") +
                 name.get() + "." + verbSentence(verbText));
     }
-    result = veneer->subscribeTo(name.get(), verbText.get(), perf);
+    if (vy::guardConnectorCall("subscribeTo", vy::FaultReport::kOperation, [&] {
+          result = veneer->subscribeTo(name.get(), verbText.get(), perf);
+        }))
+      result = -1;
   }
   catchJavaErrors(env);
   return result;
@@ -90,7 +94,9 @@ JNIEXPORT jboolean JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1isSu
       trace(veneer, std::string("BusObjNativeInterface_n_isSubscribed for BusObjSpec named: ") +
                         name.get() + "." + verbSentence(verbText));
     }
-    result = veneer->isSubscribed(name.get(), verbText.get());
+    if (vy::guardConnectorCall("isSubscribed", vy::FaultReport::kOperation,
+                               [&] { result = veneer->isSubscribed(name.get(), verbText.get()); }))
+      result = 0;
   }
   catchJavaErrors(env);
   return result == 1 ? JNI_TRUE : JNI_FALSE;
@@ -112,7 +118,11 @@ JNIEXPORT jint JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1CancelSu
                         "named: ") +
                 name.get() + ", verb: " + verbText.orNull() + ".");
     }
-    result = veneer->getTheSubHandler()->cancelSub(name.get(), versionText.get(), verbText.get());
+    if (vy::guardConnectorCall("cancelSub", vy::FaultReport::kOperation, [&] {
+          result =
+              veneer->getTheSubHandler()->cancelSub(name.get(), versionText.get(), verbText.get());
+        }))
+      result = -1;
   }
   catchJavaErrors(env);
   return result;
@@ -127,7 +137,10 @@ JNIEXPORT jint JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1UpdateSu
   NativeText verbText(env, verb);
   // An existing subscription keeps its perf: this only adds what is missing.
   if (veneer != nullptr && name.get() != nullptr) {
-    result = veneer->subscribeTo(name.get(), verbText.get(), perf);
+    if (vy::guardConnectorCall("subscribeTo", vy::FaultReport::kOperation, [&] {
+          result = veneer->subscribeTo(name.get(), verbText.get(), perf);
+        }))
+      result = -1;
   }
   catchJavaErrors(env);
   return result;

@@ -28,5 +28,6 @@
 #include "Tracing.hpp"
 #include "TransactionBusinessObject.hpp"
 #include "VyExport.hpp"
+#include "VyResults.hpp"
 
 #endif  // VY_CONNECTOR_HPP

@@ -2,9 +2,15 @@
 // the agent's configuration properties:
 //   Test.InitResult          the result of init (default 0)
 //   Test.PollResult          the result of pollForEvents (default 0)
-//   Test.Version             the text of getVersion (default "9.9.9")
-//   Test.Throw.<slot>        "int", "string" or "object": the slot throws that kind
-//                            (slots: init, poll, terminate, getVersion, suspend, resume, verb)
+//   Test.Version             the text of getVersion (default "9.9.9"; "<null>" answers null)
+//   Test.Throw.<slot>        what the slot throws: "int" (7), "negative" (-2), "string" (a
+//                            const char*), "chars" (a char*), "nulltext" (a null const char*),
+//                            "stdstring" (a std::string), "long", "unsigned", "double",
+//                            "runtime" (std::runtime_error), "derived" (a class derived from
+//                            std::logic_error), "emptywhat" (a std::exception with an empty
+//                            what()), "object" (a plain struct)
+//                            (slots: init, poll, terminate, getVersion, suspend, resume, verb,
+//                            handler = getBOHandlerforBO)
 //   Test.Verb.Result         the result of every doVerbFor (default 1)
 //   Test.Verb.Error          an error text doVerbFor puts on the status
 //   Test.Verb.SetAttr        "index=value[;index=value...]": doVerbFor sets those simple
@@ -23,15 +29,33 @@
 //   Test.Verb.HandlerLog     any value: the handler logs "Test.Verb.HandlerLog" through its own
 //                            BOHandlerCPP services
 //   Test.NoHandler           "true": getBOHandlerforBO answers null
+//   Test.Subs.Throwing       "true": init installs a subscription handler of its own whose
+//                            subscribeTo, isSubscribed and cancelSub throw
 // It counts what the framework called, for tests to read through the exported C functions below.
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <stdexcept>
 #include <string>
 
 #include "VyConnector.hpp"
 
 int vyTestRaiseEvents();
+
+namespace inventory {
+
+// An author's own exception class.
+class StockError : public std::logic_error {
+ public:
+  using std::logic_error::logic_error;
+};
+
+class Silent : public std::exception {
+ public:
+  const char* what() const noexcept override { return ""; }
+};
+
+}  // namespace inventory
 
 namespace {
 
@@ -51,7 +75,20 @@ struct Thrown {
 void maybeThrow(const char* slot) {
   std::string kind = prop((std::string("Test.Throw.") + slot).c_str());
   if (kind == "int") throw 7;
+  if (kind == "negative") throw -2;
   if (kind == "string") throw "connector string failure";
+  if (kind == "chars") {
+    static char text[] = "connector char* failure";
+    throw static_cast<char*>(text);
+  }
+  if (kind == "nulltext") throw static_cast<const char*>(nullptr);
+  if (kind == "stdstring") throw std::string("connector std::string failure");
+  if (kind == "long") throw 123456789012L;
+  if (kind == "unsigned") throw 42u;
+  if (kind == "double") throw 2.5;
+  if (kind == "runtime") throw std::runtime_error("connector runtime failure");
+  if (kind == "derived") throw inventory::StockError("no stock for item 12");
+  if (kind == "emptywhat") throw inventory::Silent();
   if (kind == "object") throw Thrown{3};
 }
 
@@ -65,16 +102,31 @@ class TestHandler : public BOHandlerCPP {
 
 TestHandler gHandler;
 
+// A connector's own subscription handler that fails.
+class ThrowingSubs : public SubscriptionHandlerCPP {
+ public:
+  int subscribeTo(char*, char*) override { throw std::runtime_error("no subscriptions today"); }
+  int cancelSub(char*, char*, char*) override { throw std::runtime_error("no cancel today"); }
+  int isSubscribed(char*, char*) override { throw std::runtime_error("no lookups today"); }
+};
+
 class TestGlobals : public GenGlobals {
  public:
   BOHandlerCPP* getBOHandlerforBO(char*) override {
     ++gCalls[kHandler];
+    maybeThrow("handler");
     if (prop("Test.NoHandler") == "true") return nullptr;
     return &gHandler;
   }
   int init(KyVersion*) override {
     ++gCalls[kInit];
     maybeThrow("init");
+    if (prop("Test.Subs.Throwing") == "true") {
+      JToCPPVeneer* v = JToCPPVeneer::getTheHandlerStuff();
+      SubscriptionHandlerCPP* old = v->getTheSubHandler();
+      v->setTheSubHandler(new ThrowingSubs());
+      delete old;
+    }
     std::string r = prop("Test.InitResult");
     return r.empty() ? 0 : std::atoi(r.c_str());
   }
@@ -96,6 +148,7 @@ class TestGlobals : public GenGlobals {
     static thread_local std::string version;
     version = prop("Test.Version");
     if (version.empty()) version = "9.9.9";
+    if (version == "<null>") return nullptr;
     return const_cast<char*>(version.c_str());
   }
   void suspend() override {

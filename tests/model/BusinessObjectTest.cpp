@@ -155,6 +155,32 @@ TEST_F(BusinessObjectTest, ChildrenAppendToContainersAndReplaceSingleSlots) {
   EXPECT_TRUE(bo.isIgnore(2));
 }
 
+// What the connector reference promises about ownership: a refused set takes nothing, so the
+// caller still owns the child it offered; ignoring or blanking a child's slot releases the child.
+// (Double frees and leaks here are caught by the sanitizer runs.)
+TEST_F(BusinessObjectTest, ARefusedSetTakesNothingAndTheCallerKeepsTheChild) {
+  BusinessObject bo("Customer");
+  BusinessObject* phone = make("Phone", nullptr, {"555"});
+  EXPECT_EQ(VyResults::ATTR_REFUSED, bo.setAttrValue("NoSuchAttribute", phone, kObject));
+  EXPECT_EQ(VyResults::ATTR_REFUSED, bo.setAttrValue(2, phone, kString));  // not its type
+  EXPECT_EQ(VyResults::ATTR_REFUSED, bo.setAttrValue(99, phone, kObject));
+  EXPECT_EQ(nullptr, phone->getParent()) << "a refused child is not adopted";
+  EXPECT_TRUE(bo.isIgnore(2));
+  EXPECT_FALSE(agent.messagesNumbered(72).empty());
+  EXPECT_FALSE(agent.messagesNumbered(73).empty());
+  delete phone;  // still the caller's
+
+  BusinessObject* person = make("Person", nullptr, {"P1"});
+  ASSERT_EQ(VyResults::ATTR_STORED, bo.setAttrValue(3, person, kObject));
+  // The ignore marker over a child releases it: the object owned it.
+  EXPECT_EQ(VyResults::ATTR_STORED, bo.setAttrValue(3, nullptr, kObject));
+  EXPECT_TRUE(bo.isIgnore(3));
+  BusinessObject* other = make("Person", nullptr, {"P2"});
+  ASSERT_EQ(VyResults::ATTR_STORED, bo.setAttrValue(3, other, kObject));
+  EXPECT_EQ(VyResults::ATTR_STORED, bo.setAttrValue(3, BusinessObject::getBlankValue(), kString));
+  EXPECT_TRUE(bo.isIgnore("NoSuchAttribute"));
+}
+
 TEST_F(BusinessObjectTest, UnsupportedVerbIsRefusedWithMessage62) {
   BusinessObject bo("Plain");
   bo.setVerb("Retrieve");

@@ -8,6 +8,9 @@ import vytest.Check;
  * lifecycle through the exported entry points, so their names and signatures are proven.
  */
 public final class LifecycleMain {
+  private static final String FAULT_SPEC = dispatch.Wire.spec("LcOrder", "Id", "Note");
+  private static final String FAULT_REQUEST = dispatch.Wire.bo("LcOrder", false, "Create", "7", "x");
+
   public static void main(String[] args) {
     BusObjNativeInterface.loadConnector("VyTestConnector");
 
@@ -88,7 +91,27 @@ public final class LifecycleMain {
     Check.eq("", thrower.n_getVersion(), "getVersion that throws");
     long count80401 = thrower.getMessages().stream().filter(m -> m.msgNum == 80401).count();
     Check.eq(2L, count80401, "80401 twice");
+    Check.isTrue(thrower.getLogs().stream().anyMatch(l -> l.severity == 6
+        && l.text.contains("poll: the connector threw an object of type")), "the poll fault logged");
+    Check.isTrue(thrower.getLogs().stream().anyMatch(l -> l.severity == 6
+        && l.text.contains("getVersion: the connector threw the text \"connector string failure\"")),
+        "the getVersion fault logged with the thrown text");
     thrower.n_terminate();
+
+    Check.group("a verb that throws a std::exception");
+    BusObjNativeInterface.clearProperties();
+    BusObjNativeInterface.setProperty("Test.Throw.verb", "runtime");
+    BusObjNativeInterface verbs = new BusObjNativeInterface();
+    Check.eq(0, verbs.n_init("4.1.0", "VyTestConnector"), "init");
+    verbs.n_gotBusObjSpec(FAULT_SPEC);
+    AppSide_Connector.StringBucket request = new AppSide_Connector.StringBucket(FAULT_REQUEST);
+    KyCommon.ReturnStatusDescriptor verbStatus = new KyCommon.ReturnStatusDescriptor();
+    Check.eq(-1, verbs.n_DoVerbFor(request, false, verbStatus), "status");
+    String error = verbStatus.getErrorString();
+    Check.isTrue(error != null && error.startsWith("80401: DoVerbFor")
+        && error.contains("std::runtime_error: connector runtime failure"), "status text: " + error);
+    Check.eq(FAULT_REQUEST, request.content, "the request stays as the agent sent it");
+    verbs.n_terminate();
 
     Check.finish();
   }

@@ -5,7 +5,7 @@ import java.util.Arrays;
 import java.util.List;
 
 /** Builds the wire texts the dispatch tests send: specs, business objects, transaction objects. */
-final class Wire {
+public final class Wire {
   static final String EMPTY = "\u0005";
   static final String[] VERBS = {"Create", "Retrieve", "Update", "Delete"};
 
@@ -26,7 +26,7 @@ final class Wire {
   }
 
   /** A spec of simple String attributes, the first one the key. */
-  static String spec(String name, String... attrs) {
+  public static String spec(String name, String... attrs) {
     List<String> f = new ArrayList<>(Arrays.asList("BusObjSpec", "4.2.0.0", name, "1.0.0", EMPTY,
         String.valueOf(attrs.length), String.valueOf(VERBS.length)));
     for (int i = 0; i < attrs.length; i++) {
@@ -47,7 +47,7 @@ final class Wire {
     return f;
   }
 
-  static String bo(String type, boolean delta, String verb, String... values) {
+  public static String bo(String type, boolean delta, String verb, String... values) {
     return fields(object(type, delta, verb, values));
   }
 

@@ -9,10 +9,10 @@ class OrderHandler : public BOHandlerCPP {
   int doVerbFor(BusinessObject& bo, ReturnStatusDescriptor* status) override {
     if (std::strcmp(bo.getVerb(), "Retrieve") == 0) {
       bo.setAttrValue("Status", "shipped", BOAttrType::STRING);
-      return 1;  // 1 (or -5): the changed object goes back to the agent
+      return VyResults::VERB_SUCCESS;  // 1 (or -5): the changed object goes back
     }
     status->seterrMsg("verb not supported");
-    return -1;  // failures keep the agent's request as it was
+    return VyResults::VERB_FAILURE;  // -1: the agent keeps its request
   }
 };
 
@@ -21,7 +21,7 @@ class MyGlobals : public GenGlobals {
 
  public:
   BOHandlerCPP* getBOHandlerforBO(char*) override { return &handler; }
-  int init(KyVersion*) override { return 0; }
+  int init(KyVersion*) override { return VyResults::INIT_SUCCESS; }
   int pollForEvents() override { return 0; }
   int terminate() override { return 0; }
   char* getVersion() override { return const_cast<char*>("1.0.0"); }

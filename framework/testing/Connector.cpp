@@ -12,6 +12,7 @@
 #include "BOHandlerCPP.hpp"
 #include "BusObjSpec.hpp"
 #include "BusinessObject.hpp"
+#include "ConnectorFault.hpp"
 #include "ConnectorFrameworkVersion.hpp"
 #include "GenGlobals.hpp"
 #include "JToCPPVeneer.hpp"
@@ -22,7 +23,6 @@
 #include "ReturnStatusDescriptor.hpp"
 #include "StringMessage.hpp"
 #include "SubscriptionHandlerCPP.hpp"
-#include "ThrownText.hpp"
 #include "VyTesting.hpp"
 
 namespace vy {
@@ -105,10 +105,9 @@ class InProcessConnector : public Connector {
     vy::setAgentPort(&port_);
     veneer_ = new JToCPPVeneer(new SubscriptionHandlerCPP(), nullptr, nullptr);
     if (JToCPPVeneer::getTheAppGlob() == nullptr) {
-      lastError_ =
-          "no connector is registered in this process: the connector library must define one "
-          "static object of a GenGlobals subclass (and, in-process, be linked into the test or "
-          "named to Connector::inProcess)";
+      lastError_ = vy::reportMissingGlobals() +
+                   " (in-process, the library must be linked into the test or named to "
+                   "Connector::inProcess)";
       return -1;
     }
     KyVersion version = ConnectorFrameworkVersion::getVersion();
@@ -136,7 +135,7 @@ class InProcessConnector : public Connector {
       lastError_ = "the connector is not running";
       return -1;
     }
-    return guarded("pollForEvents", [&] { return veneer_->poll(); });
+    return guarded("poll", [&] { return veneer_->poll(); });
   }
 
   std::string version() override {
@@ -173,7 +172,8 @@ class InProcessConnector : public Connector {
       return result;
     }
     ReturnStatusDescriptor status;
-    result.status = guarded("doVerbFor", [&] { return bo.doVerbFor(&status); });
+    result.status = guarded(
+        "DoVerbFor", [&] { return bo.doVerbFor(&status); }, vy::FaultReport::kVerb);
     if (status.getErrorMsg() != nullptr) result.error = status.getErrorMsg();
     if (!lastError_.empty())
       result.error = result.error.empty() ? lastError_ : result.error + "; " + lastError_;
@@ -217,25 +217,25 @@ class InProcessConnector : public Connector {
  protected:
   void announceWire(const std::string& specWire) override {
     if (veneer_ == nullptr) throw Error("start the connector before announcing specs");
-    guarded("getBOHandlerforBO", [&] {
+    guarded("gotBusObjSpec", [&] {
       veneer_->newBusObjSpec(const_cast<char*>(specWire.c_str()));
       return 0;
     });
   }
 
  private:
-  // Runs connector code; what it throws becomes -1 and a text in lastError(), logged as the
-  // agent would see it.
+  // Runs connector code through the entry points' own guard: what it throws becomes -1, the
+  // framework message and what was thrown, logged and kept in lastError().
   template <typename F>
-  int guarded(const char* slot, F&& call) {
+  int guarded(const char* slot, F&& call, vy::FaultReport report = vy::FaultReport::kOperation) {
     lastError_.clear();
-    try {
-      return call();
-    } catch (...) {
-      lastError_ = std::string(slot) + " threw " + vy::describeThrown(std::current_exception());
-      port_.log(lastError_.c_str(), 1);
+    int result = -1;
+    vy::ConnectorFault fault = vy::guardConnectorCall(slot, report, [&] { result = call(); });
+    if (fault) {
+      lastError_ = fault.text;
       return -1;
     }
+    return result;
   }
 
   void* library_;

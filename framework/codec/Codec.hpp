@@ -1,0 +1,58 @@
+// The native codecs behind KyConversion: UTF-8, ISO-8859-1 and US-ASCII on one side, the JVM's
+// UTF-16 and modified UTF-8 on the other, with results identical to the JVM's own, replacement
+// characters included. No JNI here: each function converts a buffer of known length into an
+// output buffer the caller sized with the matching capacity function, and tells how much it
+// wrote and where the input first needed a replacement.
+//
+// Long runs go through vector code chosen once per process for the machine (SSE4.1 on x86); any
+// block the vector code cannot prove well formed is converted by the exact scalar code, which is
+// also the whole implementation elsewhere.
+#ifndef VY_CODEC_HPP
+#define VY_CODEC_HPP
+
+#include <cstddef>
+#include <cstdint>
+
+namespace vy::codec {
+
+enum class Charset : uint8_t { kUtf8, kLatin1, kAscii };
+
+// What a conversion produced: `written` output units (bytes or UTF-16 units, no terminator), and
+// the offset of the first input unit that had to be replaced (a malformed sequence, a lone
+// surrogate, or a character the target cannot hold), or the input's length when none was.
+struct Converted {
+  size_t written;
+  size_t malformed;
+};
+
+// Native bytes to UTF-16 units (String(byte[], charset)). `out` holds utf16Capacity(n) units.
+size_t utf16Capacity(size_t n);
+Converted nativeToUtf16(Charset cs, const uint8_t* s, size_t n, uint16_t* out);
+
+// Native bytes to the JVM's modified UTF-8 (U+0000 as C0 80, supplementary characters as two
+// 3-byte surrogates). `out` holds modifiedUtf8Capacity(s, n) bytes.
+size_t modifiedUtf8Capacity(const uint8_t* s, size_t n);
+Converted nativeToModifiedUtf8(Charset cs, const uint8_t* s, size_t n, uint8_t* out);
+
+// Modified UTF-8 as NewStringUTF reads it (malformed input included) to native bytes as
+// String.getBytes writes them. s[n] must be the terminating NUL. `out` holds
+// nativeCapacityFromModified(cs, s, n) bytes.
+size_t nativeCapacityFromModified(Charset cs, const uint8_t* s, size_t n);
+Converted modifiedUtf8ToNative(Charset cs, const uint8_t* s, size_t n, uint8_t* out);
+
+// UTF-16 units to native bytes as String.getBytes writes them. `out` holds
+// nativeCapacityFromUtf16(cs, u, n) bytes.
+size_t nativeCapacityFromUtf16(Charset cs, const uint16_t* u, size_t n);
+Converted utf16ToNative(Charset cs, const uint16_t* u, size_t n, uint8_t* out);
+
+// True when the input holds no byte above 0x7F.
+bool isAscii(const uint8_t* s, size_t n);
+
+// Whether the vector code runs on this machine, and a switch for tests and the fuzzer to run
+// the scalar code alone (not for concurrent use with conversions).
+bool vectorPathsAvailable();
+void useVectorPaths(bool on);
+
+}  // namespace vy::codec
+
+#endif  // VY_CODEC_HPP

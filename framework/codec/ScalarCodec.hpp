@@ -246,22 +246,27 @@ const uint8_t* readModifiedChar(const uint8_t* p, Sink& out) {
 // Reads characters from i on, while each consumes exactly one byte that is not a continuation
 // byte, until one would start at or after `stop` and the sink has nothing pending. Returns where
 // it stopped; *lost is set when it stopped at a stray continuation byte, after which the reading
-// must go on with readModifiedCounted. *malformed gets the offset of the character whose reading
-// first wrote a replacement.
+// must go on with readModifiedCounted. *malformed gets the offset of the first character that
+// was replaced (or of the stray byte).
 template <typename Sink>
 size_t readModifiedInStep(const uint8_t* s, size_t n, size_t i, size_t stop, Sink& out, bool* lost,
                           size_t* malformed) {
+  size_t previous = i;  // where the character before i started
   while (i < stop || (out.pending() && i < n)) {
     if (isContinuation(s[i])) {
       *lost = true;
       noteMalformed(malformed, i);
       return i;
     }
+    bool afterHigh = out.pending();
     size_t before = out.lost;
     size_t next = static_cast<size_t>(readModifiedChar(s + i, out) - s);
-    if (out.lost != before) noteMalformed(malformed, i);
+    // A "?" for a high surrogate without its partner is written with the next character.
+    if (out.lost != before) noteMalformed(malformed, afterHigh ? previous : i);
+    previous = i;
     i = next;
   }
+  if (out.pending()) noteMalformed(malformed, previous);  // the text ends after a high surrogate
   return i;
 }
 

@@ -1,15 +1,73 @@
-// Picks the vector code for this machine once, when the library loads.
+// Picks the vector code for this machine once, when the library loads, and the plain vector
+// helpers every x86-64 machine has (SSE2).
 #include "Codec.hpp"
+#include "Vector.hpp"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace vy::codec {
+namespace {
 
-bool isAscii(const uint8_t* s, size_t n) {
-  uint8_t acc = 0;
-  for (size_t i = 0; i < n; ++i) acc |= s[i];
-  return acc < 0x80;
+bool detect() {
+#if VY_CODEC_X86
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("sse4.1") && __builtin_cpu_supports("popcnt");
+#else
+  return false;
+#endif
 }
 
-bool vectorPathsAvailable() { return false; }
-void useVectorPaths(bool) {}
+const bool kAvailable = detect();
+
+}  // namespace
+
+bool gVectorPaths = kAvailable;
+
+bool vectorPathsAvailable() { return kAvailable; }
+void useVectorPaths(bool on) { gVectorPaths = on && kAvailable; }
+
+bool isAscii(const uint8_t* s, size_t n) {
+  size_t i = 0;
+#if defined(__SSE2__)
+  __m128i acc = _mm_setzero_si128();
+  for (; i + 64 <= n; i += 64) {
+    auto p = reinterpret_cast<const __m128i*>(s + i);
+    acc = _mm_or_si128(acc,
+                       _mm_or_si128(_mm_or_si128(_mm_loadu_si128(p), _mm_loadu_si128(p + 1)),
+                                    _mm_or_si128(_mm_loadu_si128(p + 2), _mm_loadu_si128(p + 3))));
+    if (_mm_movemask_epi8(acc) != 0) return false;
+  }
+  for (; i + 16 <= n; i += 16) {
+    acc = _mm_or_si128(acc, _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i)));
+  }
+  if (_mm_movemask_epi8(acc) != 0) return false;
+#endif
+  uint8_t rest = 0;
+  for (; i < n; ++i) rest |= s[i];
+  return rest < 0x80;
+}
+
+size_t countHigh(const uint8_t* s, size_t n) {
+  size_t high = 0, i = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  while (i + 16 <= n) {
+    // Up to 255 blocks per byte counter, then the counters are summed.
+    __m128i counts = zero;
+    size_t end = i + 16 * 255 < n ? i + 16 * 255 : n;
+    for (; i + 16 <= end; i += 16) {
+      __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+      counts = _mm_sub_epi8(counts, _mm_cmplt_epi8(v, zero));
+    }
+    __m128i sums = _mm_sad_epu8(counts, zero);
+    high += static_cast<size_t>(_mm_cvtsi128_si32(sums)) +
+            static_cast<size_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
+  }
+#endif
+  for (; i < n; ++i) high += s[i] >> 7;
+  return high;
+}
 
 }  // namespace vy::codec

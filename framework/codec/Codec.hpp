@@ -4,7 +4,7 @@
 // output buffer the caller sized with the matching capacity function, and tells how much it
 // wrote and where the input first needed a replacement.
 //
-// Long runs go through vector code chosen once per process for the machine (SSE4.1 on x86); any
+// Long runs go through vector code chosen once per process for the machine (x86); any
 // block the vector code cannot prove well formed is converted by the exact scalar code, which is
 // also the whole implementation elsewhere.
 #ifndef VY_CODEC_HPP
@@ -48,10 +48,12 @@ Converted utf16ToNative(Charset cs, const uint16_t* u, size_t n, uint8_t* out);
 // True when the input holds no byte above 0x7F.
 bool isAscii(const uint8_t* s, size_t n);
 
-// Whether the vector code runs on this machine, and a switch for tests and the fuzzer to run
-// the scalar code alone (not for concurrent use with conversions).
-bool vectorPathsAvailable();
-void useVectorPaths(bool on);
+// The vector code in use: none (the scalar code alone), SSE4.1, or AVX-512 (BW, VL, VBMI, VBMI2).
+// The best the machine has is chosen when the library loads; tests and the fuzzer step through
+// the levels to hold each to the scalar code (not while other threads convert).
+enum class VectorLevel : uint8_t { kNone, kSse41, kAvx512 };
+VectorLevel bestVectorLevel();
+void useVectorLevel(VectorLevel level);  // capped at the best
 
 }  // namespace vy::codec
 

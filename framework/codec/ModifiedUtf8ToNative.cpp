@@ -8,8 +8,8 @@
 namespace vy::codec {
 namespace {
 
-// Below this length the bound needs no counting pass.
-constexpr size_t kCountAbove = 2048;
+// Below this length modified UTF-8 is not worth a window.
+constexpr size_t kShort = 64;
 
 // The scalar reading of [i, stop) into `sink` (whose output starts at o); returns where the next
 // window starts, n once the reading lost its step (it then reads the rest, as the JVM does).
@@ -28,11 +28,6 @@ size_t readScalar(const uint8_t* s, size_t n, size_t i, size_t stop, Sink& sink,
 
 #if VY_CODEC_X86
 namespace x = x86;
-
-VY_SIMD_INLINE uint8_t* copyRun(const uint8_t* data, size_t from, size_t to, uint8_t* o) {
-  for (size_t k = from; k < to; k += 16) x::store(o + (k - from), x::load(data + k));
-  return o + (to - from);
-}
 
 // The encoded surrogates (ED A0..BF) among the 64 bytes at data.
 VY_SIMD_INLINE uint64_t surrogateLeads(const uint8_t* data) {
@@ -57,15 +52,21 @@ struct Utf8Window {
   uint8_t* o;
   size_t malformed;
 
+  // The output pointer lives in a register for the window: vector stores may alias any member.
   VY_SIMD_INLINE size_t operator()(const uint8_t* data, size_t i) {
+    uint8_t* out = o;
+    size_t next = step(data, i, out);
+    o = out;
+    return next;
+  }
+
+  VY_SIMD_INLINE size_t step(const uint8_t* data, size_t i, uint8_t*& o) {
     if (x::highBits(x::orOf4(data)) == 0) {
-      copyRun(data, 0, 64, o);
+      x::copy64(data, o);
       o += 64;
       return i + 64;
     }
-    x::Utf8Check<true> check;
-    for (int k = 0; k < 64; k += 16) check.add(x::load(data + k));
-    if (!check.ok()) {
+    if (!x::gKernels.checkModified(data)) {
       scalar::Utf8Out sink{o};
       size_t next = readScalar(s, n, i, i + 64 < n ? i + 64 : n, sink, &malformed);
       o = sink.p;
@@ -78,7 +79,8 @@ struct Utf8Window {
       size_t f = static_cast<size_t>(__builtin_ctzll(surrogates));
       surrogates &= surrogates - 1;
       if (f < from) continue;  // the low half of a pair already written
-      o = copyRun(data, from, f, o);
+      x::copy64(data + from, o);
+      o += f - from;
       const uint8_t* q = data + f;
       if (q[1] < 0xB0 && isLowSurrogateAt(q + 3)) {
         uint32_t cp = 0x10000 + ((((q[1] & 0x0Fu) << 6) | (q[2] & 0x3Fu)) << 10) +
@@ -95,7 +97,10 @@ struct Utf8Window {
         from = f + 3;
       }
     }
-    if (from < end) o = copyRun(data, from, end, o);
+    if (from < end) {
+      x::copy64(data + from, o);
+      o += end - from;
+    }
     return i + (from > end ? from : end);
   }
 };
@@ -109,7 +114,7 @@ struct EightBitWindow {
   size_t malformed;
   uint16_t limit;
 
-  VY_SIMD_INLINE uint8_t* narrow(__m128i lo, __m128i hi, unsigned leads, size_t at) {
+  VY_SIMD_INLINE uint8_t* narrow(__m128i lo, __m128i hi, unsigned leads, size_t at, uint8_t* o) {
     __m128i top = _mm_set1_epi16(static_cast<short>(limit - 1));
     __m128i keepLo = _mm_cmpeq_epi16(_mm_min_epu16(lo, top), lo);
     __m128i keepHi = _mm_cmpeq_epi16(_mm_min_epu16(hi, top), hi);
@@ -125,15 +130,21 @@ struct EightBitWindow {
     return x::compactBytes(_mm_srli_si128(bytes, 8), (leads >> 8) & 0xFF, p);
   }
 
+  // The output pointer lives in a register for the window: vector stores may alias any member.
   VY_SIMD_INLINE size_t operator()(const uint8_t* data, size_t i) {
+    uint8_t* out = o;
+    size_t next = step(data, i, out);
+    o = out;
+    return next;
+  }
+
+  VY_SIMD_INLINE size_t step(const uint8_t* data, size_t i, uint8_t*& o) {
     if (x::highBits(x::orOf4(data)) == 0) {
-      copyRun(data, 0, 64, o);
+      x::copy64(data, o);
       o += 64;
       return i + 64;
     }
-    x::Utf8Check<true> check;
-    for (int k = 0; k < 64; k += 16) check.add(x::load(data + k));
-    if (!check.ok() || surrogateLeads(data) != 0) {
+    if (!x::gKernels.checkModified(data) || surrogateLeads(data) != 0) {
       scalar::EightBitOut sink{o, limit};
       size_t next = readScalar(s, n, i, i + 64 < n ? i + 64 : n, sink, &malformed);
       o = sink.p;
@@ -151,7 +162,7 @@ struct EightBitWindow {
       }
       __m128i lo, hi;
       x::decodeLanes(data + k, &lo, &hi);
-      o = narrow(lo, hi, x::leadBits(v) & within, i + k);
+      o = narrow(lo, hi, x::leadBits(v) & within, i + k, o);
     }
     return i + end;
   }
@@ -171,12 +182,12 @@ Converted readAll(const uint8_t* s, size_t n, uint8_t* out, Sink& sink) {
 // in UTF-8; every other character takes no more bytes than it was read from.
 size_t nativeCapacityFromModified(Charset cs, const uint8_t* s, size_t n) {
   if (cs != Charset::kUtf8) return n + kSlack;
-  return (n > kCountAbove ? n + countHigh(s, n) : 2 * n) + kSlack;
+  return n + countHigh(s, n) + kSlack;
 }
 
 Converted modifiedUtf8ToNative(Charset cs, const uint8_t* s, size_t n, uint8_t* out) {
 #if VY_CODEC_X86
-  if (vectorOn()) {
+  if (vectorOn() && n >= kShort) {
     size_t end;
     size_t malformed;
     uint8_t* o;

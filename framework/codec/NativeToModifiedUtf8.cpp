@@ -7,17 +7,11 @@
 namespace vy::codec {
 namespace {
 
-// Below this length the bound needs no counting pass.
-constexpr size_t kCountAbove = 2048;
+// Below this length UTF-8 is not worth a window.
+constexpr size_t kShort = 64;
 
 #if VY_CODEC_X86
 namespace x = x86;
-
-// Copies [from, to) of data to o in 16-byte stores (up to 15 bytes past the copy).
-VY_SIMD_INLINE uint8_t* copyRun(const uint8_t* data, size_t from, size_t to, uint8_t* o) {
-  for (size_t k = from; k < to; k += 16) x::store(o + (k - from), x::load(data + k));
-  return o + (to - from);
-}
 
 // One window of UTF-8: proven well formed and free of NULs it is copied, each 4-byte sequence
 // turned into its two 3-byte surrogates; otherwise the scalar code decodes it.
@@ -27,7 +21,15 @@ struct Utf8Window {
   uint8_t* o;
   size_t malformed;
 
+  // The output pointer lives in a register for the window: vector stores may alias any member.
   VY_SIMD_INLINE size_t operator()(const uint8_t* data, size_t i) {
+    uint8_t* out = o;
+    size_t next = step(data, i, out);
+    o = out;
+    return next;
+  }
+
+  VY_SIMD_INLINE size_t step(const uint8_t* data, size_t i, uint8_t*& o) {
     const __m128i zero = _mm_setzero_si128();
     __m128i v[4];
     __m128i any = zero, nul = zero;
@@ -42,17 +44,15 @@ struct Utf8Window {
       o += 64;
       return i + 64;
     }
-    x::Utf8Check<false> check;
-    uint64_t four = 0;
-    for (int k = 0; k < 4; ++k) {
-      check.add(v[k]);
-      four |= static_cast<uint64_t>(x::highBits(x::atLeast(v[k], 0xF0))) << (16 * k);
-    }
-    if (!clean || !check.ok()) {
+    if (!clean || !x::gKernels.checkUtf8(data)) {
       scalar::ModifiedUtf8Out sink{o};
       size_t next = scalar::decodeUtf8(s, n, i, i + 64 < n ? i + 64 : n, sink, &malformed);
       o = sink.p;
       return next;
+    }
+    uint64_t four = 0;
+    for (int k = 0; k < 4; ++k) {
+      four |= static_cast<uint64_t>(x::highBits(x::atLeast(v[k], 0xF0))) << (16 * k);
     }
     size_t end = x::completeEnd(data);
     four &= end == 64 ? ~0ULL : (1ULL << end) - 1;
@@ -65,7 +65,8 @@ struct Utf8Window {
     while (four != 0) {
       size_t f = static_cast<size_t>(__builtin_ctzll(four));
       four &= four - 1;
-      o = copyRun(data, from, f, o);
+      x::copy64(data + from, o);
+      o += f - from;
       const uint8_t* q = data + f;
       uint32_t cp =
           ((q[0] & 0x07u) << 18) | ((q[1] & 0x3Fu) << 12) | ((q[2] & 0x3Fu) << 6) | (q[3] & 0x3Fu);
@@ -79,7 +80,8 @@ struct Utf8Window {
       o += 6;
       from = f + 4;
     }
-    o = copyRun(data, from, end, o);
+    x::copy64(data + from, o);
+    o += end - from;
     return i + end;
   }
 };
@@ -125,9 +127,7 @@ VY_SIMD size_t eightBitVector(bool ascii, const uint8_t* s, size_t n, uint8_t*& 
 // Every byte above 0x7F grows to at most three bytes: a malformed UTF-8 sequence (which holds
 // at least one) becomes U+FFFD, a 4-byte one a 6-byte surrogate pair, a Latin-1 byte two bytes,
 // a US-ASCII one U+FFFD.
-size_t modifiedUtf8Capacity(const uint8_t* s, size_t n) {
-  return (n > kCountAbove ? n + 2 * countHigh(s, n) : 3 * n) + kSlack;
-}
+size_t modifiedUtf8Capacity(const uint8_t* s, size_t n) { return n + 2 * countHigh(s, n) + kSlack; }
 
 Converted nativeToModifiedUtf8(Charset cs, const uint8_t* s, size_t n, uint8_t* out) {
   size_t malformed = n;
@@ -135,12 +135,12 @@ Converted nativeToModifiedUtf8(Charset cs, const uint8_t* s, size_t n, uint8_t* 
   uint8_t* o = out;
 #if VY_CODEC_X86
   if (vectorOn()) {
-    if (cs == Charset::kUtf8) {
+    if (cs == Charset::kUtf8 && n >= kShort) {
       Utf8Window w{s, n, out, malformed};
       size_t end = x86::forWindows(s, n, 0, w);
       return {static_cast<size_t>(w.o - out) - (end - n), w.malformed};
     }
-    i = eightBitVector(cs == Charset::kAscii, s, n, o, &malformed);
+    if (cs != Charset::kUtf8) i = eightBitVector(cs == Charset::kAscii, s, n, o, &malformed);
   }
 #endif
   scalar::ModifiedUtf8Out sink{o};

@@ -7,6 +7,9 @@
 namespace vy::codec {
 namespace {
 
+// Below this length UTF-8 is not worth a window.
+constexpr size_t kShort = 64;
+
 #if VY_CODEC_X86
 namespace x = x86;
 
@@ -40,7 +43,15 @@ struct Utf8Window {
   uint16_t* o;
   size_t malformed;
 
+  // The output pointer lives in a register for the window: vector stores may alias any member.
   VY_SIMD_INLINE size_t operator()(const uint8_t* data, size_t i) {
+    uint16_t* out = o;
+    size_t next = step(data, i, out);
+    o = out;
+    return next;
+  }
+
+  VY_SIMD_INLINE size_t step(const uint8_t* data, size_t i, uint16_t*& o) {
     const __m128i zero = _mm_setzero_si128();
     if (x::highBits(x::orOf4(data)) == 0) {
       for (int k = 0; k < 64; k += 16) {
@@ -51,45 +62,14 @@ struct Utf8Window {
       o += 64;
       return i + 64;
     }
-    x::Utf8Check<false> check;
-    for (int k = 0; k < 64; k += 16) check.add(x::load(data + k));
-    if (!check.ok()) {
+    if (!x::gKernels.checkUtf8(data)) {
       scalar::UnitsOut sink{o};
       size_t next = scalar::decodeUtf8(s, n, i, i + 64 < n ? i + 64 : n, sink, &malformed);
       o = sink.p;
       return next;
     }
     size_t end = x::completeEnd(data);
-    const uint8_t* p = data;
-    const uint8_t* stop = data + end;
-    while (p < stop) {
-      size_t left = static_cast<size_t>(stop - p);
-      unsigned within = left >= 16 ? 0xFFFF : (1u << left) - 1;
-      __m128i v = x::load(p);
-      unsigned high = x::highBits(v);
-      if (high == 0) {
-        x::store(o, _mm_unpacklo_epi8(v, zero));
-        x::store(o + 8, _mm_unpackhi_epi8(v, zero));
-        o += left >= 16 ? 16 : left;
-        p += 16;
-        continue;
-      }
-      unsigned leads = x::leadBits(v) & within;
-      unsigned four = x::highBits(x::atLeast(v, 0xF0)) & within;
-      if (four == 0) {
-        o = x::decodeChunk(p, leads, o);
-        p += 16;
-        continue;
-      }
-      unsigned f = static_cast<unsigned>(__builtin_ctz(four));
-      o = x::decodeChunk(p, leads & ((1u << f) - 1), o);
-      const uint8_t* q = p + f;
-      uint32_t cp =
-          ((q[0] & 0x07u) << 18) | ((q[1] & 0x3Fu) << 12) | ((q[2] & 0x3Fu) << 6) | (q[3] & 0x3Fu);
-      *o++ = static_cast<uint16_t>(0xD800 + ((cp - 0x10000) >> 10));
-      *o++ = static_cast<uint16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
-      p = q + 4;
-    }
+    o = x::gKernels.decodeUtf8(data, end, o);
     return i + end;
   }
 };
@@ -126,7 +106,13 @@ Converted nativeToUtf16(Charset cs, const uint8_t* s, size_t n, uint16_t* out) {
       break;
   }
 #if VY_CODEC_X86
-  if (vectorOn()) {
+  // Short texts: a plain ASCII one widens, any other is decoded by the scalar code.
+  if (vectorOn() && n < kShort && isAscii(s, n)) {
+    i = widenVector(false, s, n, out, &malformed);
+    for (; i < n; ++i) out[i] = s[i];
+    return {n, n};
+  }
+  if (vectorOn() && n >= kShort) {
     Utf8Window w{s, n, out, malformed};
     size_t end = x86::forWindows(s, n, 0, w);
     return {static_cast<size_t>(w.o - out) - (end - n), w.malformed};

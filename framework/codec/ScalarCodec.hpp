@@ -259,6 +259,11 @@ size_t readModifiedInStep(const uint8_t* s, size_t n, size_t i, size_t stop, Sin
       return i;
     }
     bool afterHigh = out.pending();
+    if (s[i] < 0x80 && !afterHigh) {  // ASCII is itself in every target
+      *out.p++ = s[i++];
+      previous = i - 1;
+      continue;
+    }
     size_t before = out.lost;
     size_t next = static_cast<size_t>(readModifiedChar(s + i, out) - s);
     // A "?" for a high surrogate without its partner is written with the next character.

@@ -1,6 +1,7 @@
 // Picks the vector code for this machine once, when the library loads, and the plain vector
 // helpers every x86-64 machine has (SSE2).
 #include "Codec.hpp"
+#include "SimdX86.hpp"
 #include "Vector.hpp"
 
 #if defined(__SSE2__)
@@ -10,23 +11,38 @@
 namespace vy::codec {
 namespace {
 
-bool detect() {
+VectorLevel detect() {
 #if VY_CODEC_X86
   __builtin_cpu_init();
-  return __builtin_cpu_supports("sse4.1") && __builtin_cpu_supports("popcnt");
+  if (!__builtin_cpu_supports("sse4.1") || !__builtin_cpu_supports("popcnt")) {
+    return VectorLevel::kNone;
+  }
+  return x86::avx512Available() ? VectorLevel::kAvx512 : VectorLevel::kSse41;
 #else
-  return false;
+  return VectorLevel::kNone;
 #endif
 }
 
-const bool kAvailable = detect();
+const VectorLevel kBest = detect();
 
 }  // namespace
 
-bool gVectorPaths = kAvailable;
+bool gVectorPaths = kBest != VectorLevel::kNone;
 
-bool vectorPathsAvailable() { return kAvailable; }
-void useVectorPaths(bool on) { gVectorPaths = on && kAvailable; }
+#if VY_CODEC_X86
+x86::Kernels x86::gKernels =
+    kBest == VectorLevel::kAvx512 ? x86::avx512Kernels() : x86::sseKernels();
+#endif
+
+VectorLevel bestVectorLevel() { return kBest; }
+
+void useVectorLevel(VectorLevel level) {
+  if (level > kBest) level = kBest;
+  gVectorPaths = level != VectorLevel::kNone;
+#if VY_CODEC_X86
+  x86::gKernels = level == VectorLevel::kAvx512 ? x86::avx512Kernels() : x86::sseKernels();
+#endif
+}
 
 bool isAscii(const uint8_t* s, size_t n) {
   size_t i = 0;

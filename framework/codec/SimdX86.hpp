@@ -109,29 +109,31 @@ struct Utf8Check {
   __m128i error = _mm_setzero_si128();
   __m128i prev = _mm_setzero_si128();  // the window starts a sequence
 
-  VY_SIMD_INLINE void add(__m128i in) {
-    const __m128i low = _mm_set1_epi8(0x0F);
-    const __m128i firstHigh = _mm_setr_epi8(
-        kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTwoConts,
-        kTwoConts, kTwoConts, kTwoConts, kTooShort | kOverlong2, kTooShort,
-        static_cast<char>(kTooShort | kOverlong3 | (kModified ? 0 : kSurrogate)),
-        kTooShort | kTooLarge | kTooLarge1000 | kOverlong4);
-    const __m128i firstLow =
-        _mm_setr_epi8(static_cast<char>(kCarry | kOverlong3 | kOverlong2 | kOverlong4),
-                      static_cast<char>(kCarry | kOverlong2), static_cast<char>(kCarry),
-                      static_cast<char>(kCarry), static_cast<char>(kCarry | kTooLarge),
-                      static_cast<char>(kCarry | kTooLarge | kTooLarge1000),
-                      static_cast<char>(kCarry | kTooLarge | kTooLarge1000),
-                      static_cast<char>(kCarry | kTooLarge | kTooLarge1000),
-                      static_cast<char>(kCarry | kTooLarge | kTooLarge1000),
-                      static_cast<char>(kCarry | kTooLarge | kTooLarge1000),
-                      static_cast<char>(kCarry | kTooLarge | kTooLarge1000),
-                      static_cast<char>(kCarry | kTooLarge | kTooLarge1000),
-                      static_cast<char>(kCarry | kTooLarge | kTooLarge1000),
-                      static_cast<char>(kCarry | kTooLarge | kTooLarge1000 | kSurrogate),
-                      static_cast<char>(kCarry | kTooLarge | kTooLarge1000),
-                      static_cast<char>(kCarry | kTooLarge | kTooLarge1000));
-    const __m128i secondHigh = _mm_setr_epi8(
+  VY_SIMD_INLINE static __m128i firstHigh() {
+    return _mm_setr_epi8(kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong,
+                         kTooLong, kTwoConts, kTwoConts, kTwoConts, kTwoConts,
+                         kTooShort | kOverlong2, kTooShort,
+                         static_cast<char>(kTooShort | kOverlong3 | (kModified ? 0 : kSurrogate)),
+                         kTooShort | kTooLarge | kTooLarge1000 | kOverlong4);
+  }
+  VY_SIMD_INLINE static __m128i firstLow() {
+    return _mm_setr_epi8(static_cast<char>(kCarry | kOverlong3 | kOverlong2 | kOverlong4),
+                         static_cast<char>(kCarry | kOverlong2), static_cast<char>(kCarry),
+                         static_cast<char>(kCarry), static_cast<char>(kCarry | kTooLarge),
+                         static_cast<char>(kCarry | kTooLarge | kTooLarge1000),
+                         static_cast<char>(kCarry | kTooLarge | kTooLarge1000),
+                         static_cast<char>(kCarry | kTooLarge | kTooLarge1000),
+                         static_cast<char>(kCarry | kTooLarge | kTooLarge1000),
+                         static_cast<char>(kCarry | kTooLarge | kTooLarge1000),
+                         static_cast<char>(kCarry | kTooLarge | kTooLarge1000),
+                         static_cast<char>(kCarry | kTooLarge | kTooLarge1000),
+                         static_cast<char>(kCarry | kTooLarge | kTooLarge1000),
+                         static_cast<char>(kCarry | kTooLarge | kTooLarge1000 | kSurrogate),
+                         static_cast<char>(kCarry | kTooLarge | kTooLarge1000),
+                         static_cast<char>(kCarry | kTooLarge | kTooLarge1000));
+  }
+  VY_SIMD_INLINE static __m128i secondHigh() {
+    return _mm_setr_epi8(
         kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort,
         static_cast<char>(kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge1000 |
                           kOverlong4),
@@ -139,6 +141,13 @@ struct Utf8Check {
         static_cast<char>(kTooLong | kOverlong2 | kTwoConts | kSurrogate | kTooLarge),
         static_cast<char>(kTooLong | kOverlong2 | kTwoConts | kSurrogate | kTooLarge), kTooShort,
         kTooShort, kTooShort, kTooShort);
+  }
+
+  VY_SIMD_INLINE void add(__m128i in) {
+    const __m128i low = _mm_set1_epi8(0x0F);
+    const __m128i firstHigh = Utf8Check::firstHigh();
+    const __m128i firstLow = Utf8Check::firstLow();
+    const __m128i secondHigh = Utf8Check::secondHigh();
     __m128i prev1 = _mm_alignr_epi8(in, prev, 15);
     __m128i special = _mm_and_si128(
         _mm_and_si128(_mm_shuffle_epi8(firstHigh, _mm_and_si128(_mm_srli_epi16(prev1, 4), low)),
@@ -254,11 +263,38 @@ VY_SIMD_INLINE bool anySurrogate(__m128i u) {
   return !_mm_testz_si128(s, s);
 }
 
+// ---- the kernels chosen for the machine
+// ----------------------------------------------------------
+
+// Whole-window work, done with the widest vectors the machine has (SSE4.1, or AVX-512 with the
+// byte and word permutes); called once per 64-byte window.
+struct Kernels {
+  bool (*checkUtf8)(const uint8_t* data);      // the 64 bytes are well-formed UTF-8 from a start
+  bool (*checkModified)(const uint8_t* data);  // the same for modified UTF-8 (see Utf8Check)
+  // The characters of validated UTF-8 in data[0, end) as UTF-16; writes up to 32 units past them.
+  uint16_t* (*decodeUtf8)(const uint8_t* data, size_t end, uint16_t* o);
+  // UTF-16 to UTF-8 from the start of u while whole blocks remain; returns where it stopped.
+  size_t (*encodeUtf8)(const uint16_t* u, size_t n, uint8_t*& o, size_t* malformed);
+};
+extern Kernels gKernels;
+Kernels sseKernels();
+Kernels avx512Kernels();
+bool avx512Available();
+
 // ---- windows ------------------------------------------------------------------------------------
 
 // Bytes a window may read from its start: 64 of its own, the bytes after its last sequences, and
-// the loads of its last chunk.
-constexpr size_t kReadable = 96;
+// the loads of its last chunk (32 bytes, two bytes on), or a 64-byte copy from its last pair.
+constexpr size_t kReadable = 144;
+
+// Copies 64 bytes; callers advance by the part they meant, later stores overwriting the rest.
+VY_SIMD_INLINE void copy64(const uint8_t* from, uint8_t* o) {
+  __m128i a = load(from), b = load(from + 16), c = load(from + 32), d = load(from + 48);
+  store(o, a);
+  store(o + 16, b);
+  store(o + 32, c);
+  store(o + 48, d);
+}
 
 VY_SIMD_INLINE __m128i orOf4(const uint8_t* p) {
   return _mm_or_si128(_mm_or_si128(load(p), load(p + 16)),
@@ -274,8 +310,8 @@ VY_SIMD size_t forWindows(const uint8_t* s, size_t n, size_t i, Window& w) {
   while (i + kReadable <= n) i = w(s + i, i);
   if (i < n) {
     alignas(16) uint8_t pad[2 * kReadable];
-    std::memset(pad, ' ', sizeof pad);
     std::memcpy(pad, s + i, n - i);
+    std::memset(pad + (n - i), ' ', kReadable);
     size_t base = i;
     while (i < n) i = w(pad + (i - base), i);
   }

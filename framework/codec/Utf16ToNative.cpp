@@ -7,45 +7,8 @@
 namespace vy::codec {
 namespace {
 
-// Below this length the bound needs no counting pass.
-constexpr size_t kCountAbove = 1024;
-
 #if VY_CODEC_X86
 namespace x = x86;
-
-// To UTF-8, eight units at a time; a block holding a surrogate goes to the scalar code, which
-// takes a pair across the block's end whole.
-VY_SIMD size_t utf8Vector(const uint16_t* u, size_t n, uint8_t*& out, size_t* malformed) {
-  uint8_t* o = out;
-  size_t i = 0;
-  while (i + 16 <= n) {
-    __m128i a = x::load(u + i), b = x::load(u + i + 8);
-    __m128i both = _mm_or_si128(a, b);
-    if (_mm_testz_si128(both, _mm_set1_epi16(static_cast<short>(0xFF80)))) {
-      x::store(o, _mm_packus_epi16(a, b));
-      o += 16;
-      i += 16;
-      continue;
-    }
-    if (x::anySurrogate(a)) {
-      i = scalar::encodeUtf8(u, n, i, i + 8, o, malformed);
-      continue;
-    }
-    o = x::encodeUnits(a, o);
-    i += 8;
-  }
-  while (i + 8 <= n) {
-    __m128i a = x::load(u + i);
-    if (x::anySurrogate(a)) {
-      i = scalar::encodeUtf8(u, n, i, i + 8, o, malformed);
-      continue;
-    }
-    o = x::encodeUnits(a, o);
-    i += 8;
-  }
-  out = o;
-  return i;
-}
 
 // To ISO-8859-1 or US-ASCII, eight units at a time: each unit the target cannot hold becomes
 // "?"; a block holding a surrogate goes to the scalar code (a pair is one "?").
@@ -104,7 +67,6 @@ VY_SIMD size_t extraBytes(const uint16_t* u, size_t n, size_t* done) {
 // one "?" or half of a 4-byte sequence); in the 8-bit charsets every unit or pair takes one.
 size_t nativeCapacityFromUtf16(Charset cs, const uint16_t* u, size_t n) {
   if (cs != Charset::kUtf8) return n + kSlack;
-  if (n <= kCountAbove) return 3 * n + kSlack;
   size_t extra = 0, i = 0;
 #if VY_CODEC_X86
   if (vectorOn()) extra = extraBytes(u, n, &i);
@@ -120,7 +82,7 @@ Converted utf16ToNative(Charset cs, const uint16_t* u, size_t n, uint8_t* out) {
   uint32_t limit = cs == Charset::kLatin1 ? 0x100u : 0x80u;
 #if VY_CODEC_X86
   if (vectorOn()) {
-    i = cs == Charset::kUtf8 ? utf8Vector(u, n, o, &malformed)
+    i = cs == Charset::kUtf8 ? x86::gKernels.encodeUtf8(u, n, o, &malformed)
                              : eightBitVector(u, n, static_cast<uint16_t>(limit), o, &malformed);
   }
 #endif

@@ -20,7 +20,7 @@ inline bool vectorOn() { return VY_CODEC_X86 && gVectorPaths; }
 
 // Output units a vector path may write past its result: a 64-unit window over the padding of a
 // short tail, and one store beyond that.
-constexpr size_t kSlack = 96;
+constexpr size_t kSlack = 160;
 
 // Bytes above 0x7F in s[0, n).
 size_t countHigh(const uint8_t* s, size_t n);

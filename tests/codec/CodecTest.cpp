@@ -100,20 +100,27 @@ struct Result {
   }
 };
 
-// Runs `convert` with the vector paths and without; both must agree.
+using vy::codec::VectorLevel;
+
+// Runs `convert` with the scalar code and each vector level the machine has; all must agree.
 template <typename T, typename F>
 void expectSame(size_t capacity, F convert, const std::string& what) {
-  Result<T> r[2];
-  for (int vector = 0; vector < 2; ++vector) {
-    vy::codec::useVectorPaths(vector == 1);
-    r[vector].out.assign(capacity + 1, 0xAB);
-    r[vector].c = convert(r[vector].out.data());
-    ASSERT_LE(r[vector].c.written, capacity) << what;
-    r[vector].out.resize(r[vector].c.written);
+  Result<T> r[3];
+  int levels = static_cast<int>(vy::codec::bestVectorLevel()) + 1;
+  for (int level = 0; level < levels; ++level) {
+    vy::codec::useVectorLevel(static_cast<VectorLevel>(level));
+    r[level].out.assign(capacity + 1, 0xAB);
+    r[level].c = convert(r[level].out.data());
+    ASSERT_LE(r[level].c.written, capacity) << what;
+    r[level].out.resize(r[level].c.written);
   }
-  vy::codec::useVectorPaths(true);
-  EXPECT_TRUE(r[0] == r[1]) << what << ": written " << r[0].c.written << " vs " << r[1].c.written
-                            << ", malformed " << r[0].c.malformed << " vs " << r[1].c.malformed;
+  vy::codec::useVectorLevel(vy::codec::bestVectorLevel());
+  for (int level = 1; level < levels; ++level) {
+    EXPECT_TRUE(r[0] == r[level]) << what << ", vector level " << level << ": written "
+                                  << r[0].c.written << " vs " << r[level].c.written
+                                  << ", malformed " << r[0].c.malformed << " vs "
+                                  << r[level].c.malformed;
+  }
 }
 
 void checkBytes(Charset cs, const std::string& text, const std::string& what) {
@@ -143,7 +150,7 @@ void checkUnits(Charset cs, const std::u16string& units, const std::string& what
 }
 
 TEST(Codec, VectorPathsMatchTheScalarCodeOnGeneratedTexts) {
-  if (!vy::codec::vectorPathsAvailable()) GTEST_SKIP() << "no vector code on this machine";
+  if (vy::codec::bestVectorLevel() == VectorLevel::kNone) GTEST_SKIP() << "no vector code here";
   std::mt19937 rng(7);
   const size_t lengths[] = {0, 1, 15, 16, 17, 63, 64, 65, 95, 96, 97, 128, 200, 300, 1000, 5000};
   for (size_t length : lengths) {
@@ -165,7 +172,7 @@ TEST(Codec, VectorPathsMatchTheScalarCodeOnGeneratedTexts) {
 
 // One odd piece at every offset of a long ASCII text: each window and chunk edge sees it.
 TEST(Codec, EveryPieceAtEveryOffsetAcrossTheWindowEdges) {
-  if (!vy::codec::vectorPathsAvailable()) GTEST_SKIP() << "no vector code on this machine";
+  if (vy::codec::bestVectorLevel() == VectorLevel::kNone) GTEST_SKIP() << "no vector code here";
   for (const std::string& piece : pieces()) {
     for (size_t at = 40; at < 140; ++at) {
       std::string text(200, 'x');
@@ -190,8 +197,8 @@ TEST(Codec, EveryPieceAtEveryOffsetAcrossTheWindowEdges) {
 
 // What the codecs report: where the first replacement was needed.
 TEST(Codec, ReportsWhereInputWasFirstMalformed) {
-  for (bool vector : {false, true}) {
-    vy::codec::useVectorPaths(vector);
+  for (int level = 0; level <= static_cast<int>(vy::codec::bestVectorLevel()); ++level) {
+    vy::codec::useVectorLevel(static_cast<VectorLevel>(level));
     std::string text(100, 'a');
     text[70] = '\xFF';
     text[90] = '\x80';
@@ -214,7 +221,7 @@ TEST(Codec, ReportsWhereInputWasFirstMalformed) {
     EXPECT_EQ(c.malformed, 33u);
     EXPECT_EQ(bytes[33], '?');
   }
-  vy::codec::useVectorPaths(true);
+  vy::codec::useVectorLevel(vy::codec::bestVectorLevel());
 }
 
 }  // namespace

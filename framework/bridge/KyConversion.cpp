@@ -57,24 +57,53 @@ Route routeOf(const ResolvedCharset* cs, codec::Charset* native) {
 
 const uint8_t* bytesOf(const char* text) { return reinterpret_cast<const uint8_t*>(text); }
 
+// Above this length a text is copied while it is ASCII, in one pass, and only a text that turns
+// out not to be is measured and converted from there; shorter texts are checked first.
+constexpr size_t kOptimisticAbove = 1024;
+
+// Runs `convert` (capacity and conversion of a byte text) on text[0, n) into a new terminated
+// buffer: the leading ASCII run is copied as it is, the rest converted after it.
+template <typename Capacity, typename Convert>
+char* convertBytes(const char* text, size_t n, Capacity capacity, Convert convert) {
+  const uint8_t* s = bytesOf(text);
+  size_t ascii;
+  uint8_t* out;
+  if (n > kOptimisticAbove) {
+    out = static_cast<uint8_t*>(std::malloc(n + 1));
+    if (out == nullptr) return nullptr;
+    ascii = codec::copyAscii(s, n, out);
+    if (ascii == n) return finishBytes(reinterpret_cast<char*>(out), n, n);
+  } else {
+    if (codec::isAscii(s, n)) return copyBytes(text, n);
+    ascii = 0;
+    out = nullptr;
+  }
+  size_t total = ascii + capacity(s + ascii, n - ascii);
+  auto* grown = static_cast<uint8_t*>(std::realloc(out, total + 1));
+  if (grown == nullptr) {
+    std::free(out);
+    return nullptr;
+  }
+  size_t used = ascii + convert(s + ascii, n - ascii, grown + ascii);
+  return finishBytes(reinterpret_cast<char*>(grown), used, total);
+}
+
 char* nativeToModifiedUtf8(codec::Charset cs, const char* text) {
-  size_t n = std::strlen(text);
-  if (codec::isAscii(bytesOf(text), n)) return copyBytes(text, n);  // itself in all three
-  size_t capacity = codec::modifiedUtf8Capacity(bytesOf(text), n);
-  auto* out = static_cast<uint8_t*>(std::malloc(capacity + 1));
-  if (out == nullptr) return nullptr;
-  size_t used = codec::nativeToModifiedUtf8(cs, bytesOf(text), n, out).written;
-  return finishBytes(reinterpret_cast<char*>(out), used, capacity);
+  return convertBytes(
+      text, std::strlen(text),
+      [](const uint8_t* s, size_t n) { return codec::modifiedUtf8Capacity(s, n); },
+      [cs](const uint8_t* s, size_t n, uint8_t* o) {
+        return codec::nativeToModifiedUtf8(cs, s, n, o).written;
+      });
 }
 
 char* modifiedUtf8ToNative(codec::Charset cs, const char* utf) {
-  size_t n = std::strlen(utf);
-  if (codec::isAscii(bytesOf(utf), n)) return copyBytes(utf, n);
-  size_t capacity = codec::nativeCapacityFromModified(cs, bytesOf(utf), n);
-  auto* out = static_cast<uint8_t*>(std::malloc(capacity + 1));
-  if (out == nullptr) return nullptr;
-  size_t used = codec::modifiedUtf8ToNative(cs, bytesOf(utf), n, out).written;
-  return finishBytes(reinterpret_cast<char*>(out), used, capacity);
+  return convertBytes(
+      utf, std::strlen(utf),
+      [cs](const uint8_t* s, size_t n) { return codec::nativeCapacityFromModified(cs, s, n); },
+      [cs](const uint8_t* s, size_t n, uint8_t* o) {
+        return codec::modifiedUtf8ToNative(cs, s, n, o).written;
+      });
 }
 
 unsigned short* nativeToUnits(codec::Charset cs, const char* text, size_t n, int& length) {
@@ -89,12 +118,26 @@ unsigned short* nativeToUnits(codec::Charset cs, const char* text, size_t n, int
 
 char* unitsToNative(codec::Charset cs, const unsigned short* text, size_t n, int& length) {
   auto* u = reinterpret_cast<const uint16_t*>(text);
-  size_t capacity = codec::nativeCapacityFromUtf16(cs, u, n);
-  auto* out = static_cast<uint8_t*>(std::malloc(capacity + 1));
-  if (out == nullptr) return nullptr;
-  size_t used = codec::utf16ToNative(cs, u, n, out).written;
+  size_t ascii = 0;
+  uint8_t* out = nullptr;
+  if (n > kOptimisticAbove) {
+    out = static_cast<uint8_t*>(std::malloc(n + 1));
+    if (out == nullptr) return nullptr;
+    ascii = codec::narrowAscii(u, n, out);
+    if (ascii == n) {
+      length = static_cast<int>(n);
+      return finishBytes(reinterpret_cast<char*>(out), n, n);
+    }
+  }
+  size_t total = ascii + codec::nativeCapacityFromUtf16(cs, u + ascii, n - ascii);
+  auto* grown = static_cast<uint8_t*>(std::realloc(out, total + 1));
+  if (grown == nullptr) {
+    std::free(out);
+    return nullptr;
+  }
+  size_t used = ascii + codec::utf16ToNative(cs, u + ascii, n - ascii, grown + ascii).written;
   length = static_cast<int>(used);
-  return finishBytes(reinterpret_cast<char*>(out), used, capacity);
+  return finishBytes(reinterpret_cast<char*>(grown), used, total);
 }
 
 // ---- the JVM path -----------------------------------------------------------------------------

@@ -48,6 +48,12 @@ Converted utf16ToNative(Charset cs, const uint16_t* u, size_t n, uint8_t* out);
 // True when the input holds no byte above 0x7F.
 bool isAscii(const uint8_t* s, size_t n);
 
+// Copies the leading ASCII run of s (bytes, or units narrowed to bytes) to out, which holds n
+// bytes; returns its length. ASCII is itself in every charset here and ends no sequence, so a
+// conversion may start where the run ends.
+size_t copyAscii(const uint8_t* s, size_t n, uint8_t* out);
+size_t narrowAscii(const uint16_t* u, size_t n, uint8_t* out);
+
 // The vector code in use: none (the scalar code alone), SSE4.1, or AVX-512 (BW, VL, VBMI, VBMI2).
 // The best the machine has is chosen when the library loads; tests and the fuzzer step through
 // the levels to hold each to the scalar code (not while other threads convert).

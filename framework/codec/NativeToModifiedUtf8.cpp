@@ -126,8 +126,10 @@ VY_SIMD size_t eightBitVector(bool ascii, const uint8_t* s, size_t n, uint8_t*& 
 
 // Every byte above 0x7F grows to at most three bytes: a malformed UTF-8 sequence (which holds
 // at least one) becomes U+FFFD, a 4-byte one a 6-byte surrogate pair, a Latin-1 byte two bytes,
-// a US-ASCII one U+FFFD.
-size_t modifiedUtf8Capacity(const uint8_t* s, size_t n) { return n + 2 * countHigh(s, n) + kSlack; }
+// a US-ASCII one U+FFFD. A NUL becomes two bytes.
+size_t modifiedUtf8Capacity(const uint8_t* s, size_t n) {
+  return n + 2 * countHigh(s, n, true) + kSlack;
+}
 
 Converted nativeToModifiedUtf8(Charset cs, const uint8_t* s, size_t n, uint8_t* out) {
   size_t malformed = n;

@@ -103,7 +103,7 @@ size_t narrowAscii(const uint16_t* u, size_t n, uint8_t* out) {
   return i;
 }
 
-size_t countHigh(const uint8_t* s, size_t n) {
+size_t countHigh(const uint8_t* s, size_t n, bool withNul) {
   size_t high = 0, i = 0;
 #if defined(__SSE2__)
   const __m128i zero = _mm_setzero_si128();
@@ -113,14 +113,16 @@ size_t countHigh(const uint8_t* s, size_t n) {
     size_t end = i + 16 * 255 < n ? i + 16 * 255 : n;
     for (; i + 16 <= end; i += 16) {
       __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-      counts = _mm_sub_epi8(counts, _mm_cmplt_epi8(v, zero));
+      __m128i hit = _mm_cmplt_epi8(v, zero);
+      if (withNul) hit = _mm_or_si128(hit, _mm_cmpeq_epi8(v, zero));
+      counts = _mm_sub_epi8(counts, hit);
     }
     __m128i sums = _mm_sad_epu8(counts, zero);
     high += static_cast<size_t>(_mm_cvtsi128_si32(sums)) +
             static_cast<size_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
   }
 #endif
-  for (; i < n; ++i) high += s[i] >> 7;
+  for (; i < n; ++i) high += (s[i] >> 7) | (withNul && s[i] == 0);
   return high;
 }
 

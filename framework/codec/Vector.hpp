@@ -22,8 +22,8 @@ inline bool vectorOn() { return VY_CODEC_X86 && gVectorPaths; }
 // short tail, and one store beyond that.
 constexpr size_t kSlack = 160;
 
-// Bytes above 0x7F in s[0, n).
-size_t countHigh(const uint8_t* s, size_t n);
+// Bytes above 0x7F in s[0, n), and zero bytes too when `withNul`.
+size_t countHigh(const uint8_t* s, size_t n, bool withNul = false);
 
 }  // namespace vy::codec
 

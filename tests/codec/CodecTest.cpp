@@ -45,7 +45,9 @@ const std::vector<std::string>& pieces() {
                                              "\xF8\x88\x80\x80\x80",
                                              "\xED\x9F\xBF",
                                              "\xF4\x90\x80\x80",
-                                             "\x7F"};
+                                             "\x7F",
+                                             std::string(1, '\0'),
+                                             std::string(5, '\0')};
   return p;
 }
 

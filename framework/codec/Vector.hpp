@@ -6,10 +6,13 @@
 #include <cstddef>
 #include <cstdint>
 
+// Defined to 0 by a build that wants the portable code alone (as on any other machine).
+#ifndef VY_CODEC_X86
 #if defined(__x86_64__) || defined(__i386__)
 #define VY_CODEC_X86 1
 #else
 #define VY_CODEC_X86 0
+#endif
 #endif
 
 namespace vy::codec {

@@ -217,7 +217,19 @@ VY_AVX512 size_t encodeAvx512(const uint16_t* u, size_t n, uint8_t*& out, size_t
       i += 16;
       continue;
     }
-    i = scalar::encodeUtf8(u, n, i + take, i + take + 1, o, malformed);
+    size_t at = i + take;
+    uint32_t high = u[at];
+    if (scalar::isHighSurrogate(high) && at + 1 < n && scalar::isLowSurrogate(u[at + 1])) {
+      uint32_t cp = 0x10000 + ((high - 0xD800) << 10) + (u[at + 1] - 0xDC00u);
+      o[0] = static_cast<uint8_t>(0xF0 | (cp >> 18));
+      o[1] = static_cast<uint8_t>(0x80 | ((cp >> 12) & 0x3F));
+      o[2] = static_cast<uint8_t>(0x80 | ((cp >> 6) & 0x3F));
+      o[3] = static_cast<uint8_t>(0x80 | (cp & 0x3F));
+      o += 4;
+      i = at + 2;
+    } else {
+      i = scalar::encodeUtf8(u, n, at, at + 1, o, malformed);  // a lone half: "?"
+    }
   }
   out = o;
   return i;

@@ -1,11 +1,13 @@
 // Text conversion: the native paths for UTF-8 against the same conversions done by the JVM, for
-// short, medium and large texts, towards the agent and back. Each iteration builds its converter,
+// short, medium and large texts, towards the agent and back, with a memcpy of the input as the
+// floor of the large ones. Each iteration builds its converter,
 // as the bridge does per call.
 #include <benchmark/benchmark.h>
 #include <jni.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "BenchAgent.hpp"
@@ -108,6 +110,39 @@ void UTF16ToNative(benchmark::State& state) {
   setBytes(state, text.size() * 2);
 }
 
+// The floor of a direction: a memcpy of the same input bytes into a buffer made beforehand.
+template <typename Text>
+void copyFloor(benchmark::State& state, const Text& text) {
+  size_t bytes = text.size() * sizeof(text[0]);
+  std::string out(bytes, '\0');
+  for (auto _ : state) {
+    std::memcpy(&out[0], text.data(), bytes);
+    benchmark::DoNotOptimize(out.data());
+    benchmark::ClobberMemory();
+  }
+  setBytes(state, bytes);
+}
+
+void NativeToUTF8Floor(benchmark::State& state) {
+  copyFloor(state, nativeText(static_cast<size_t>(state.range(0)), state.range(1) != 0));
+}
+void UTF8ToNativeFloor(benchmark::State& state) {
+  copyFloor(state,
+            modifiedOf(nativeText(static_cast<size_t>(state.range(0)), state.range(1) != 0)));
+}
+void NativeToUTF16Floor(benchmark::State& state) {
+  copyFloor(state, nativeText(static_cast<size_t>(state.range(0)), state.range(1) != 0));
+}
+void UTF16ToNativeFloor(benchmark::State& state) {
+  copyFloor(state, unitsOf(nativeText(static_cast<size_t>(state.range(0)), state.range(1) != 0)));
+}
+
+// Long texts only: a floor for the figures that can approach memory speed.
+void longSizes(benchmark::internal::Benchmark* b) {
+  for (int mixed : {0, 1}) b->Args({64 * 1024, mixed});
+  b->ArgNames({"bytes", "mixed"});
+}
+
 // range(0): text size in bytes; range(1): 0 ASCII, 1 mixed.
 void sizes(benchmark::internal::Benchmark* b) {
   for (int mixed : {0, 1})
@@ -115,6 +150,10 @@ void sizes(benchmark::internal::Benchmark* b) {
   b->ArgNames({"bytes", "mixed"});
 }
 
+BENCHMARK(NativeToUTF8Floor)->Name("NativeToUTF8/floor")->Apply(longSizes);
+BENCHMARK(UTF8ToNativeFloor)->Name("UTF8ToNative/floor")->Apply(longSizes);
+BENCHMARK(NativeToUTF16Floor)->Name("NativeToUTF16/floor")->Apply(longSizes);
+BENCHMARK(UTF16ToNativeFloor)->Name("UTF16ToNative/floor")->Apply(longSizes);
 BENCHMARK_TEMPLATE(NativeToUTF8, false)->Name("NativeToUTF8/native")->Apply(sizes);
 BENCHMARK_TEMPLATE(NativeToUTF8, true)->Name("NativeToUTF8/jvm")->Apply(sizes);
 BENCHMARK_TEMPLATE(UTF8ToNative, false)->Name("UTF8ToNative/native")->Apply(sizes);

@@ -3,6 +3,9 @@
 // characters included; an unknown charset gives null everywhere and leaves no exception; the
 // Latin-1/UTF-8 helpers round-trip; the 16-bit helpers agree with plain reference code.
 //
+// The codecs underneath are also run with the scalar code and each vector level the machine has,
+// which must agree to the byte (and on where the input was first malformed).
+//
 // Input: the first byte picks the charset name, the rest is both a native byte text (NULs
 // included, as the explicit-length forms take it) and, read as UTF-16LE, a Java text (lone
 // surrogates and U+0000 included).
@@ -13,6 +16,7 @@
 #include <cstring>
 #include <string>
 
+#include "Codec.hpp"
 #include "FuzzCheck.hpp"
 #include "FuzzJvm.hpp"
 #include "FuzzSpecs.hpp"
@@ -147,6 +151,52 @@ void checkSixteenBit(const std::u16string& units) {
                 "acstojcs");
 }
 
+// Each codec at every vector level against the scalar code.
+template <typename T, typename F>
+void sameBothWays(size_t capacity, F convert, const char* what) {
+  std::basic_string<T> out[3];
+  vy::codec::Converted c[3];
+  int levels = static_cast<int>(vy::codec::bestVectorLevel()) + 1;
+  for (int level = 0; level < levels; ++level) {
+    vy::codec::useVectorLevel(static_cast<vy::codec::VectorLevel>(level));
+    out[level].assign(capacity, T{0});
+    c[level] = convert(&out[level][0]);
+    VY_FUZZ_CHECK(c[level].written <= capacity, what);
+    out[level].resize(c[level].written);
+  }
+  vy::codec::useVectorLevel(vy::codec::bestVectorLevel());
+  for (int level = 1; level < levels; ++level) {
+    VY_FUZZ_CHECK(out[0] == out[level] && c[0].malformed == c[level].malformed, what);
+  }
+}
+
+void checkCodecs(const std::string& bytes, const std::u16string& units) {
+  namespace codec = vy::codec;
+  auto s = reinterpret_cast<const uint8_t*>(bytes.data());
+  size_t n = bytes.size();
+  std::string z(bytes.c_str());
+  auto m = reinterpret_cast<const uint8_t*>(z.c_str());
+  auto u = reinterpret_cast<const uint16_t*>(units.data());
+  for (codec::Charset cs :
+       {codec::Charset::kUtf8, codec::Charset::kLatin1, codec::Charset::kAscii}) {
+    sameBothWays<uint16_t>(
+        codec::utf16Capacity(n), [&](uint16_t* o) { return codec::nativeToUtf16(cs, s, n, o); },
+        "nativeToUtf16: vector and scalar differ");
+    sameBothWays<uint8_t>(
+        codec::modifiedUtf8Capacity(s, n),
+        [&](uint8_t* o) { return codec::nativeToModifiedUtf8(cs, s, n, o); },
+        "nativeToModifiedUtf8: vector and scalar differ");
+    sameBothWays<uint8_t>(
+        codec::nativeCapacityFromModified(cs, m, z.size()),
+        [&](uint8_t* o) { return codec::modifiedUtf8ToNative(cs, m, z.size(), o); },
+        "modifiedUtf8ToNative: vector and scalar differ");
+    sameBothWays<uint8_t>(
+        codec::nativeCapacityFromUtf16(cs, u, units.size()),
+        [&](uint8_t* o) { return codec::utf16ToNative(cs, u, units.size(), o); },
+        "utf16ToNative: vector and scalar differ");
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
@@ -160,6 +210,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string bytes(reinterpret_cast<const char*>(data + 1), size - 1);
   std::u16string units = vyfuzz::FuzzSpecs::unitsOf(data + 1, size - 1);
   checkCharset(name, bytes, units);
+  checkCodecs(bytes, units);
   checkEightBit(bytes);
   checkSixteenBit(units);
   return 0;

@@ -1,0 +1,166 @@
+#include "KyConversionCharsets.hpp"
+
+#include <strings.h>
+
+#include <atomic>
+#include <cstring>
+#include <mutex>
+
+#include "BridgeState.hpp"
+#include "JniEnv.hpp"
+
+namespace vy {
+namespace {
+
+constexpr char kFile[] = "KyConversion";
+
+ConversionIds gIds;
+std::atomic<bool> gIdsReady{false};
+std::mutex gIdsLock;
+
+jclass globalClass(JNIEnv* env, const char* name, const char* what) {
+  jclass local = env->FindClass(name);
+  if (local == nullptr) {
+    catchJavaErrors(env);
+    environmentFailure(what, kFile);
+  }
+  jclass global = static_cast<jclass>(env->NewGlobalRef(local));
+  env->DeleteLocalRef(local);
+  return global;
+}
+
+jmethodID methodId(JNIEnv* env, jclass cls, const char* name, const char* sig, const char* what,
+                   bool isStatic = false) {
+  jmethodID mid =
+      isStatic ? env->GetStaticMethodID(cls, name, sig) : env->GetMethodID(cls, name, sig);
+  if (mid == nullptr) {
+    catchJavaErrors(env);
+    environmentFailure(what, kFile);
+  }
+  return mid;
+}
+
+std::atomic<const ResolvedCharset*> gCharsets{nullptr};
+std::mutex gCharsetsLock;
+
+// Names are short; a plain loop beats the library's vectorised compare here.
+bool sameName(const char* a, const char* b) {
+  for (; *a == *b; ++a, ++b) {
+    if (*a == '\0') return true;
+  }
+  return false;
+}
+
+int kindOfCanonicalName(JNIEnv* env, jstring canonical) {
+  jsize units = env->GetStringLength(canonical);
+  if (units > 16) return kCharsetOther;
+  char buf[64] = {};  // 16 units take at most 48 bytes of modified UTF-8
+  env->GetStringUTFRegion(canonical, 0, units, buf);
+  if (std::strcmp(buf, "UTF-8") == 0) return kCharsetUtf8;
+  if (std::strcmp(buf, "ISO-8859-1") == 0) return kCharsetLatin1;
+  if (std::strcmp(buf, "US-ASCII") == 0) return kCharsetAscii;
+  return kCharsetOther;
+}
+
+// Asks Charset.forName(name).name(). False when the JVM could not answer at all (out of memory).
+bool askJvm(JNIEnv* env, const char* name, int* kind, jstring* javaName) {
+  jstring local = env->NewStringUTF(name);
+  if (local == nullptr) {
+    env->ExceptionClear();
+    return false;
+  }
+  jobject cs = env->CallStaticObjectMethod(gIds.charset, gIds.forName, local);
+  if (jthrowable error = env->ExceptionOccurred()) {
+    env->ExceptionClear();
+    bool refused = env->IsInstanceOf(error, gIds.illegalArgument);
+    env->DeleteLocalRef(error);
+    if (cs != nullptr) env->DeleteLocalRef(cs);
+    if (!refused) {
+      env->DeleteLocalRef(local);
+      return false;
+    }
+    *kind = kCharsetUnknown;
+  } else {
+    jstring canonical = static_cast<jstring>(env->CallObjectMethod(cs, gIds.canonicalName));
+    env->DeleteLocalRef(cs);
+    if (env->ExceptionCheck() || canonical == nullptr) {
+      env->ExceptionClear();
+      env->DeleteLocalRef(local);
+      return false;
+    }
+    *kind = kindOfCanonicalName(env, canonical);
+    env->DeleteLocalRef(canonical);
+  }
+  *javaName = static_cast<jstring>(env->NewGlobalRef(local));
+  env->DeleteLocalRef(local);
+  return *javaName != nullptr;
+}
+
+}  // namespace
+
+bool initConversionIds(JNIEnv* env) {
+  if (gIdsReady.load(std::memory_order_acquire)) return true;
+  if (env == nullptr) return false;
+  std::lock_guard<std::mutex> guard(gIdsLock);
+  if (gIdsReady.load(std::memory_order_relaxed)) return true;
+  ConversionIds ids;
+  ids.string = globalClass(env, "java/lang/String", "jclsString != NULL");
+  ids.newMbcs =
+      methodId(env, ids.string, "<init>", "([BLjava/lang/String;)V", "jmidStringNewMBCS != NULL");
+  ids.getBytes =
+      methodId(env, ids.string, "getBytes", "(Ljava/lang/String;)[B", "jmidStringGetBytes != NULL");
+  ids.charset = globalClass(env, "java/nio/charset/Charset", "jclsCharset != NULL");
+  ids.forName =
+      methodId(env, ids.charset, "forName", "(Ljava/lang/String;)Ljava/nio/charset/Charset;",
+               "jmidCharsetForName != NULL", true);
+  ids.canonicalName =
+      methodId(env, ids.charset, "name", "()Ljava/lang/String;", "jmidCharsetName != NULL");
+  ids.illegalArgument =
+      globalClass(env, "java/lang/IllegalArgumentException", "jclsIllegalArgument != NULL");
+  gIds = ids;
+  gIdsReady.store(true, std::memory_order_release);
+  return true;
+}
+
+const ConversionIds& conversionIds() { return gIds; }
+
+const ResolvedCharset* findCharset(const char* name) {
+  for (const ResolvedCharset* c = gCharsets.load(std::memory_order_acquire); c != nullptr;
+       c = c->next) {
+    if (sameName(c->name.c_str(), name)) return c;
+  }
+  return nullptr;
+}
+
+const ResolvedCharset* resolveCharset(JNIEnv* env, const char* name) {
+  if (const ResolvedCharset* known = findCharset(name)) return known;
+  std::lock_guard<std::mutex> guard(gCharsetsLock);
+  if (const ResolvedCharset* known = findCharset(name)) return known;  // filled meanwhile
+  int kind = kCharsetUnknown;
+  jstring javaName = nullptr;
+  if (!askJvm(env, name, &kind, &javaName)) return nullptr;
+  auto* entry =
+      new ResolvedCharset{name, kind, javaName, gCharsets.load(std::memory_order_relaxed)};
+  gCharsets.store(entry, std::memory_order_release);
+  return entry;
+}
+
+const ResolvedCharset* builtinCharset(const char* name) {
+  static const ResolvedCharset kBuiltin[] = {
+      {"UTF-8", kCharsetUtf8, nullptr, nullptr},
+      {"UTF8", kCharsetUtf8, nullptr, nullptr},
+      {"ISO-8859-1", kCharsetLatin1, nullptr, nullptr},
+      {"ISO8859_1", kCharsetLatin1, nullptr, nullptr},
+      {"latin1", kCharsetLatin1, nullptr, nullptr},
+      {"US-ASCII", kCharsetAscii, nullptr, nullptr},
+      {"ASCII", kCharsetAscii, nullptr, nullptr},
+  };
+  static const ResolvedCharset kUnknownCharset{"", kCharsetUnknown, nullptr, nullptr};
+  if (name == nullptr) return nullptr;
+  for (const ResolvedCharset& c : kBuiltin) {
+    if (strcasecmp(c.name.c_str(), name) == 0) return &c;
+  }
+  return &kUnknownCharset;
+}
+
+}  // namespace vy

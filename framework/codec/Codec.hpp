@@ -1,0 +1,66 @@
+// The native codecs behind KyConversion: UTF-8, ISO-8859-1 and US-ASCII on one side, the JVM's
+// UTF-16 and modified UTF-8 on the other, with results identical to the JVM's own, replacement
+// characters included. No JNI here: each function converts a buffer of known length into an
+// output buffer the caller sized with the matching capacity function, and tells how much it
+// wrote and where the input first needed a replacement.
+//
+// Long runs go through vector code chosen once per process for the machine (x86); any
+// block the vector code cannot prove well formed is converted by the exact scalar code, which is
+// also the whole implementation elsewhere.
+#ifndef VY_CODEC_HPP
+#define VY_CODEC_HPP
+
+#include <cstddef>
+#include <cstdint>
+
+namespace vy::codec {
+
+enum class Charset : uint8_t { kUtf8, kLatin1, kAscii };
+
+// What a conversion produced: `written` output units (bytes or UTF-16 units, no terminator), and
+// the offset of the first input unit that had to be replaced (a malformed sequence, a lone
+// surrogate, or a character the target cannot hold), or the input's length when none was.
+struct Converted {
+  size_t written;
+  size_t malformed;
+};
+
+// Native bytes to UTF-16 units (String(byte[], charset)). `out` holds utf16Capacity(n) units.
+size_t utf16Capacity(size_t n);
+Converted nativeToUtf16(Charset cs, const uint8_t* s, size_t n, uint16_t* out);
+
+// Native bytes to the JVM's modified UTF-8 (U+0000 as C0 80, supplementary characters as two
+// 3-byte surrogates). `out` holds modifiedUtf8Capacity(s, n) bytes.
+size_t modifiedUtf8Capacity(const uint8_t* s, size_t n);
+Converted nativeToModifiedUtf8(Charset cs, const uint8_t* s, size_t n, uint8_t* out);
+
+// Modified UTF-8 as NewStringUTF reads it (malformed input included) to native bytes as
+// String.getBytes writes them. s[n] must be the terminating NUL. `out` holds
+// nativeCapacityFromModified(cs, s, n) bytes.
+size_t nativeCapacityFromModified(Charset cs, const uint8_t* s, size_t n);
+Converted modifiedUtf8ToNative(Charset cs, const uint8_t* s, size_t n, uint8_t* out);
+
+// UTF-16 units to native bytes as String.getBytes writes them. `out` holds
+// nativeCapacityFromUtf16(cs, u, n) bytes.
+size_t nativeCapacityFromUtf16(Charset cs, const uint16_t* u, size_t n);
+Converted utf16ToNative(Charset cs, const uint16_t* u, size_t n, uint8_t* out);
+
+// True when the input holds no byte above 0x7F.
+bool isAscii(const uint8_t* s, size_t n);
+
+// Copies the leading ASCII run of s (bytes, or units narrowed to bytes) to out, which holds n
+// bytes; returns its length. ASCII is itself in every charset here and ends no sequence, so a
+// conversion may start where the run ends.
+size_t copyAscii(const uint8_t* s, size_t n, uint8_t* out);
+size_t narrowAscii(const uint16_t* u, size_t n, uint8_t* out);
+
+// The vector code in use: none (the scalar code alone), SSE4.1, or AVX-512 (BW, VL, VBMI, VBMI2).
+// The best the machine has is chosen when the library loads; tests and the fuzzer step through
+// the levels to hold each to the scalar code (not while other threads convert).
+enum class VectorLevel : uint8_t { kNone, kSse41, kAvx512 };
+VectorLevel bestVectorLevel();
+void useVectorLevel(VectorLevel level);  // capped at the best
+
+}  // namespace vy::codec
+
+#endif  // VY_CODEC_HPP

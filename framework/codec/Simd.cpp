@@ -1,0 +1,129 @@
+// Picks the vector code for this machine once, when the library loads, and the plain vector
+// helpers every x86-64 machine has (SSE2).
+#include "Codec.hpp"
+#include "SimdX86.hpp"
+#include "Vector.hpp"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace vy::codec {
+namespace {
+
+VectorLevel detect() {
+#if VY_CODEC_X86
+  __builtin_cpu_init();
+  if (!__builtin_cpu_supports("sse4.1") || !__builtin_cpu_supports("popcnt")) {
+    return VectorLevel::kNone;
+  }
+  return x86::avx512Available() ? VectorLevel::kAvx512 : VectorLevel::kSse41;
+#else
+  return VectorLevel::kNone;
+#endif
+}
+
+const VectorLevel kBest = detect();
+
+}  // namespace
+
+bool gVectorPaths = kBest != VectorLevel::kNone;
+
+#if VY_CODEC_X86
+x86::Kernels x86::gKernels =
+    kBest == VectorLevel::kAvx512 ? x86::avx512Kernels() : x86::sseKernels();
+#endif
+
+VectorLevel bestVectorLevel() { return kBest; }
+
+void useVectorLevel(VectorLevel level) {
+  if (level > kBest) level = kBest;
+  gVectorPaths = level != VectorLevel::kNone;
+#if VY_CODEC_X86
+  x86::gKernels = level == VectorLevel::kAvx512 ? x86::avx512Kernels() : x86::sseKernels();
+#endif
+}
+
+bool isAscii(const uint8_t* s, size_t n) {
+  size_t i = 0;
+#if defined(__SSE2__)
+  __m128i acc = _mm_setzero_si128();
+  for (; i + 64 <= n; i += 64) {
+    auto p = reinterpret_cast<const __m128i*>(s + i);
+    acc = _mm_or_si128(acc,
+                       _mm_or_si128(_mm_or_si128(_mm_loadu_si128(p), _mm_loadu_si128(p + 1)),
+                                    _mm_or_si128(_mm_loadu_si128(p + 2), _mm_loadu_si128(p + 3))));
+    if (_mm_movemask_epi8(acc) != 0) return false;
+  }
+  for (; i + 16 <= n; i += 16) {
+    acc = _mm_or_si128(acc, _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i)));
+  }
+  if (_mm_movemask_epi8(acc) != 0) return false;
+#endif
+  uint8_t rest = 0;
+  for (; i < n; ++i) rest |= s[i];
+  return rest < 0x80;
+}
+
+size_t copyAscii(const uint8_t* s, size_t n, uint8_t* out) {
+  size_t i = 0;
+#if defined(__SSE2__)
+  for (; i + 64 <= n; i += 64) {
+    auto p = reinterpret_cast<const __m128i*>(s + i);
+    __m128i a = _mm_loadu_si128(p), b = _mm_loadu_si128(p + 1);
+    __m128i c = _mm_loadu_si128(p + 2), d = _mm_loadu_si128(p + 3);
+    if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d))) != 0) break;
+    auto o = reinterpret_cast<__m128i*>(out + i);
+    _mm_storeu_si128(o, a);
+    _mm_storeu_si128(o + 1, b);
+    _mm_storeu_si128(o + 2, c);
+    _mm_storeu_si128(o + 3, d);
+  }
+#endif
+  for (; i < n && s[i] < 0x80; ++i) out[i] = s[i];
+  return i;
+}
+
+size_t narrowAscii(const uint16_t* u, size_t n, uint8_t* out) {
+  size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80));
+  for (; i + 32 <= n; i += 32) {
+    auto p = reinterpret_cast<const __m128i*>(u + i);
+    __m128i a = _mm_loadu_si128(p), b = _mm_loadu_si128(p + 1);
+    __m128i c = _mm_loadu_si128(p + 2), d = _mm_loadu_si128(p + 3);
+    __m128i any = _mm_and_si128(_mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d)), high);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(any, _mm_setzero_si128())) != 0xFFFF) break;
+    auto o = reinterpret_cast<__m128i*>(out + i);
+    _mm_storeu_si128(o, _mm_packus_epi16(a, b));
+    _mm_storeu_si128(o + 1, _mm_packus_epi16(c, d));
+  }
+#endif
+  for (; i < n && u[i] < 0x80; ++i) out[i] = static_cast<uint8_t>(u[i]);
+  return i;
+}
+
+size_t countHigh(const uint8_t* s, size_t n, bool withNul) {
+  size_t high = 0, i = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  while (i + 16 <= n) {
+    // Up to 255 blocks per byte counter, then the counters are summed.
+    __m128i counts = zero;
+    size_t end = i + 16 * 255 < n ? i + 16 * 255 : n;
+    for (; i + 16 <= end; i += 16) {
+      __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+      __m128i hit = _mm_cmplt_epi8(v, zero);
+      if (withNul) hit = _mm_or_si128(hit, _mm_cmpeq_epi8(v, zero));
+      counts = _mm_sub_epi8(counts, hit);
+    }
+    __m128i sums = _mm_sad_epu8(counts, zero);
+    high += static_cast<size_t>(_mm_cvtsi128_si32(sums)) +
+            static_cast<size_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
+  }
+#endif
+  for (; i < n; ++i) high += (s[i] >> 7) | (withNul && s[i] == 0);
+  return high;
+}
+
+}  // namespace vy::codec

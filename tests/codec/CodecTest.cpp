@@ -1,0 +1,229 @@
+// The vector paths of the codecs against the scalar code, which the differential tests and the
+// conversion fuzzer hold to the JVM: every direction and charset, over texts built to put
+// well-formed and malformed sequences, surrogates, NULs and ASCII runs across the window and
+// chunk edges of the vector code.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "Codec.hpp"
+
+namespace {
+
+using vy::codec::Charset;
+using vy::codec::Converted;
+
+const Charset kCharsets[] = {Charset::kUtf8, Charset::kLatin1, Charset::kAscii};
+
+// Pieces texts are made of: ASCII runs, characters of every UTF-8 length, modified UTF-8's own
+// forms (encoded surrogates, C0 80), and malformed or cut sequences.
+const std::vector<std::string>& pieces() {
+  static const std::vector<std::string> p = {"a",
+                                             "order line 12345 ",
+                                             "        ",
+                                             "\xC3\xA9",
+                                             "\xDF\xBF",
+                                             "\xE4\xB8\xAD",
+                                             "\xEF\xBF\xBD",
+                                             "\xF0\x9F\x98\x80",
+                                             "\xF4\x8F\xBF\xBF",
+                                             "\xED\xA0\xBD",
+                                             "\xED\xB8\x80",
+                                             "\xC0\x80",
+                                             "\x80",
+                                             "\xBF\xBF",
+                                             "\xC2",
+                                             "\xE0\x80\x80",
+                                             "\xE0\xA0",
+                                             "\xF0\x90\x80",
+                                             "\xF5\x80",
+                                             "\xFF",
+                                             "\xC1\xBF",
+                                             "\xF8\x88\x80\x80\x80",
+                                             "\xED\x9F\xBF",
+                                             "\xF4\x90\x80\x80",
+                                             "\x7F",
+                                             std::string(1, '\0'),
+                                             std::string(5, '\0')};
+  return p;
+}
+
+std::string randomText(std::mt19937& rng, size_t target, int flavour) {
+  const auto& p = pieces();
+  std::string s;
+  while (s.size() < target) {
+    unsigned pick = rng() % 100;
+    if (flavour == 0 && pick < 97) {
+      s += p[rng() % 3];  // mostly ASCII, a rare other piece
+    } else if (flavour == 1 && pick < 90) {
+      s += p[rng() % 11];  // well formed, and the modified forms of surrogates
+    } else {
+      s += p[rng() % p.size()];
+    }
+  }
+  s.resize(target);
+  return s;
+}
+
+std::u16string randomUnits(std::mt19937& rng, size_t n, int flavour) {
+  std::u16string u;
+  for (size_t i = 0; i < n; ++i) {
+    unsigned pick = rng() % 100;
+    char16_t c;
+    if (flavour == 0 && pick < 95) {
+      c = static_cast<char16_t>(0x20 + rng() % 0x5F);
+    } else if (pick < 40) {
+      c = static_cast<char16_t>(rng() % 0x100);
+    } else if (pick < 70) {
+      c = static_cast<char16_t>(rng() % 0x800);
+    } else if (pick < 85) {
+      c = static_cast<char16_t>(0x800 + rng() % 0xF800);
+    } else if (pick < 95 && i + 1 < n) {  // a pair
+      u += static_cast<char16_t>(0xD800 + rng() % 0x400);
+      c = static_cast<char16_t>(0xDC00 + rng() % 0x400);
+      ++i;
+    } else {
+      c = static_cast<char16_t>(0xD800 + rng() % 0x800);  // a lone half
+    }
+    u += c;
+  }
+  return u;
+}
+
+template <typename T>
+struct Result {
+  std::vector<T> out;
+  Converted c;
+  bool operator==(const Result& o) const {
+    return out == o.out && c.written == o.c.written && c.malformed == o.c.malformed;
+  }
+};
+
+using vy::codec::VectorLevel;
+
+// Runs `convert` with the scalar code and each vector level the machine has; all must agree.
+template <typename T, typename F>
+void expectSame(size_t capacity, F convert, const std::string& what) {
+  Result<T> r[3];
+  int levels = static_cast<int>(vy::codec::bestVectorLevel()) + 1;
+  for (int level = 0; level < levels; ++level) {
+    vy::codec::useVectorLevel(static_cast<VectorLevel>(level));
+    r[level].out.assign(capacity + 1, 0xAB);
+    r[level].c = convert(r[level].out.data());
+    ASSERT_LE(r[level].c.written, capacity) << what;
+    r[level].out.resize(r[level].c.written);
+  }
+  vy::codec::useVectorLevel(vy::codec::bestVectorLevel());
+  for (int level = 1; level < levels; ++level) {
+    EXPECT_TRUE(r[0] == r[level]) << what << ", vector level " << level << ": written "
+                                  << r[0].c.written << " vs " << r[level].c.written
+                                  << ", malformed " << r[0].c.malformed << " vs "
+                                  << r[level].c.malformed;
+  }
+}
+
+void checkBytes(Charset cs, const std::string& text, const std::string& what) {
+  auto s = reinterpret_cast<const uint8_t*>(text.c_str());
+  size_t n = text.size();
+  expectSame<uint16_t>(
+      vy::codec::utf16Capacity(n),
+      [&](uint16_t* out) { return vy::codec::nativeToUtf16(cs, s, n, out); }, what + " to UTF-16");
+  expectSame<uint8_t>(
+      vy::codec::modifiedUtf8Capacity(s, n),
+      [&](uint8_t* out) { return vy::codec::nativeToModifiedUtf8(cs, s, n, out); },
+      what + " to modified UTF-8");
+  std::string z(text.c_str());  // the modified form is read up to its terminator
+  auto m = reinterpret_cast<const uint8_t*>(z.c_str());
+  expectSame<uint8_t>(
+      vy::codec::nativeCapacityFromModified(cs, m, z.size()),
+      [&](uint8_t* out) { return vy::codec::modifiedUtf8ToNative(cs, m, z.size(), out); },
+      what + " from modified UTF-8");
+}
+
+void checkUnits(Charset cs, const std::u16string& units, const std::string& what) {
+  auto u = reinterpret_cast<const uint16_t*>(units.data());
+  expectSame<uint8_t>(
+      vy::codec::nativeCapacityFromUtf16(cs, u, units.size()),
+      [&](uint8_t* out) { return vy::codec::utf16ToNative(cs, u, units.size(), out); },
+      what + " from UTF-16");
+}
+
+TEST(Codec, VectorPathsMatchTheScalarCodeOnGeneratedTexts) {
+  if (vy::codec::bestVectorLevel() == VectorLevel::kNone) GTEST_SKIP() << "no vector code here";
+  std::mt19937 rng(7);
+  const size_t lengths[] = {0, 1, 15, 16, 17, 63, 64, 65, 95, 96, 97, 128, 200, 300, 1000, 5000};
+  for (size_t length : lengths) {
+    for (int flavour = 0; flavour < 3; ++flavour) {
+      for (int round = 0; round < 40; ++round) {
+        std::string text = randomText(rng, length, flavour);
+        std::u16string units = randomUnits(rng, length, flavour);
+        for (Charset cs : kCharsets) {
+          std::string what = "charset " + std::to_string(static_cast<int>(cs)) + ", length " +
+                             std::to_string(length) + ", flavour " + std::to_string(flavour);
+          checkBytes(cs, text, what);
+          checkUnits(cs, units, what);
+          if (HasFatalFailure()) return;
+        }
+      }
+    }
+  }
+}
+
+// One odd piece at every offset of a long ASCII text: each window and chunk edge sees it.
+TEST(Codec, EveryPieceAtEveryOffsetAcrossTheWindowEdges) {
+  if (vy::codec::bestVectorLevel() == VectorLevel::kNone) GTEST_SKIP() << "no vector code here";
+  for (const std::string& piece : pieces()) {
+    for (size_t at = 40; at < 140; ++at) {
+      std::string text(200, 'x');
+      text.replace(at, piece.size(), piece);
+      for (Charset cs : kCharsets) {
+        checkBytes(cs, text, "piece at " + std::to_string(at));
+        checkBytes(cs, text.substr(0, at + piece.size()),
+                   "piece at the end, " + std::to_string(at));
+      }
+    }
+  }
+  for (char16_t odd : {char16_t{0xE9}, char16_t{0x7FF}, char16_t{0x4E2D}, char16_t{0xD83D},
+                       char16_t{0xDE00}, char16_t{0}}) {
+    for (size_t at = 0; at < 40; ++at) {
+      std::u16string units(40, u'y');
+      units[at] = odd;
+      if (odd == 0xD83D && at + 1 < units.size()) units[at + 1] = 0xDE00;
+      for (Charset cs : kCharsets) checkUnits(cs, units, "unit at " + std::to_string(at));
+    }
+  }
+}
+
+// What the codecs report: where the first replacement was needed.
+TEST(Codec, ReportsWhereInputWasFirstMalformed) {
+  for (int level = 0; level <= static_cast<int>(vy::codec::bestVectorLevel()); ++level) {
+    vy::codec::useVectorLevel(static_cast<VectorLevel>(level));
+    std::string text(100, 'a');
+    text[70] = '\xFF';
+    text[90] = '\x80';
+    std::vector<uint16_t> units(vy::codec::utf16Capacity(text.size()));
+    auto s = reinterpret_cast<const uint8_t*>(text.data());
+    Converted c = vy::codec::nativeToUtf16(Charset::kUtf8, s, text.size(), units.data());
+    EXPECT_EQ(c.written, 100u);
+    EXPECT_EQ(c.malformed, 70u);
+    EXPECT_EQ(units[70], 0xFFFD);
+    c = vy::codec::nativeToUtf16(Charset::kLatin1, s, text.size(), units.data());
+    EXPECT_EQ(c.malformed, 100u) << "every byte is a Latin-1 character";
+
+    std::u16string u(50, u'b');
+    u[33] = 0xDC00;  // a low half alone
+    std::vector<uint8_t> bytes(vy::codec::nativeCapacityFromUtf16(
+        Charset::kUtf8, reinterpret_cast<const uint16_t*>(u.data()), u.size()));
+    c = vy::codec::utf16ToNative(Charset::kUtf8, reinterpret_cast<const uint16_t*>(u.data()),
+                                 u.size(), bytes.data());
+    EXPECT_EQ(c.written, 50u);
+    EXPECT_EQ(c.malformed, 33u);
+    EXPECT_EQ(bytes[33], '?');
+  }
+  vy::codec::useVectorLevel(vy::codec::bestVectorLevel());
+}
+
+}  // namespace

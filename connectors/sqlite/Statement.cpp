@@ -1,7 +1,5 @@
 #include "Statement.hpp"
 
-#include <cstring>
-
 #include "SqliteError.hpp"
 
 Statement::~Statement() {
@@ -18,18 +16,10 @@ void Statement::check(int rc) const {
   if (rc != SQLITE_OK) throw databaseError(db);
 }
 
-void Statement::bindText(int index, const char* text) {
-  if (text == nullptr) {
-    check(sqlite3_bind_null(stmt, index));
-    return;
-  }
-  check(
-      sqlite3_bind_text(stmt, index, text, static_cast<int>(std::strlen(text)), SQLITE_TRANSIENT));
-}
-
-void Statement::bindText(int index, const std::string& text) {
-  check(
-      sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT));
+void Statement::bindText(int index, std::optional<std::string_view> text) {
+  check(text ? sqlite3_bind_text(stmt, index, text->data(), static_cast<int>(text->size()),
+                                 SQLITE_TRANSIENT)
+             : sqlite3_bind_null(stmt, index));
 }
 
 void Statement::bindInt(int index, long long value) {
@@ -63,5 +53,3 @@ std::string Statement::text(int column) const {
 }
 
 long long Statement::integer(int column) const { return sqlite3_column_int64(stmt, column); }
-
-int Statement::columnCount() const { return sqlite3_column_count(stmt); }

@@ -17,9 +17,13 @@ void Statement::check(int rc) const {
 }
 
 void Statement::bindText(int index, std::optional<std::string_view> text) {
-  check(text ? sqlite3_bind_text(stmt, index, text->data(), static_cast<int>(text->size()),
-                                 SQLITE_TRANSIENT)
-             : sqlite3_bind_null(stmt, index));
+  if (!text) {
+    check(sqlite3_bind_null(stmt, index));
+    return;
+  }
+  // An empty view may have no data pointer, and a null pointer would bind NULL: '' is meant.
+  const char* data = text->data() != nullptr ? text->data() : "";
+  check(sqlite3_bind_text(stmt, index, data, static_cast<int>(text->size()), SQLITE_TRANSIENT));
 }
 
 void Statement::bindInt(int index, long long value) {

@@ -26,7 +26,7 @@ class Statement {
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
 
-  // Parameters are numbered from 1. No text (nullopt) binds SQL NULL.
+  // Parameters are numbered from 1. No text (nullopt) binds SQL NULL, an empty one ''.
   void bindText(int index, std::optional<std::string_view> text);
   void bindInt(int index, long long value);
 

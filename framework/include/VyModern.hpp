@@ -148,7 +148,7 @@ class Attrs {
     using reference = Attr;
 
     iterator(const BusObjSpec* spec, int i) : spec_(spec), i_(i) {}
-    Attr operator*() const { return Attr(*spec_->getAttribute(i_), i_); }
+    Attr operator*() const { return Attr(spec_->getAttrList()[i_], i_); }
     iterator& operator++() {
       ++i_;
       return *this;
@@ -169,7 +169,7 @@ class Attrs {
   // The attribute at `index`; std::out_of_range outside [0, size()).
   Attr operator[](int index) const {
     if (index < 0 || index >= size()) throw std::out_of_range("no attribute at that index");
-    return Attr(*spec_->getAttribute(index), index);
+    return Attr(spec_->getAttrList()[index], index);
   }
 
  private:
@@ -205,10 +205,11 @@ inline Attr find(BusinessObject& bo, std::string_view attr) {
   return Attr(*d, index);
 }
 
-// AttrError unless `a` is an attribute of bo's own type: one pointer comparison.
+// AttrError unless `a` is an attribute of bo's own type: a bound and a pointer comparison.
 inline void belongs(BusinessObject& bo, const Attr& a) {
-  BusObjSpec* spec = bo.getTheSpec();
-  if (spec == nullptr || spec->getAttribute(a.index()) != &a.desc())
+  const BusObjSpec* spec = bo.getTheSpec();
+  if (spec == nullptr || a.index() < 0 || a.index() >= spec->getAttributeCount() ||
+      spec->getAttrList() + a.index() != &a.desc())
     throw AttrError(std::string(a.name()) + " is not an attribute of " + typeName(bo));
 }
 
@@ -495,7 +496,7 @@ class Children {
 
 inline Children children(BusinessObject& bo, const Attr& attr) {
   void* v = bo.getAttrValue(detail::object(bo, attr).index());
-  if (v == nullptr || BusinessObject::isBlankValue(v)) return Children(nullptr, nullptr);
+  if (v == nullptr || v == BusinessObject::BlankValue) return Children(nullptr, nullptr);
   if (attr.isMultiple()) return Children(static_cast<BusObjContainer*>(v), nullptr);
   return Children(nullptr, static_cast<BusinessObject*>(v));
 }
@@ -538,7 +539,7 @@ int removeChildren(BusinessObject& bo, const A& attr, Pred drop) {
       return detail::find(bo, attr);
   }();
   void* v = bo.getAttrValue(detail::object(bo, a).index());
-  if (v == nullptr || BusinessObject::isBlankValue(v)) return 0;
+  if (v == nullptr || v == BusinessObject::BlankValue) return 0;
   if (!a.isMultiple()) {
     if (!drop(*static_cast<BusinessObject*>(v))) return 0;
     ignore(bo, a);

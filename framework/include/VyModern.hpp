@@ -504,17 +504,19 @@ inline Children children(BusinessObject& bo, std::string_view attr) {
   return children(bo, detail::find(bo, attr));
 }
 
-// Makes a child of the attribute's type (with `verb`, if given) and adds it: appended to a
-// multiple attribute, replacing nothing of a single one that already holds a child (AttrError).
-// The parent owns the child.
+// Makes a child of the attribute's type and spec version (with `verb`, if given) and adds it:
+// appended to a multiple attribute, replacing nothing of a single one that already holds a child
+// (AttrError). The parent owns the child.
 inline BusinessObject& addChild(BusinessObject& parent, const Attr& attr,
                                 std::string_view verb = {}) {
   detail::object(parent, attr);
   if (!attr.isMultiple() && !children(parent, attr).empty())
     throw AttrError(std::string(attr.name()) + " of " + detail::typeName(parent) +
                     " holds a child already");
-  auto child = std::make_unique<BusinessObject>(std::string(attr.childType()).c_str());
-  if (child->getSpecFor() == nullptr)
+  // The model makes it of the spec version the attribute names.
+  std::unique_ptr<BusinessObject> child(
+      static_cast<BusinessObject*>(parent.makeNewAttrObject(attr.index())));
+  if (child == nullptr || child->getSpecFor() == nullptr)
     throw AttrError("no spec is filed for " + std::string(attr.childType()));
   if (!verb.empty()) child->setVerb(std::string(verb).c_str());
   if (parent.setAttrValue(attr.index(), child.get(), toInt(AttrType::Object)) != 1)

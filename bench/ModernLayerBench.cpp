@@ -30,11 +30,13 @@ std::unique_ptr<BusinessObject> referenceOrder() {
 
 // ---- reading: every value of the tree, the way a connector reads one (ignored, blank, text) ----
 
+// The classic form at its best: the spec's description list walked directly, one slot read each.
 size_t readClassic(BusinessObject& bo) {
   size_t bytes = 0;
-  for (int i = 0; i < bo.getAttrCount(); ++i) {
+  BusObjSpec* spec = bo.getTheSpec();
+  for (int i = 0; i < spec->getAttributeCount(); ++i) {
+    BOAttrType* d = spec->getAttrList() + i;
     void* v = bo.getAttrValue(i);
-    BOAttrType* d = bo.getAttrDesc(i);
     if (d->isObjectType()) {
       if (v == nullptr || v == BusinessObject::BlankValue) continue;
       if (!d->isMultipleCard()) {
@@ -103,20 +105,22 @@ std::vector<std::vector<std::string>> newTexts(BusinessObject& bo) {
 void writeClassic(BusinessObject& bo, const std::vector<std::vector<std::string>>& texts,
                   size_t* at) {
   const std::vector<std::string>& mine = texts[(*at)++];
-  for (int i = 0; i < bo.getAttrCount(); ++i) {
-    void* v = bo.getAttrValue(i);
-    BOAttrType* d = bo.getAttrDesc(i);
+  BusObjSpec* spec = bo.getTheSpec();
+  for (int i = 0; i < spec->getAttributeCount(); ++i) {
+    BOAttrType* d = spec->getAttrList() + i;
     if (!d->isObjectType()) {
       bo.setAttrValue(i, mine[i].c_str(), d->getTypeNum());
-    } else if (v != nullptr && v != BusinessObject::BlankValue) {
-      if (!d->isMultipleCard()) {
-        writeClassic(*static_cast<BusinessObject*>(v), texts, at);
-        continue;
-      }
-      BusObjContainer* c = static_cast<BusObjContainer*>(v);
-      for (int k = 0; k < c->getObjectCount(); ++k) {
-        if (BusinessObject* child = c->getObject(k)) writeClassic(*child, texts, at);
-      }
+      continue;
+    }
+    void* v = bo.getAttrValue(i);
+    if (v == nullptr || v == BusinessObject::BlankValue) continue;
+    if (!d->isMultipleCard()) {
+      writeClassic(*static_cast<BusinessObject*>(v), texts, at);
+      continue;
+    }
+    BusObjContainer* c = static_cast<BusObjContainer*>(v);
+    for (int k = 0; k < c->getObjectCount(); ++k) {
+      if (BusinessObject* child = c->getObject(k)) writeClassic(*child, texts, at);
     }
   }
 }

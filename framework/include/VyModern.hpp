@@ -52,6 +52,14 @@
 #include "ReturnStatusDescriptor.hpp"
 #include "SubscriptionHandlerCPP.hpp"
 
+// The failure paths of the checks below are kept out of line, so the checks inline to a few
+// instructions.
+#if defined(__GNUC__)
+#define VY_MODERN_COLD __attribute__((noinline, cold))
+#else
+#define VY_MODERN_COLD
+#endif
+
 namespace vy {
 
 // ---- numbers ----
@@ -104,13 +112,17 @@ class VerbError : public std::runtime_error {
 // ---- a type's attributes ----
 
 // One attribute as its type's spec describes it: a handle over the spec's own description,
-// cheap to copy (a pointer and an index) and valid as long as the spec (filed specs live as long
+// cheap to copy (two pointers and an index) and valid as long as the spec (filed specs live as long
 // as the process). Every function below that takes an attribute name also takes an Attr, which
 // skips the lookup by name: walk a type once (attributes(spec)) and keep its Attrs. An Attr
 // must come from the object's own type; one of another type throws AttrError.
 class Attr {
  public:
-  Attr(const BOAttrType& desc, int index) : d_(&desc), index_(index) {}
+  // The attribute at `index` of `spec`; std::out_of_range outside [0, attribute count).
+  Attr(const BusObjSpec& spec, int index) : Attr(&spec, index) {
+    if (index < 0 || index >= spec.getAttributeCount())
+      throw std::out_of_range("no attribute at that index");
+  }
   // The position in the type (the classic index).
   int index() const { return index_; }
   std::string_view name() const {
@@ -128,10 +140,18 @@ class Attr {
                                                       : std::string_view();
   }
   const BOAttrType& desc() const { return *d_; }
+  // The spec it belongs to.
+  const BusObjSpec& spec() const { return *spec_; }
   bool operator==(const Attr& o) const { return d_ == o.d_; }
   bool operator!=(const Attr& o) const { return d_ != o.d_; }
 
  private:
+  friend class Attrs;
+  // Unchecked: `index` is in range.
+  Attr(const BusObjSpec* spec, int index)
+      : spec_(spec), d_(spec->getAttrList() + index), index_(index) {}
+
+  const BusObjSpec* spec_;
   const BOAttrType* d_;
   int index_;
 };
@@ -148,7 +168,7 @@ class Attrs {
     using reference = Attr;
 
     iterator(const BusObjSpec* spec, int i) : spec_(spec), i_(i) {}
-    Attr operator*() const { return Attr(spec_->getAttrList()[i_], i_); }
+    Attr operator*() const { return Attr(spec_, i_); }
     iterator& operator++() {
       ++i_;
       return *this;
@@ -167,10 +187,7 @@ class Attrs {
   int size() const { return spec_->getAttributeCount(); }
   bool empty() const { return size() == 0; }
   // The attribute at `index`; std::out_of_range outside [0, size()).
-  Attr operator[](int index) const {
-    if (index < 0 || index >= size()) throw std::out_of_range("no attribute at that index");
-    return Attr(spec_->getAttrList()[index], index);
-  }
+  Attr operator[](int index) const { return Attr(*spec_, index); }
 
  private:
   const BusObjSpec* spec_;
@@ -200,35 +217,41 @@ inline Attr find(BusinessObject& bo, std::string_view attr) {
   BusObjSpec* spec = bo.getTheSpec();
   std::string name(attr);
   int index = spec != nullptr ? spec->getAttributeIndex(name.c_str()) : -1;
-  BOAttrType* d = index >= 0 ? spec->getAttribute(index) : nullptr;
-  if (d == nullptr) throw AttrError(typeName(bo) + " has no attribute " + name);
-  return Attr(*d, index);
+  if (index < 0 || index >= spec->getAttributeCount())
+    throw AttrError(typeName(bo) + " has no attribute " + name);
+  return Attr(*spec, index);
 }
 
-// AttrError unless `a` is an attribute of bo's own type: a bound and a pointer comparison.
+enum class Misfit { OtherType, HoldsObjects, HoldsValue, Refused };
+
+[[noreturn]] VY_MODERN_COLD inline void misfit(BusinessObject& bo, const Attr& a, Misfit why) {
+  std::string name(a.name());
+  if (why == Misfit::OtherType) throw AttrError(name + " is not an attribute of " + typeName(bo));
+  if (why == Misfit::Refused) throw AttrError("cannot set " + name + " of " + typeName(bo));
+  throw AttrError(name + " of " + typeName(bo) +
+                  (why == Misfit::HoldsObjects ? " holds objects, not a value"
+                                               : " holds a value, not objects"));
+}
+
+// AttrError unless `a` is an attribute of bo's own type: one pointer comparison.
 inline void belongs(BusinessObject& bo, const Attr& a) {
-  const BusObjSpec* spec = bo.getTheSpec();
-  if (spec == nullptr || a.index() < 0 || a.index() >= spec->getAttributeCount() ||
-      spec->getAttrList() + a.index() != &a.desc())
-    throw AttrError(std::string(a.name()) + " is not an attribute of " + typeName(bo));
+  if (bo.getTheSpec() != &a.spec()) misfit(bo, a, Misfit::OtherType);
 }
 
 inline const Attr& simple(BusinessObject& bo, const Attr& a) {
   belongs(bo, a);
-  if (a.isObject())
-    throw AttrError(std::string(a.name()) + " of " + typeName(bo) + " holds objects, not a value");
+  if (a.isObject()) misfit(bo, a, Misfit::HoldsObjects);
   return a;
 }
 
 inline const Attr& object(BusinessObject& bo, const Attr& a) {
   belongs(bo, a);
-  if (!a.isObject())
-    throw AttrError(std::string(a.name()) + " of " + typeName(bo) + " holds a value, not objects");
+  if (!a.isObject()) misfit(bo, a, Misfit::HoldsValue);
   return a;
 }
 
-[[noreturn]] inline void notA(BusinessObject& bo, std::string_view attr, std::string_view text,
-                              const char* what) {
+[[noreturn]] VY_MODERN_COLD inline void notA(BusinessObject& bo, std::string_view attr,
+                                             std::string_view text, const char* what) {
   throw AttrError(std::string(attr) + " of " + typeName(bo) + " holds \"" + std::string(text) +
                   "\", not " + what);
 }
@@ -391,7 +414,7 @@ inline void set(BusinessObject& bo, const Attr& attr, const char* value) {
   detail::simple(bo, attr);
   const void* stored = value == nullptr || *value == '\0' ? BusinessObject::BlankValue : value;
   if (bo.setAttrValue(attr.index(), stored, toInt(attr.type())) != 1)
-    throw AttrError("cannot set " + std::string(attr.name()) + " of " + detail::typeName(bo));
+    detail::misfit(bo, attr, detail::Misfit::Refused);
 }
 inline void set(BusinessObject& bo, const Attr& attr, const std::string& value) {
   set(bo, attr, value.c_str());
@@ -450,12 +473,11 @@ class Children {
     using pointer = BusinessObject*;
     using reference = BusinessObject&;
 
-    iterator(BusObjContainer* c, BusinessObject* single, int pos)
-        : c_(c), single_(single), pos_(pos) {
+    iterator(BusObjContainer* c, BusinessObject* single, int pos) : c_(c), cur_(single), pos_(pos) {
       skip();
     }
-    BusinessObject& operator*() const { return c_ != nullptr ? *c_->getObject(pos_) : *single_; }
-    BusinessObject* operator->() const { return &**this; }
+    BusinessObject& operator*() const { return *cur_; }
+    BusinessObject* operator->() const { return cur_; }
     iterator& operator++() {
       ++pos_;
       skip();
@@ -465,13 +487,15 @@ class Children {
     bool operator!=(const iterator& o) const { return pos_ != o.pos_; }
 
    private:
+    // Moves to the next child that is there (a container may hold gaps) and keeps it.
     void skip() {
-      if (c_ != nullptr) {
-        while (pos_ < c_->getObjectCount() && c_->getObject(pos_) == nullptr) ++pos_;
+      if (c_ == nullptr) return;
+      for (int n = c_->getObjectCount(); pos_ < n; ++pos_) {
+        if ((cur_ = c_->getObject(pos_)) != nullptr) return;
       }
     }
     BusObjContainer* c_;
-    BusinessObject* single_;
+    BusinessObject* cur_;  // the child at pos_ (the single child when c_ is null)
     int pos_;
   };
 

@@ -8,63 +8,21 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "BOAttrType.hpp"
 #include "BenchAgent.hpp"
 #include "BusObjContainer.hpp"
-#include "BusObjSpec.hpp"
-#include "BusObjSpecDirectory.hpp"
 #include "BusinessObject.hpp"
+#include "ReferenceData.hpp"
 #include "StringMessage.hpp"
 
 namespace {
 
 // The reference order's wire text as UTF-16 units, zero-terminated (the files are ASCII).
 std::vector<unsigned short> gOrderUnits;
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  return buffer.str();
-}
-
-// Files the three reference types and loads the reference order; false when the data is
-// missing or does not read.
-bool loadReference(std::string* why) {
-  std::string dir = vybench::envOr("VY_BENCH_DATA", vybench::exeDir() + "/../../bench/data");
-  for (const char* type : {"RefOrderLine", "RefContact", "RefOrder"}) {
-    std::string text = readFile(dir + "/" + type + ".busobjspec");
-    if (text.empty()) {
-      *why = "no reference spec at " + dir;
-      return false;
-    }
-    StringMessage msg(text.c_str());
-    BusObjSpec* spec = new BusObjSpec(msg);
-    if (spec->getParseError() != nullptr) {
-      *why = std::string("reference spec does not parse: ") + spec->getParseError();
-      delete spec;
-      return false;
-    }
-    BusObjSpecDirectory::getTheBusObjSpecDirectory()->insert(*spec);
-  }
-  std::string wire = readFile(dir + "/reference.bo.wire");
-  gOrderUnits.assign(wire.begin(), wire.end());
-  gOrderUnits.push_back(0);
-  StringMessage msg(gOrderUnits.data());
-  BusinessObject bo(msg);
-  if (bo.getTheSpec() == nullptr) {
-    *why = std::string("reference object does not read: ") +
-           (bo.getReadError() ? bo.getReadError() : "?");
-    return false;
-  }
-  return true;
-}
 
 int64_t orderBytes() { return static_cast<int64_t>(gOrderUnits.size() - 1) * 2; }
 
@@ -162,7 +120,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s\n", why.c_str());
     return 2;
   }
-  if (!loadReference(&why)) {
+  if (!vybench::loadReference(&gOrderUnits, &why)) {
     std::fprintf(stderr, "%s\n", why.c_str());
     return 2;
   }

@@ -1,20 +1,15 @@
 #include "EventPoller.hpp"
 
-#include <cstring>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "BusObjSpec.hpp"
-#include "BusObjSpecDirectory.hpp"
-#include "BusinessObject.hpp"
 #include "ConnectionPool.hpp"
 #include "ObjectStore.hpp"
 #include "Schema.hpp"
 #include "SqliteConnection.hpp"
 #include "SqliteError.hpp"
-#include "SubscriptionHandlerCPP.hpp"
 #include "TableMapping.hpp"
 #include "Transaction.hpp"
 
@@ -32,11 +27,12 @@ void setTaken(SqliteConnection& connection, long long id, int taken) {
   st.run();
 }
 
-// The event's object: keys from the event, and for "Create" and "Update" the current tree.
+// The event's object: keys from the event, and for "Create" and "Update" the current tree. Null
+// for a type the agent has not announced (yet).
 std::unique_ptr<BusinessObject> eventObject(SqliteConnection& connection, Schema& schema,
                                             const Event& event) {
-  std::unique_ptr<BusinessObject> bo(new BusinessObject(event.type.c_str()));
-  if (bo->getTheSpec() == nullptr) return nullptr;
+  if (vy::findSpec(event.type) == nullptr) return nullptr;
+  std::unique_ptr<BusinessObject> bo = vy::makeObject(event.type);
   const TableMapping& m = schema.ensure(connection, bo->getTheSpec());
   std::vector<std::string> keys;
   {
@@ -44,17 +40,15 @@ std::unique_ptr<BusinessObject> eventObject(SqliteConnection& connection, Schema
     st.bindText(1, event.key);
     while (st.step()) keys.push_back(st.text(0));
   }
-  const std::vector<int>& keyAttrs = m.keyAttrs();
-  for (size_t k = 0; k < keys.size() && k < keyAttrs.size(); k++) {
-    bo->setAttrValue(keyAttrs[k], keys[k].c_str(), bo->getAttrType(keyAttrs[k]));
-  }
+  const std::vector<vy::Attr>& keyAttrs = m.keyAttrs();
+  for (size_t k = 0; k < keys.size() && k < keyAttrs.size(); k++)
+    vy::set(*bo, keyAttrs[k], keys[k]);
   if (event.verb != BusinessObject::DELETE_VERB && keys.size() == keyAttrs.size() &&
       !keys.empty()) {
     Transaction transaction(connection, false);
     ObjectStore(connection, schema).retrieve(*bo);
     transaction.commit();
   }
-  bo->setVerb(event.verb.c_str());
   return bo;
 }
 
@@ -67,7 +61,7 @@ void EventPoller::requeueTaken(SqliteConnection& connection) {
 
 void EventPoller::setQuantity(int n) { quantity = n > 0 ? n : DEFAULT_QUANTITY; }
 
-int EventPoller::poll(SubscriptionHandlerCPP& subscriptions) {
+int EventPoller::poll() {
   std::lock_guard<std::mutex> guard(pollLock);
   SqliteConnection& connection = pool.forWriting();
   if (requeue) requeueTaken(connection);
@@ -78,7 +72,7 @@ int EventPoller::poll(SubscriptionHandlerCPP& subscriptions) {
     Statement st = connection.prepare("SELECT DISTINCT type, verb FROM vy_event WHERE taken = 0");
     while (st.step()) {
       std::string type = st.text(0), verb = st.text(1);
-      if (subscriptions.isSubscribed(&type[0], &verb[0]) == 1) wanted.emplace_back(type, verb);
+      if (vy::isSubscribed(type, verb) == 1) wanted.emplace_back(type, verb);
     }
   }
   if (wanted.empty()) return 0;
@@ -113,15 +107,15 @@ int EventPoller::poll(SubscriptionHandlerCPP& subscriptions) {
         setTaken(connection, event.id, 0);
         continue;  // a type the agent has not announced (yet)
       }
-      answer = subscriptions.gotApplEvent(*bo);
+      answer = vy::raiseEvent(*bo, event.verb);
     } catch (...) {
       setTaken(connection, event.id, 0);
       throw;
     }
     if (answer < 0) {
       setTaken(connection, event.id, 0);
-      if (answer == -10) continue;  // the subscription went away meanwhile
-      break;                        // refused: keep the order, try again next poll
+      if (answer == vy::kEventNotSubscribed) continue;  // the subscription went away meanwhile
+      break;  // refused: keep the order, try again next poll
     }
     Statement st = connection.prepare("DELETE FROM vy_event WHERE id = ?1");
     st.bindInt(1, event.id);

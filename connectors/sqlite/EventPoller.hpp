@@ -21,7 +21,6 @@
 class ConnectionPool;
 class Schema;
 class SqliteConnection;
-class SubscriptionHandlerCPP;
 
 class EventPoller {
  public:
@@ -36,7 +35,7 @@ class EventPoller {
   void restart() { requeue = true; }
   void requeueTaken(SqliteConnection& connection);
   // Delivers up to the quantity of pending, subscribed events; returns how many the agent took.
-  int poll(SubscriptionHandlerCPP& subscriptions);
+  int poll();
 
  private:
   ConnectionPool& pool;

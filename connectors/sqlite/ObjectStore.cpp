@@ -1,12 +1,7 @@
 #include "ObjectStore.hpp"
 
-#include <cstring>
 #include <memory>
 
-#include "BOAttrType.hpp"
-#include "BusObjContainer.hpp"
-#include "BusObjSpec.hpp"
-#include "BusinessObject.hpp"
 #include "Schema.hpp"
 #include "SqliteConnection.hpp"
 #include "SqliteError.hpp"
@@ -18,27 +13,27 @@ namespace {
 // at most, which only a table full of hand-written numeric keys could exhaust.
 const int KEY_ATTEMPTS = 1000;
 
-bool isVerb(BusinessObject& obj, const char* verb) {
-  return obj.getVerb() != nullptr && std::strcmp(obj.getVerb(), verb) == 0;
+bool hasValue(BusinessObject& obj, const vy::Attr& a) {
+  std::optional<std::string_view> text = vy::text(obj, a);
+  return text && !text->empty();
 }
 
-// The child in a single-cardinality slot, or null (empty slot or the blank marker).
-BusinessObject* singleChild(BusinessObject* obj, int index) {
+bool isDelete(BusinessObject& obj) { return vy::verbOf(obj) == BusinessObject::DELETE_VERB; }
+
+// The child of a single-cardinality attribute, or null.
+BusinessObject* singleChild(BusinessObject* obj, const vy::Attr& a) {
   if (obj == nullptr) return nullptr;
-  void* v = obj->getAttrValue(index);
-  if (v == nullptr || v == BusinessObject::BlankValue) return nullptr;
-  return static_cast<BusinessObject*>(v);
+  vy::Children children = vy::children(*obj, a);
+  return children.empty() ? nullptr : &*children.begin();
 }
 
-BusObjContainer* containerOf(BusinessObject* obj, int index) {
-  if (obj == nullptr) return nullptr;
-  void* v = obj->getAttrValue(index);
-  if (v == nullptr || v == BusinessObject::BlankValue) return nullptr;
-  return static_cast<BusObjContainer*>(v);
-}
-
-bool hasValue(BusinessObject& obj, int index) {
-  return !obj.isIgnore(index) && !obj.isBlank(index);
+// The first child of `old` under `a` with the keys of `child`, or null.
+BusinessObject* storedTwin(BusinessObject* old, const vy::Attr& a, BusinessObject& child) {
+  if (old == nullptr) return nullptr;
+  for (BusinessObject& theirs : vy::children(*old, a)) {
+    if (theirs.equalPKeys(&child) == 1) return &theirs;
+  }
+  return nullptr;
 }
 
 void bindLink(Statement& st, int first, const std::string& type, const std::string& attr,
@@ -48,32 +43,20 @@ void bindLink(Statement& st, int first, const std::string& type, const std::stri
   st.bindText(first + 2, key);
 }
 
-// The value of a simple slot as it is stored: NULL for ignore, '' for blank, else the text.
-void bindValue(Statement& st, int index, BusinessObject& obj, int attr) {
-  void* v = obj.getAttrValue(attr);
-  if (v == nullptr) {
-    st.bindText(index, static_cast<const char*>(nullptr));
-  } else if (BusinessObject::isBlankValue(v)) {
-    st.bindText(index, std::string());
-  } else {
-    st.bindText(index, static_cast<const char*>(v));
-  }
-}
-
 // createActionObject marks children with verbs their own specs must accept; a spec without them
 // would leave children unmarked and deletions unnoticed.
-void requireActionVerbs(BusObjSpec* spec, std::vector<BusObjSpec*>* seen) {
-  for (BusObjSpec* s : *seen) {
-    if (s == spec) return;
+void requireActionVerbs(const BusObjSpec& spec, std::vector<const BusObjSpec*>* seen) {
+  for (const BusObjSpec* s : *seen) {
+    if (s == &spec) return;
   }
-  seen->push_back(spec);
-  for (int a = 0; a < spec->getAttributeCount(); a++) {
-    if (!spec->getAttribute(a)->isObjectType()) continue;
-    BusObjSpec* child = Schema::childSpec(spec, a);
+  seen->push_back(&spec);
+  for (const vy::Attr& a : vy::attributes(spec)) {
+    if (!a.isObject()) continue;
+    const BusObjSpec& child = vy::childSpec(a);
     for (const char* verb :
          {BusinessObject::CREATE_VERB, BusinessObject::UPDATE_VERB, BusinessObject::DELETE_VERB}) {
-      if (!child->isVerbSupported(verb)) {
-        throw SqliteError(std::string("the child type ") + child->getName() +
+      if (!child.isVerbSupported(verb)) {
+        throw SqliteError(std::string("the child type ") + child.getName() +
                           " must support the verb " + verb + " for an Update of its parent");
       }
     }
@@ -88,11 +71,11 @@ std::vector<std::string> ObjectStore::keyValues(BusinessObject& bo, const TableM
     throw SqliteError("the type has no key attributes, so its objects cannot be found");
   }
   std::vector<std::string> keys;
-  for (int k : mapping.keyAttrs()) {
+  for (const vy::Attr& k : mapping.keyAttrs()) {
     if (!hasValue(bo, k)) {
-      throw SqliteError(std::string("the key attribute ") + bo.getAttrName(k) + " has no value");
+      throw SqliteError("the key attribute " + std::string(k.name()) + " has no value");
     }
-    keys.push_back(static_cast<const char*>(bo.getAttrValue(k)));
+    keys.emplace_back(*vy::text(bo, k));
   }
   return keys;
 }
@@ -104,33 +87,31 @@ void ObjectStore::create(BusinessObject& bo) {
   insertTree(bo, Link());
 }
 
-std::string ObjectStore::nextKey(const TableMapping& mapping, int attrIndex) {
+std::string ObjectStore::nextKey(const TableMapping& mapping, const vy::Attr& key) {
   Statement st = connection.prepare(
       "INSERT INTO vy_key_sequence (name, last) VALUES (?1, 1) ON CONFLICT (name) DO UPDATE"
       " SET last = last + 1 RETURNING last");
-  st.bindText(1, mapping.typeName() + "." + mapping.spec()->getAttribute(attrIndex)->getName());
+  st.bindText(1, mapping.typeName() + "." + std::string(key.name()));
   if (!st.step()) throw SqliteError("the key sequence returned no value");
   return std::to_string(st.integer(0));
 }
 
 std::string ObjectStore::insertTree(BusinessObject& obj, const Link& link) {
   const TableMapping& m = schema.mappingFor(obj.getTheSpec());
-  std::vector<int> generated;
-  for (int k : m.keyAttrs()) {
+  std::vector<vy::Attr> generated;
+  for (const vy::Attr& k : m.keyAttrs()) {
     if (!hasValue(obj, k)) generated.push_back(k);
   }
   std::string identity;
   for (int attempt = 0;; attempt++) {
-    for (int k : generated) {
-      obj.setAttrValue(k, nextKey(m, k).c_str(), obj.getAttrType(k));
-    }
+    for (const vy::Attr& k : generated) vy::set(obj, k, nextKey(m, k));
     Statement st = connection.prepare(m.insertSql());
     bindLink(st, 1, link.parentType, link.parentAttr, link.parentKey);
     st.bindInt(4, link.position);
     st.bindText(5, link.rootType);
     st.bindText(6, link.rootKey);
     int param = 7;
-    for (int i : m.simpleAttrs()) bindValue(st, param++, obj, i);
+    for (const vy::Attr& a : m.simpleAttrs()) st.bindText(param++, vy::text(obj, a));
     try {
       if (!st.step()) throw SqliteError("the insert returned no row");
       identity = st.text(0);
@@ -148,21 +129,12 @@ std::string ObjectStore::insertTree(BusinessObject& obj, const Link& link) {
   child.parentKey = identity;
   child.rootType = link.rootType.empty() ? m.typeName() : link.rootType;
   child.rootKey = link.rootType.empty() ? identity : link.rootKey;
-  for (int a : m.objectAttrs()) {
-    child.parentAttr = obj.getAttrName(a);
-    if (obj.getAttrDesc(a)->isMultipleCard()) {
-      BusObjContainer* c = containerOf(&obj, a);
-      if (c == nullptr) continue;
-      long long position = 0;
-      for (int i = 0; i < c->getObjectCount(); i++) {
-        BusinessObject* o = c->getObject(i);
-        if (o == nullptr) continue;
-        child.position = position++;
-        insertTree(*o, child);
-      }
-    } else if (BusinessObject* o = singleChild(&obj, a)) {
-      child.position = 0;
-      insertTree(*o, child);
+  for (const vy::Attr& a : m.objectAttrs()) {
+    child.parentAttr = a.name();
+    child.position = 0;
+    for (BusinessObject& o : vy::children(obj, a)) {
+      insertTree(o, child);
+      child.position++;
     }
   }
   return identity;
@@ -170,15 +142,20 @@ std::string ObjectStore::insertTree(BusinessObject& obj, const Link& link) {
 
 // ---- retrieve ----
 
+ObjectStore::Row ObjectStore::currentRow(const Statement& st, const TableMapping& m) {
+  Row row;
+  row.identity = st.text(0);
+  for (int c = 1; c <= static_cast<int>(m.simpleAttrs().size()); c++) {
+    row.values.push_back(st.isNull(c) ? std::nullopt : std::make_optional(st.text(c)));
+  }
+  return row;
+}
+
 bool ObjectStore::readTop(const TableMapping& m, const std::vector<std::string>& keys, Row* row) {
   Statement st = connection.prepare(m.selectTopSql());
   for (size_t k = 0; k < keys.size(); k++) st.bindText(static_cast<int>(k) + 1, keys[k]);
   if (!st.step()) return false;
-  row->identity = st.text(0);
-  for (size_t i = 0; i < m.simpleAttrs().size(); i++) {
-    row->present.push_back(!st.isNull(static_cast<int>(i) + 1));
-    row->values.push_back(st.text(static_cast<int>(i) + 1));
-  }
+  *row = currentRow(st, m);
   return true;
 }
 
@@ -187,28 +164,16 @@ std::vector<ObjectStore::Row> ObjectStore::readChildren(const TableMapping& m, c
   std::vector<Row> rows;
   Statement st = connection.prepare(m.selectChildrenSql());
   bindLink(st, 1, link.parentType, link.parentAttr, link.parentKey);
-  while (st.step()) {
-    Row row;
-    row.identity = st.text(0);
-    for (size_t i = 0; i < m.simpleAttrs().size(); i++) {
-      row.present.push_back(!st.isNull(static_cast<int>(i) + 1));
-      row.values.push_back(st.text(static_cast<int>(i) + 1));
-    }
-    rows.push_back(std::move(row));
-  }
+  while (st.step()) rows.push_back(currentRow(st, m));
   return rows;
 }
 
 void ObjectStore::fill(BusinessObject& obj, const TableMapping& m, const Row& row) {
   for (size_t k = 0; k < m.simpleAttrs().size(); k++) {
-    int i = m.simpleAttrs()[k];
-    int type = obj.getAttrType(i);
-    if (!row.present[k]) {
-      obj.setAttrValue(i, BusinessObject::IgnoreValue, type);
-    } else if (row.values[k].empty()) {
-      obj.setAttrValue(i, BusinessObject::BlankValue, type);
+    if (row.values[k]) {
+      vy::set(obj, m.simpleAttrs()[k], *row.values[k]);  // '' is the blank marker
     } else {
-      obj.setAttrValue(i, row.values[k].c_str(), type);
+      vy::ignore(obj, m.simpleAttrs()[k]);
     }
   }
 }
@@ -218,23 +183,15 @@ void ObjectStore::loadChildren(BusinessObject& obj, const TableMapping& m,
   Link link;
   link.parentType = m.typeName();
   link.parentKey = identity;
-  for (int a : m.objectAttrs()) {
-    obj.freeValue(a);
-    link.parentAttr = obj.getAttrName(a);
-    const TableMapping& cm = schema.mappingFor(Schema::childSpec(m.spec(), a));
-    const bool multiple = obj.getAttrDesc(a)->isMultipleCard();
+  for (const vy::Attr& a : m.objectAttrs()) {
+    vy::ignore(obj, a);
+    link.parentAttr = a.name();
+    const TableMapping& cm = schema.mappingFor(&vy::childSpec(a));
     for (const Row& row : readChildren(cm, link)) {
-      std::unique_ptr<BusinessObject> child(static_cast<BusinessObject*>(obj.makeNewAttrObject(a)));
-      if (child == nullptr || child->getTheSpec() == nullptr) {
-        throw SqliteError(std::string("cannot make a child object for ") + obj.getAttrName(a));
-      }
-      fill(*child, cm, row);
-      loadChildren(*child, cm, row.identity);
-      if (obj.setAttrValue(a, child.get(), BOAttrType::OBJECT) != 1) {
-        throw SqliteError(std::string("cannot store a child object in ") + obj.getAttrName(a));
-      }
-      child.release();
-      if (!multiple) break;
+      BusinessObject& child = vy::addChild(obj, a);
+      fill(child, cm, row);
+      loadChildren(child, cm, row.identity);
+      if (!a.isMultiple()) break;
     }
   }
 }
@@ -254,9 +211,9 @@ void ObjectStore::deleteChildren(const TableMapping& m, const std::string& ident
   Link link;
   link.parentType = m.typeName();
   link.parentKey = identity;
-  for (int a : m.objectAttrs()) {
-    link.parentAttr = m.spec()->getAttribute(a)->getName();
-    const TableMapping& cm = schema.mappingFor(Schema::childSpec(m.spec(), a));
+  for (const vy::Attr& a : m.objectAttrs()) {
+    link.parentAttr = a.name();
+    const TableMapping& cm = schema.mappingFor(&vy::childSpec(a));
     if (!cm.objectAttrs().empty()) {
       for (const Row& row : readChildren(cm, link)) deleteChildren(cm, row.identity);
     }
@@ -303,14 +260,14 @@ bool ObjectStore::remove(BusinessObject& bo) {
 // ---- update ----
 
 std::string ObjectStore::updateRow(BusinessObject& obj, const TableMapping& m, const Link& link) {
-  std::vector<int> attrs;
-  for (int i : m.simpleAttrs()) {
-    if (!m.spec()->getAttribute(i)->isKey() && !obj.isIgnore(i)) attrs.push_back(i);
+  std::vector<vy::Attr> attrs;
+  for (const vy::Attr& a : m.simpleAttrs()) {
+    if (!a.isKey() && !vy::isIgnored(obj, a)) attrs.push_back(a);
   }
   std::vector<std::string> keys = keyValues(obj, m);
   Statement st = connection.prepare(m.updateSql(attrs));
   int param = 1;
-  for (int i : attrs) bindValue(st, param++, obj, i);
+  for (const vy::Attr& a : attrs) st.bindText(param++, vy::text(obj, a));
   st.bindInt(param++, link.position);
   bindLink(st, param, link.parentType, link.parentAttr, link.parentKey);
   param += 3;
@@ -319,8 +276,8 @@ std::string ObjectStore::updateRow(BusinessObject& obj, const TableMapping& m, c
   return st.text(0);
 }
 
-void ObjectStore::replaceKeylessChildren(BusinessObject& obj, int a, const TableMapping& cm,
-                                         const Link& link) {
+void ObjectStore::replaceKeylessChildren(BusinessObject& obj, const vy::Attr& a,
+                                         const TableMapping& cm, const Link& link) {
   // Children without keys cannot be matched: the stored ones make way for the new ones.
   if (!cm.objectAttrs().empty()) {
     for (const Row& row : readChildren(cm, link)) deleteChildren(cm, row.identity);
@@ -330,25 +287,12 @@ void ObjectStore::replaceKeylessChildren(BusinessObject& obj, int a, const Table
     bindLink(st, 1, link.parentType, link.parentAttr, link.parentKey);
     st.run();
   }
+  vy::removeChildren(obj, a, isDelete);
   Link child = link;
   child.position = 0;
-  if (obj.getAttrDesc(a)->isMultipleCard()) {
-    BusObjContainer* c = containerOf(&obj, a);
-    for (int i = c != nullptr ? c->getObjectCount() - 1 : -1; i >= 0; i--) {
-      if (c->getObject(i) == nullptr || isVerb(*c->getObject(i), BusinessObject::DELETE_VERB)) {
-        c->removeObjectAt(i);
-      }
-    }
-    for (int i = 0; c != nullptr && i < c->getObjectCount(); i++) {
-      child.position = i;
-      insertTree(*c->getObject(i), child);
-    }
-  } else if (BusinessObject* o = singleChild(&obj, a)) {
-    if (isVerb(*o, BusinessObject::DELETE_VERB)) {
-      obj.freeValue(a);
-    } else {
-      insertTree(*o, child);
-    }
+  for (BusinessObject& o : vy::children(obj, a)) {
+    insertTree(o, child);
+    child.position++;
   }
 }
 
@@ -360,20 +304,20 @@ void ObjectStore::applyChildren(BusinessObject& obj, const TableMapping& m,
   link.parentKey = identity;
   link.rootType = root.rootType;
   link.rootKey = root.rootKey;
-  for (int a : m.objectAttrs()) {
-    link.parentAttr = obj.getAttrName(a);
+  for (const vy::Attr& a : m.objectAttrs()) {
+    link.parentAttr = a.name();
     link.position = 0;
-    const TableMapping& cm = schema.mappingFor(Schema::childSpec(m.spec(), a));
+    const TableMapping& cm = schema.mappingFor(&vy::childSpec(a));
     if (!cm.hasKeys()) {
       replaceKeylessChildren(obj, a, cm, link);
       continue;
     }
-    if (!obj.getAttrDesc(a)->isMultipleCard()) {
+    if (!a.isMultiple()) {
       BusinessObject* mine = singleChild(&obj, a);
       BusinessObject* theirs = singleChild(old, a);
-      if (mine != nullptr && isVerb(*mine, BusinessObject::DELETE_VERB)) {
+      if (mine != nullptr && isDelete(*mine)) {
         if (theirs != nullptr) deleteChild(cm, link, *theirs);
-        obj.freeValue(a);
+        vy::ignore(obj, a);
       } else if (mine != nullptr && theirs != nullptr && mine->equalPKeys(theirs) == 1) {
         std::string childIdentity = updateRow(*mine, cm, link);
         applyChildren(*mine, cm, childIdentity, root, theirs);
@@ -383,44 +327,34 @@ void ObjectStore::applyChildren(BusinessObject& obj, const TableMapping& m,
       }
       continue;
     }
-    BusObjContainer* mine = containerOf(&obj, a);
-    BusObjContainer* theirs = containerOf(old, a);
-    if (mine == nullptr) continue;
     // The action verbs createActionObject gave the children say what each one needs.
-    for (int i = mine->getObjectCount() - 1; i >= 0; i--) {
-      BusinessObject* child = mine->getObject(i);
-      if (child == nullptr) {
-        mine->removeObjectAt(i);
-      } else if (isVerb(*child, BusinessObject::DELETE_VERB)) {
-        deleteChild(cm, link, *child);
-        mine->removeObjectAt(i);
-      }
-    }
-    for (int i = 0; i < mine->getObjectCount(); i++) {
-      BusinessObject* child = mine->getObject(i);
-      link.position = i;
-      int at = theirs != nullptr && !isVerb(*child, BusinessObject::CREATE_VERB)
-                   ? theirs->objectExists(child)
-                   : -1;
-      std::string childIdentity = at >= 0 ? updateRow(*child, cm, link) : std::string();
+    vy::removeChildren(obj, a, [&](BusinessObject& child) {
+      if (!isDelete(child)) return false;
+      deleteChild(cm, link, child);
+      return true;
+    });
+    for (BusinessObject& child : vy::children(obj, a)) {
+      BusinessObject* theirs =
+          vy::verbOf(child) != BusinessObject::CREATE_VERB ? storedTwin(old, a, child) : nullptr;
+      std::string childIdentity = theirs != nullptr ? updateRow(child, cm, link) : std::string();
       if (childIdentity.empty()) {
-        insertTree(*child, link);
+        insertTree(child, link);
       } else {
-        applyChildren(*child, cm, childIdentity, root, theirs->getObject(at));
+        applyChildren(child, cm, childIdentity, root, theirs);
       }
+      link.position++;
     }
   }
 }
 
 bool ObjectStore::update(BusinessObject& bo) {
   const TableMapping& m = schema.ensure(connection, bo.getTheSpec());
-  std::vector<BusObjSpec*> seen;
-  requireActionVerbs(bo.getTheSpec(), &seen);
+  std::vector<const BusObjSpec*> seen;
+  requireActionVerbs(*bo.getTheSpec(), &seen);
   std::vector<std::string> keys = keyValues(bo, m);
   Row row;
   if (!readTop(m, keys, &row)) return false;
-  std::unique_ptr<BusinessObject> old(new BusinessObject(bo.getName()));
-  if (old->getTheSpec() == nullptr) throw SqliteError("cannot make an object of the type");
+  std::unique_ptr<BusinessObject> old = vy::makeObject(bo.getName());
   fill(*old, m, row);
   loadChildren(*old, m, row.identity);
   // Children only in bo become "Create", only in the stored tree are copied in as "Delete",

@@ -8,13 +8,15 @@
 #ifndef SQLITE_CONNECTOR_OBJECT_STORE_HPP
 #define SQLITE_CONNECTOR_OBJECT_STORE_HPP
 
+#include <optional>
 #include <string>
 #include <vector>
 
-class BusinessObject;
-class BusObjSpec;
+#include "VyModern.hpp"
+
 class Schema;
 class SqliteConnection;
+class Statement;
 class TableMapping;
 
 class ObjectStore {
@@ -45,12 +47,13 @@ class ObjectStore {
   };
   struct Row {
     std::string identity;
-    std::vector<bool> present;
-    std::vector<std::string> values;
+    std::vector<std::optional<std::string>> values;  // NULL (ignored) as nullopt
   };
 
+  // The identity and the simple attributes of the statement's current row.
+  static Row currentRow(const Statement& st, const TableMapping& mapping);
   std::string insertTree(BusinessObject& obj, const Link& link);
-  std::string nextKey(const TableMapping& mapping, int attrIndex);
+  std::string nextKey(const TableMapping& mapping, const vy::Attr& key);
   bool readTop(const TableMapping& mapping, const std::vector<std::string>& keys, Row* row);
   std::vector<Row> readChildren(const TableMapping& mapping, const Link& link);
   void fill(BusinessObject& obj, const TableMapping& mapping, const Row& row);
@@ -61,8 +64,8 @@ class ObjectStore {
   std::string updateRow(BusinessObject& obj, const TableMapping& mapping, const Link& link);
   void applyChildren(BusinessObject& obj, const TableMapping& mapping, const std::string& identity,
                      const Link& root, BusinessObject* old);
-  void replaceKeylessChildren(BusinessObject& obj, int attrIndex, const TableMapping& childMapping,
-                              const Link& link);
+  void replaceKeylessChildren(BusinessObject& obj, const vy::Attr& attr,
+                              const TableMapping& childMapping, const Link& link);
 
   SqliteConnection& connection;
   Schema& schema;

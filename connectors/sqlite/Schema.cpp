@@ -4,9 +4,6 @@
 #include <set>
 #include <vector>
 
-#include "BOAttrType.hpp"
-#include "BusObjSpec.hpp"
-#include "BusObjSpecDirectory.hpp"
 #include "SqlText.hpp"
 #include "SqliteConnection.hpp"
 #include "SqliteError.hpp"
@@ -23,18 +20,6 @@ void Schema::reset(bool create) {
   createTables = create;
 }
 
-BusObjSpec* Schema::childSpec(BusObjSpec* spec, int attrIndex) {
-  BOAttrType* a = spec->getAttribute(attrIndex);
-  const char* typeName = a != nullptr ? a->getTypeName() : nullptr;
-  BusObjSpec* child =
-      typeName != nullptr ? BusObjSpecDirectory::theBusObjSpecDirectory.find(typeName) : nullptr;
-  if (child == nullptr) {
-    throw SqliteError(std::string(spec->getName()) + "." + (a ? a->getName() : "?") +
-                      ": the child type \"" + (typeName ? typeName : "") + "\" was not announced");
-  }
-  return child;
-}
-
 const TableMapping& Schema::ensure(SqliteConnection& connection, BusObjSpec* spec) {
   {
     std::shared_lock<std::shared_mutex> guard(lock);
@@ -45,10 +30,8 @@ const TableMapping& Schema::ensure(SqliteConnection& connection, BusObjSpec* spe
   std::vector<BusObjSpec*> tree{spec};
   std::set<BusObjSpec*> seen{spec};
   for (size_t i = 0; i < tree.size(); i++) {
-    for (int a = 0; a < tree[i]->getAttributeCount(); a++) {
-      if (!tree[i]->getAttribute(a)->isObjectType()) continue;
-      BusObjSpec* child = childSpec(tree[i], a);
-      if (seen.insert(child).second) tree.push_back(child);
+    for (const vy::Attr& a : vy::attributes(*tree[i])) {
+      if (a.isObject() && seen.insert(&vy::childSpec(a)).second) tree.push_back(&vy::childSpec(a));
     }
   }
   if (!connection.inAutocommit()) {
@@ -106,15 +89,16 @@ void Schema::prepareTable(SqliteConnection& connection, const TableMapping& mapp
     return;
   }
   // An older table of the type: attributes added to the spec since become new columns.
-  for (int i : mapping.simpleAttrs()) {
-    std::string column = mapping.spec()->getAttribute(i)->getName();
+  for (const vy::Attr& a : mapping.simpleAttrs()) {
+    std::string column(a.name());
     if (columns.count(column) != 0) continue;
     if (!create) {
       throw SqliteError("table " + mapping.quotedTable() + " has no column " + sqltext::id(column) +
                             " and " + whyNot,
                         connection.readOnly() ? SQLITE_READONLY : 0);
     }
-    connection.exec("ALTER TABLE " + mapping.quotedTable() + " ADD COLUMN " + mapping.columnSql(i));
+    connection.exec("ALTER TABLE " + mapping.quotedTable() + " ADD COLUMN " + sqltext::id(column) +
+                    " TEXT");
   }
   if (create) {
     for (const std::string& sql : mapping.createSql()) connection.exec(sql);

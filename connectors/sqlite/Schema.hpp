@@ -4,9 +4,9 @@
 //
 // Ownership: the schema owns the mappings; references it returns stay valid until reset().
 // Specs are the spec directory's and live as long as the process. Failures throw SqliteError:
-// a child type that was never announced, a table missing while "CreateTables" is false, or the
-// database's own error. Threads: any thread; database work runs outside the schema's lock, so a
-// thread inside a transaction never waits on one that waits for the database.
+// a child type that was never announced (vy::AttrError), a table missing while "CreateTables" is
+// false, or the database's own error. Threads: any thread; database work runs outside the schema's
+// lock, so a thread inside a transaction never waits on one that waits for the database.
 #ifndef SQLITE_CONNECTOR_SCHEMA_HPP
 #define SQLITE_CONNECTOR_SCHEMA_HPP
 
@@ -33,8 +33,6 @@ class Schema {
   const TableMapping& ensure(SqliteConnection& connection, BusObjSpec* spec);
   // The mapping of a spec already made ready by ensure (directly or as part of a tree).
   const TableMapping& mappingFor(BusObjSpec* spec) const;
-  // The spec of the children of attribute `attrIndex` of `spec`.
-  static BusObjSpec* childSpec(BusObjSpec* spec, int attrIndex);
 
  private:
   void prepareTable(SqliteConnection& connection, const TableMapping& mapping) const;

@@ -120,10 +120,8 @@ Statement SqliteConnection::prepare(const std::string& sql) {
 }
 
 void SqliteConnection::exec(const std::string& sql) {
-  char* error = nullptr;
-  if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
-    sqlite3_free(error);
-    // sqlite3_errmsg still holds the same text; databaseError adds the code and the cause.
+  // No message copy is asked for: sqlite3_errmsg holds the text, and databaseError adds the code
+  // and the cause.
+  if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
     throw databaseError(db);
-  }
 }

@@ -24,6 +24,12 @@ class SqliteError : public std::runtime_error {
   int resultCode;
 };
 
+// True when `e` is an SqliteError that spoils its connection.
+inline bool spoilsConnection(const std::exception& e) {
+  const SqliteError* error = dynamic_cast<const SqliteError*>(&e);
+  return error != nullptr && error->spoilsConnection();
+}
+
 // The error the connection `db` reports now (its message and extended code), with a word on the
 // cause where SQLite's own text leaves it out: a lock held past the busy timeout, a corrupt file,
 // a file that is not a database.

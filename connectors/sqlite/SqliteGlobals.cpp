@@ -13,22 +13,8 @@
 #include "SqliteError.hpp"
 #include "TableMapping.hpp"
 
-namespace {
-
-char versionText[] = "1.0.0";
-
-}  // namespace
-
-const char* const SqliteGlobals::DEFAULT_DATABASE = "sqlite-connector.db";
-
 // The connector's one globals object: constructing it registers the connector with the kit.
 static SqliteGlobals theGlobals;
-
-SqliteGlobals::SqliteGlobals() : handler(*this), poller(pool, theSchema) {}
-
-SqliteGlobals::~SqliteGlobals() = default;
-
-BOHandlerCPP* SqliteGlobals::getBOHandlerforBO(char*) { return &handler; }
 
 std::string SqliteGlobals::property(const char* name) {
   // Paths may be long; a value that fills the buffer is cut, so the buffer is generous.
@@ -105,12 +91,8 @@ int SqliteGlobals::init(KyVersion*) {
       // Events a previous run handed out but never saw taken are pending again.
       poller.requeueTaken(connection);
     }
-  } catch (const SqliteError& e) {
-    if (e.spoilsConnection()) pool.discard();
-    std::string text = "SQLite connector: database \"" + path + "\" unusable: " + e.what();
-    logMsg(text.c_str(), KyMsgFormat::MLV_ERROR);
-    return -1;
   } catch (const std::exception& e) {
+    if (spoilsConnection(e)) pool.discard();
     std::string text = "SQLite connector: database \"" + path + "\" unusable: " + e.what();
     logMsg(text.c_str(), KyMsgFormat::MLV_ERROR);
     return -1;
@@ -123,7 +105,7 @@ int SqliteGlobals::init(KyVersion*) {
     logMsg(text.c_str(), KyMsgFormat::MLV_WARNING);
     pool.discard();
   }
-  std::string text = "SQLite connector " + std::string(versionText) + ": database \"" + path +
+  std::string text = "SQLite connector " + std::string(VERSION) + ": database \"" + path +
                      "\", SQLite " + sqlite3_libversion();
   logMsg(text.c_str(), KyMsgFormat::MLV_INFO);
   return 0;
@@ -131,11 +113,10 @@ int SqliteGlobals::init(KyVersion*) {
 
 int SqliteGlobals::pollForEvents() {
   try {
-    poller.poll(*getTheSubHandler());
+    poller.poll();
     return 0;
   } catch (const std::exception& e) {
-    const SqliteError* error = dynamic_cast<const SqliteError*>(&e);
-    if (error != nullptr && error->spoilsConnection()) pool.discard();
+    if (spoilsConnection(e)) pool.discard();
     std::string text = std::string("SQLite connector: polling for events failed: ") + e.what();
     logMsg(text.c_str(), KyMsgFormat::MLV_ERROR);
     return -1;
@@ -146,5 +127,3 @@ int SqliteGlobals::terminate() {
   pool.closeAll();
   return 0;
 }
-
-char* SqliteGlobals::getVersion() { return versionText; }

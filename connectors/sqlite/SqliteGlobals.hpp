@@ -27,22 +27,22 @@
 
 #include "ConnectionPool.hpp"
 #include "EventPoller.hpp"
-#include "GenGlobals.hpp"
 #include "Schema.hpp"
 #include "SqliteHandler.hpp"
+#include "VyModern.hpp"
 
-class SqliteGlobals : public GenGlobals {
+class SqliteGlobals : public vy::Globals {
  public:
-  static const char* const DEFAULT_DATABASE;  // "sqlite-connector.db"
+  static constexpr const char* DEFAULT_DATABASE = "sqlite-connector.db";
+  static constexpr std::string_view VERSION = "1.0.0";
 
-  SqliteGlobals();
-  ~SqliteGlobals() override;
+  SqliteGlobals() : handler(*this), poller(pool, theSchema) {}
 
-  BOHandlerCPP* getBOHandlerforBO(char* boName) override;
+  BOHandlerCPP* handlerFor(std::string_view) override { return &handler; }
+  std::string_view version() const override { return VERSION; }
   int init(KyVersion* version) override;
   int pollForEvents() override;
   int terminate() override;
-  char* getVersion() override;
 
   ConnectionPool& connections() { return pool; }
   Schema& schema() { return theSchema; }

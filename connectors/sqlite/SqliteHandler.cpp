@@ -2,12 +2,8 @@
 
 #include <exception>
 
-#include "BOAttrType.hpp"
-#include "BusinessObject.hpp"
 #include "ConnectionPool.hpp"
-#include "KyMsgFormat.hpp"
 #include "ObjectStore.hpp"
-#include "ReturnStatusDescriptor.hpp"
 #include "SqliteConnection.hpp"
 #include "SqliteError.hpp"
 #include "SqliteGlobals.hpp"
@@ -21,56 +17,47 @@ const size_t SHOWN_VALUE = 80;
 
 }  // namespace
 
-std::string SqliteHandler::describe(BusinessObject& bo, const char* verb,
-                                    const std::string& cause) {
+std::string SqliteHandler::describe(BusinessObject& bo, std::string_view verb,
+                                    std::string_view cause) {
   std::string text = bo.getName() != nullptr ? bo.getName() : "?";
   text += " [";
-  bool first = true;
-  for (int i = 0; i < bo.getAttrCount(); i++) {
-    BOAttrType* a = bo.getAttrDesc(i);
-    if (a == nullptr || !a->isKey() || a->isObjectType()) continue;
-    if (!first) text += ", ";
-    first = false;
-    text += a->getName();
-    text += "=";
-    if (bo.isIgnore(i)) {
-      text += "<none>";
-    } else if (bo.isBlank(i)) {
-      text += "<blank>";
+  const char* separator = "";
+  for (const vy::Attr& a : vy::attributes(bo)) {
+    if (!a.isKey() || a.isObject()) continue;
+    std::optional<std::string_view> value = vy::text(bo, a);
+    (text += separator) += a.name();
+    separator = ", ";
+    if (!value) {
+      text += "=<none>";
+    } else if (value->empty()) {
+      text += "=<blank>";
     } else {
-      std::string value = static_cast<const char*>(bo.getAttrValue(i));
-      if (value.size() > SHOWN_VALUE) value = value.substr(0, SHOWN_VALUE) + "...";
-      text += value;
+      (text += "=") += value->substr(0, SHOWN_VALUE);
+      if (value->size() > SHOWN_VALUE) text += "...";
     }
   }
-  text += "]: ";
-  text += verb;
-  text += " failed: ";
-  text += cause;
+  ((((text += "]: ") += verb) += " failed: ") += cause);
   return text;
 }
 
-int SqliteHandler::doVerbFor(BusinessObject& bo, ReturnStatusDescriptor* status) {
-  const std::string verb = bo.getVerb() != nullptr ? bo.getVerb() : "";
+vy::Status SqliteHandler::verb(BusinessObject& bo, std::string_view verb) {
   try {
-    return runVerb(bo, verb, status);
+    return run(bo, verb);
+  } catch (const vy::VerbError&) {
+    throw;  // described already
   } catch (const std::exception& e) {
     // Database errors, and anything else, end here: the transaction is already rolled back.
     // A connection a failure spoiled (opened read-only, a corrupt file) is closed, so the next
     // request opens the file as it is then.
-    const SqliteError* error = dynamic_cast<const SqliteError*>(&e);
-    if (error != nullptr && error->spoilsConnection()) globals.connections().discard();
-    std::string text = describe(bo, verb.c_str(), e.what());
-    status->seterrMsg(text.c_str());
-    logMsg(text.c_str(), KyMsgFormat::MLV_ERROR);
-    return -1;
+    if (spoilsConnection(e)) globals.connections().discard();
+    throw vy::VerbError(describe(bo, verb, e.what()));
   }
 }
 
-int SqliteHandler::runVerb(BusinessObject& bo, const std::string& verb,
-                           ReturnStatusDescriptor* status) {
-  SqliteConnection& connection = verb == "Retrieve" ? globals.connections().forThisThread()
-                                                    : globals.connections().forWriting();
+vy::Status SqliteHandler::run(BusinessObject& bo, std::string_view verb) {
+  const bool retrieve = verb == "Retrieve";
+  SqliteConnection& connection =
+      retrieve ? globals.connections().forThisThread() : globals.connections().forWriting();
   ObjectStore store(connection, globals.schema());
   // Tables are made outside the verb's transaction, so a failing verb never takes them along.
   globals.schema().ensure(connection, bo.getTheSpec());
@@ -79,30 +66,31 @@ int SqliteHandler::runVerb(BusinessObject& bo, const std::string& verb,
     // The kit's retrieve-then-update, both inside this transaction: the nested verbs take
     // savepoints, so nothing changes between the retrieve and the update.
     Transaction transaction(connection, true);
-    int result = doDeltaWork(bo, status);
-    if (result == 1 || result == -5) transaction.commit();
-    return result;
+    ReturnStatusDescriptor nested;
+    int result = doDeltaWork(bo, &nested);
+    if (result != 1 && result != -5) {
+      const char* why = nested.getErrorMsg();
+      throw vy::VerbError(
+          why != nullptr && *why != '\0' ? why : describe(bo, verb, "the retrieve failed"), result);
+    }
+    transaction.commit();
+    return static_cast<vy::Status>(result);
   }
 
-  bool found;
-  Transaction transaction(connection, verb != "Retrieve");
+  bool found = true;
+  Transaction transaction(connection, !retrieve);
   if (verb == BusinessObject::CREATE_VERB) {
     store.create(bo);
-    found = true;
-  } else if (verb == "Retrieve") {
+  } else if (retrieve) {
     found = store.retrieve(bo);
   } else if (verb == BusinessObject::UPDATE_VERB) {
     found = store.update(bo);
   } else if (verb == BusinessObject::DELETE_VERB) {
     found = store.remove(bo);
   } else {
-    status->seterrMsg(describe(bo, verb.c_str(), "the verb is not supported").c_str());
-    return -1;
+    throw vy::VerbError(describe(bo, verb, "the verb is not supported"));
   }
-  if (!found) {
-    status->seterrMsg(describe(bo, verb.c_str(), "no such object in the database").c_str());
-    return -1;
-  }
+  if (!found) throw vy::VerbError(describe(bo, verb, "no such object in the database"));
   transaction.commit();
-  return 1;
+  return vy::Status::Success;
 }

@@ -1,7 +1,5 @@
 #include "Statement.hpp"
 
-#include <cstring>
-
 #include "SqliteError.hpp"
 
 Statement::~Statement() {
@@ -18,18 +16,14 @@ void Statement::check(int rc) const {
   if (rc != SQLITE_OK) throw databaseError(db);
 }
 
-void Statement::bindText(int index, const char* text) {
-  if (text == nullptr) {
+void Statement::bindText(int index, std::optional<std::string_view> text) {
+  if (!text) {
     check(sqlite3_bind_null(stmt, index));
     return;
   }
-  check(
-      sqlite3_bind_text(stmt, index, text, static_cast<int>(std::strlen(text)), SQLITE_TRANSIENT));
-}
-
-void Statement::bindText(int index, const std::string& text) {
-  check(
-      sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT));
+  // An empty view may have no data pointer, and a null pointer would bind NULL: '' is meant.
+  const char* data = text->data() != nullptr ? text->data() : "";
+  check(sqlite3_bind_text(stmt, index, data, static_cast<int>(text->size()), SQLITE_TRANSIENT));
 }
 
 void Statement::bindInt(int index, long long value) {
@@ -63,5 +57,3 @@ std::string Statement::text(int column) const {
 }
 
 long long Statement::integer(int column) const { return sqlite3_column_int64(stmt, column); }
-
-int Statement::columnCount() const { return sqlite3_column_count(stmt); }

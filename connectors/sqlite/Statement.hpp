@@ -13,7 +13,9 @@
 
 #include <sqlite3.h>
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 class Statement {
  public:
@@ -24,9 +26,8 @@ class Statement {
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
 
-  // Parameters are numbered from 1. A null text binds SQL NULL.
-  void bindText(int index, const char* text);
-  void bindText(int index, const std::string& text);
+  // Parameters are numbered from 1. No text (nullopt) binds SQL NULL, an empty one ''.
+  void bindText(int index, std::optional<std::string_view> text);
   void bindInt(int index, long long value);
 
   // Advances to the next row: true when there is one, false when the statement is done.
@@ -38,7 +39,6 @@ class Statement {
   // The column as text; an empty string for NULL.
   std::string text(int column) const;
   long long integer(int column) const;
-  int columnCount() const;
 
  private:
   void check(int rc) const;

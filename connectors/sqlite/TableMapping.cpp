@@ -1,9 +1,5 @@
 #include "TableMapping.hpp"
 
-#include <cstring>
-
-#include "BOAttrType.hpp"
-#include "BusObjSpec.hpp"
 #include "SqlText.hpp"
 #include "SqliteError.hpp"
 
@@ -54,19 +50,18 @@ TableMapping::TableMapping(BusObjSpec* s) : theSpec(s), name(s->getName()) {
       name.compare(0, 7, "sqlite_") == 0) {
     throw SqliteError("the type name \"" + name + "\" cannot be a table name");
   }
-  for (int i = 0; i < s->getAttributeCount(); i++) {
-    BOAttrType* a = s->getAttribute(i);
-    if (a->isObjectType()) {
-      objects.push_back(i);
+  for (const vy::Attr& a : vy::attributes(*s)) {
+    if (a.isObject()) {
+      objects.push_back(a);
       continue;
     }
     for (const char* link : LINK_COLUMNS) {
-      if (std::strcmp(a->getName(), link) == 0) {
+      if (a.name() == link) {
         throw SqliteError(name + ": the attribute name \"" + link + "\" is reserved");
       }
     }
-    simple.push_back(i);
-    if (a->isKey()) keys.push_back(i);
+    simple.push_back(a);
+    if (a.isKey()) keys.push_back(a);
   }
 
   std::vector<std::string> columns, params;
@@ -76,7 +71,7 @@ TableMapping::TableMapping(BusObjSpec* s) : theSpec(s), name(s->getName()) {
   }
   std::vector<std::string> selected{identityExpr()};
   for (size_t k = 0; k < simple.size(); k++) {
-    std::string column = id(s->getAttribute(simple[k])->getName());
+    std::string column = id(simple[k].name());
     columns.push_back(column);
     selected.push_back(column);
     params.push_back(param(LINK_COUNT + static_cast<int>(k) + 1));
@@ -99,7 +94,7 @@ std::string TableMapping::quotedTable() const { return id(name); }
 
 std::string TableMapping::identityExpr() const {
   std::vector<std::string> keyColumns;
-  for (int k : keys) keyColumns.push_back(id(theSpec->getAttribute(k)->getName()));
+  for (const vy::Attr& k : keys) keyColumns.push_back(id(k.name()));
   std::vector<std::string> child{"\"vy_parent_type\"", "\"vy_parent_attr\"", "\"vy_parent_key\""};
   child.insert(child.end(), keyColumns.begin(), keyColumns.end());
   if (keys.empty()) child.push_back("\"vy_position\"");
@@ -111,15 +106,9 @@ std::string TableMapping::keyMatch(int firstParam) const {
   if (keys.empty()) return "1";
   std::vector<std::string> parts;
   for (size_t k = 0; k < keys.size(); k++) {
-    parts.push_back(id(theSpec->getAttribute(keys[k])->getName()) + " = " +
-                    param(firstParam + static_cast<int>(k)));
+    parts.push_back(id(keys[k].name()) + " = " + param(firstParam + static_cast<int>(k)));
   }
   return joined(parts, " AND ");
-}
-
-std::string TableMapping::columnSql(int attrIndex) const {
-  BOAttrType* a = theSpec->getAttribute(attrIndex);
-  return id(a->getName()) + " TEXT";
 }
 
 std::vector<std::string> TableMapping::createSql() const {
@@ -130,13 +119,12 @@ std::vector<std::string> TableMapping::createSql() const {
       "\"vy_root_type\" TEXT NOT NULL DEFAULT ''",   "\"vy_root_key\" TEXT NOT NULL DEFAULT ''"};
   std::vector<std::string> primary{"\"vy_parent_type\"", "\"vy_parent_attr\"", "\"vy_parent_key\""};
   std::vector<std::string> eventKey;
-  for (int i : simple) {
-    BOAttrType* a = theSpec->getAttribute(i);
+  for (const vy::Attr& a : simple) {
     // TEXT affinity keeps every value as the text it was ("007" stays "007").
-    defs.push_back(id(a->getName()) + (a->isKey() ? " TEXT NOT NULL" : " TEXT"));
-    if (a->isKey()) {
-      primary.push_back(id(a->getName()));
-      eventKey.push_back("NEW." + id(a->getName()));
+    defs.push_back(id(a.name()) + (a.isKey() ? " TEXT NOT NULL" : " TEXT"));
+    if (a.isKey()) {
+      primary.push_back(id(a.name()));
+      eventKey.push_back("NEW." + id(a.name()));
     }
   }
   if (keys.empty()) primary.push_back("\"vy_position\"");
@@ -171,10 +159,10 @@ std::vector<std::string> TableMapping::createSql() const {
   return out;
 }
 
-std::string TableMapping::updateSql(const std::vector<int>& attrs) const {
+std::string TableMapping::updateSql(const std::vector<vy::Attr>& attrs) const {
   std::vector<std::string> sets;
   int n = 1;
-  for (int i : attrs) sets.push_back(id(theSpec->getAttribute(i)->getName()) + " = " + param(n++));
+  for (const vy::Attr& a : attrs) sets.push_back(id(a.name()) + " = " + param(n++));
   sets.push_back("\"vy_position\" = " + param(n++));
   std::string where = "\"vy_parent_type\" = " + param(n) +
                       " AND \"vy_parent_attr\" = " + param(n + 1) +

@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-class BusObjSpec;
+#include "VyModern.hpp"
 
 class TableMapping {
  public:
@@ -38,16 +38,14 @@ class TableMapping {
 
   BusObjSpec* spec() const { return theSpec; }
   const std::string& typeName() const { return name; }
-  // Attribute indexes: simple attributes in column order, key attributes, object attributes.
-  const std::vector<int>& simpleAttrs() const { return simple; }
-  const std::vector<int>& keyAttrs() const { return keys; }
-  const std::vector<int>& objectAttrs() const { return objects; }
+  // Simple attributes in column order, key attributes, object attributes.
+  const std::vector<vy::Attr>& simpleAttrs() const { return simple; }
+  const std::vector<vy::Attr>& keyAttrs() const { return keys; }
+  const std::vector<vy::Attr>& objectAttrs() const { return objects; }
   bool hasKeys() const { return !keys.empty(); }
 
   // CREATE TABLE and CREATE TRIGGER statements, all IF NOT EXISTS.
   std::vector<std::string> createSql() const;
-  // The column definition of a simple attribute, for adding it to an older table.
-  std::string columnSql(int attrIndex) const;
   std::string quotedTable() const;
 
   // INSERT of one row: parameters 1-6 the link columns, then the simple attributes in order;
@@ -67,7 +65,7 @@ class TableMapping {
   const std::string& deleteChildSql() const { return deleteChild; }
   // UPDATE of the given simple attributes and the position of one row: parameters: the values,
   // the position, the parent link (3), the key values. Returns the row's identity.
-  std::string updateSql(const std::vector<int>& attrs) const;
+  std::string updateSql(const std::vector<vy::Attr>& attrs) const;
   // SELECT identity of one child: parameters 1-3 the parent link, then the key values.
   const std::string& selectChildSql() const { return selectChild; }
 
@@ -77,9 +75,9 @@ class TableMapping {
 
   BusObjSpec* theSpec;
   std::string name;
-  std::vector<int> simple;
-  std::vector<int> keys;
-  std::vector<int> objects;
+  std::vector<vy::Attr> simple;
+  std::vector<vy::Attr> keys;
+  std::vector<vy::Attr> objects;
   std::string insert;
   std::string selectTop;
   std::string selectChildren;

@@ -44,12 +44,21 @@
 #include "BOHandlerCPP.hpp"
 #include "BusObjContainer.hpp"
 #include "BusObjSpec.hpp"
+#include "BusObjSpecDirectory.hpp"
 #include "BusinessObject.hpp"
 #include "GenGlobals.hpp"
 #include "JToCPPVeneer.hpp"
 #include "KyMsgFormat.hpp"
 #include "ReturnStatusDescriptor.hpp"
 #include "SubscriptionHandlerCPP.hpp"
+
+// The failure paths of the checks below are kept out of line, so the checks inline to a few
+// instructions.
+#if defined(__GNUC__)
+#define VY_MODERN_COLD __attribute__((noinline, cold))
+#else
+#define VY_MODERN_COLD
+#endif
 
 namespace vy {
 
@@ -100,56 +109,197 @@ class VerbError : public std::runtime_error {
   int status_;
 };
 
+// ---- a type's attributes ----
+
+// One attribute as its type's spec describes it: a handle over the spec's own description,
+// cheap to copy (two pointers and an index) and valid as long as the spec (filed specs live as long
+// as the process). Every function below that takes an attribute name also takes an Attr, which
+// skips the lookup by name: walk a type once (attributes(spec)) and keep its Attrs. An Attr
+// must come from the object's own type; one of another type throws AttrError.
+class Attr {
+ public:
+  // The attribute at `index` of `spec`; std::out_of_range outside [0, attribute count).
+  Attr(const BusObjSpec& spec, int index) : Attr(&spec, index) {
+    if (index < 0 || index >= spec.getAttributeCount())
+      throw std::out_of_range("no attribute at that index");
+  }
+  // The position in the type (the classic index).
+  int index() const { return index_; }
+  std::string_view name() const {
+    return d_->getName() != nullptr ? std::string_view(d_->getName()) : std::string_view();
+  }
+  AttrType type() const { return static_cast<AttrType>(d_->getTypeNum()); }
+  // True for an attribute that holds children, false for one that holds a value.
+  bool isObject() const { return d_->isObjectType() != 0; }
+  bool isKey() const { return d_->isKey() != 0; }
+  // True for an object attribute that holds any number of children (a container).
+  bool isMultiple() const { return d_->isMultipleCard() != 0; }
+  // The type name of an object attribute's children; "" for a simple attribute.
+  std::string_view childType() const {
+    return isObject() && d_->getTypeName() != nullptr ? std::string_view(d_->getTypeName())
+                                                      : std::string_view();
+  }
+  const BOAttrType& desc() const { return *d_; }
+  // The spec it belongs to.
+  const BusObjSpec& spec() const { return *spec_; }
+  bool operator==(const Attr& o) const { return d_ == o.d_; }
+  bool operator!=(const Attr& o) const { return d_ != o.d_; }
+
+ private:
+  friend class Attrs;
+  // Unchecked: `index` is in range.
+  Attr(const BusObjSpec* spec, int index)
+      : spec_(spec), d_(spec->getAttrList() + index), index_(index) {}
+
+  const BusObjSpec* spec_;
+  const BOAttrType* d_;
+  int index_;
+};
+
+// A type's attributes in spec order, as a range of Attr (by value).
+class Attrs {
+ public:
+  class iterator {
+   public:
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = Attr;
+    using difference_type = std::ptrdiff_t;
+    using pointer = void;
+    using reference = Attr;
+
+    iterator(const BusObjSpec* spec, int i) : spec_(spec), i_(i) {}
+    Attr operator*() const { return Attr(spec_, i_); }
+    iterator& operator++() {
+      ++i_;
+      return *this;
+    }
+    bool operator==(const iterator& o) const { return i_ == o.i_; }
+    bool operator!=(const iterator& o) const { return i_ != o.i_; }
+
+   private:
+    const BusObjSpec* spec_;
+    int i_;
+  };
+
+  explicit Attrs(const BusObjSpec& spec) : spec_(&spec) {}
+  iterator begin() const { return iterator(spec_, 0); }
+  iterator end() const { return iterator(spec_, size()); }
+  int size() const { return spec_->getAttributeCount(); }
+  bool empty() const { return size() == 0; }
+  // The attribute at `index`; std::out_of_range outside [0, size()).
+  Attr operator[](int index) const { return Attr(*spec_, index); }
+
+ private:
+  const BusObjSpec* spec_;
+};
+
+inline Attrs attributes(const BusObjSpec& spec) { return Attrs(spec); }
+
+// The filed spec of a type, or null when none is filed (the agent has not announced it).
+inline BusObjSpec* findSpec(std::string_view type) {
+  std::string name(type);
+  return BusObjSpecDirectory::theBusObjSpecDirectory.find(name.c_str());
+}
+
 namespace detail {
 
 inline std::string typeName(BusinessObject& bo) {
   return bo.getName() != nullptr ? bo.getName() : "an object without a spec";
 }
 
-// The attribute's index and description; AttrError when the type has no such attribute.
-inline int indexOf(BusinessObject& bo, std::string_view attr, BOAttrType** desc) {
-  BusObjSpec* spec = bo.getSpecFor();
+inline BusObjSpec& specOf(BusinessObject& bo) {
+  if (bo.getTheSpec() == nullptr) throw AttrError(typeName(bo) + " has no spec");
+  return *bo.getTheSpec();
+}
+
+// The Attr named `attr`; AttrError when the type has none.
+inline Attr find(BusinessObject& bo, std::string_view attr) {
+  BusObjSpec* spec = bo.getTheSpec();
   std::string name(attr);
   int index = spec != nullptr ? spec->getAttributeIndex(name.c_str()) : -1;
-  BOAttrType* d = index >= 0 ? spec->getAttribute(index) : nullptr;
-  if (d == nullptr) throw AttrError(typeName(bo) + " has no attribute " + name);
-  if (desc != nullptr) *desc = d;
-  return index;
+  if (index < 0 || index >= spec->getAttributeCount())
+    throw AttrError(typeName(bo) + " has no attribute " + name);
+  return Attr(*spec, index);
 }
 
-inline int simpleIndex(BusinessObject& bo, std::string_view attr, BOAttrType** desc = nullptr) {
-  BOAttrType* d = nullptr;
-  int index = indexOf(bo, attr, &d);
-  if (d->getTypeNum() == 0)
-    throw AttrError(std::string(attr) + " of " + typeName(bo) + " holds objects, not a value");
-  if (desc != nullptr) *desc = d;
-  return index;
+enum class Misfit { OtherType, HoldsObjects, HoldsValue, Refused };
+
+[[noreturn]] VY_MODERN_COLD inline void misfit(BusinessObject& bo, const Attr& a, Misfit why) {
+  std::string name(a.name());
+  if (why == Misfit::OtherType) throw AttrError(name + " is not an attribute of " + typeName(bo));
+  if (why == Misfit::Refused) throw AttrError("cannot set " + name + " of " + typeName(bo));
+  throw AttrError(name + " of " + typeName(bo) +
+                  (why == Misfit::HoldsObjects ? " holds objects, not a value"
+                                               : " holds a value, not objects"));
 }
 
-[[noreturn]] inline void notA(BusinessObject& bo, std::string_view attr, std::string_view text,
-                              const char* what) {
+// AttrError unless `a` is an attribute of bo's own type: one pointer comparison.
+inline void belongs(BusinessObject& bo, const Attr& a) {
+  if (bo.getTheSpec() != &a.spec()) misfit(bo, a, Misfit::OtherType);
+}
+
+inline const Attr& simple(BusinessObject& bo, const Attr& a) {
+  belongs(bo, a);
+  if (a.isObject()) misfit(bo, a, Misfit::HoldsObjects);
+  return a;
+}
+
+inline const Attr& object(BusinessObject& bo, const Attr& a) {
+  belongs(bo, a);
+  if (!a.isObject()) misfit(bo, a, Misfit::HoldsValue);
+  return a;
+}
+
+[[noreturn]] VY_MODERN_COLD inline void notA(BusinessObject& bo, std::string_view attr,
+                                             std::string_view text, const char* what) {
   throw AttrError(std::string(attr) + " of " + typeName(bo) + " holds \"" + std::string(text) +
                   "\", not " + what);
 }
 
 }  // namespace detail
 
+// The attributes of bo's type; AttrError for an object without a spec.
+inline Attrs attributes(BusinessObject& bo) { return Attrs(detail::specOf(bo)); }
+
+// The attribute of bo's type named `name`; AttrError when there is none.
+inline Attr attribute(BusinessObject& bo, std::string_view name) { return detail::find(bo, name); }
+
+// The spec of an object attribute's children; AttrError for a simple attribute or a child type
+// that was never filed.
+inline BusObjSpec& childSpec(const Attr& a) {
+  if (!a.isObject()) throw AttrError(std::string(a.name()) + " holds a value, not objects");
+  BusObjSpec* spec = findSpec(a.childType());
+  if (spec == nullptr)
+    throw AttrError(std::string(a.name()) + ": the child type \"" + std::string(a.childType()) +
+                    "\" was not announced");
+  return *spec;
+}
+
+// The object's verb; "" when it has none.
+inline std::string_view verbOf(BusinessObject& bo) {
+  return bo.getVerb() != nullptr ? std::string_view(bo.getVerb()) : std::string_view();
+}
+
 // ---- reading values ----
 
 // The text of a simple attribute: nullopt when ignored, "" for the blank marker.
-inline std::optional<std::string_view> text(BusinessObject& bo, std::string_view attr) {
-  int index = detail::simpleIndex(bo, attr);
-  void* v = bo.getAttrValue(index);
+inline std::optional<std::string_view> text(BusinessObject& bo, const Attr& attr) {
+  void* v = bo.getAttrValue(detail::simple(bo, attr).index());
   if (v == nullptr) return std::nullopt;
   if (BusinessObject::isBlankValue(v)) return std::string_view();
   return std::string_view(static_cast<const char*>(v));
 }
+inline std::optional<std::string_view> text(BusinessObject& bo, std::string_view attr) {
+  return text(bo, detail::find(bo, attr));
+}
 
-inline bool isIgnored(BusinessObject& bo, std::string_view attr) {
+template <typename A>
+bool isIgnored(BusinessObject& bo, const A& attr) {
   return !text(bo, attr).has_value();
 }
 
-inline bool isBlank(BusinessObject& bo, std::string_view attr) {
+template <typename A>
+bool isBlank(BusinessObject& bo, const A& attr) {
   std::optional<std::string_view> t = text(bo, attr);
   return t.has_value() && t->empty();
 }
@@ -231,65 +381,82 @@ const char* kindName() {
 
 // A typed value: nullopt when ignored or blank; AttrError when the text does not parse.
 template <typename T>
-std::optional<T> get(BusinessObject& bo, std::string_view attr) {
+std::optional<T> get(BusinessObject& bo, const Attr& attr) {
   std::optional<std::string_view> t = text(bo, attr);
   if (!t || t->empty()) return std::nullopt;
   T out{};
-  if (!detail::parse(*t, out)) detail::notA(bo, attr, *t, detail::kindName<T>());
+  if (!detail::parse(*t, out)) detail::notA(bo, attr.name(), *t, detail::kindName<T>());
   return out;
+}
+template <typename T>
+std::optional<T> get(BusinessObject& bo, std::string_view attr) {
+  return get<T>(bo, detail::find(bo, attr));
 }
 
 // A typed value that must be there: AttrError when ignored, blank or malformed.
 template <typename T>
-T require(BusinessObject& bo, std::string_view attr) {
+T require(BusinessObject& bo, const Attr& attr) {
   std::optional<T> v = get<T>(bo, attr);
-  if (!v) throw AttrError(std::string(attr) + " of " + detail::typeName(bo) + " has no value");
+  if (!v)
+    throw AttrError(std::string(attr.name()) + " of " + detail::typeName(bo) + " has no value");
   return *v;
+}
+template <typename T>
+T require(BusinessObject& bo, std::string_view attr) {
+  return require<T>(bo, detail::find(bo, attr));
 }
 
 // ---- writing values ----
 
-// Stores a text in a simple attribute under the attribute's own type; "" stores the blank
-// marker. AttrError when the model refuses it.
-inline void set(BusinessObject& bo, std::string_view attr, std::string_view value) {
-  BOAttrType* d = nullptr;
-  int index = detail::simpleIndex(bo, attr, &d);
-  std::string copy(value);
-  const void* stored = copy.empty() ? BusinessObject::BlankValue : copy.c_str();
-  if (bo.setAttrValue(index, stored, d->getTypeNum()) != 1)
-    throw AttrError("cannot set " + std::string(attr) + " of " + detail::typeName(bo));
+// Stores a text in a simple attribute under the attribute's own type; "" (or a null pointer)
+// stores the blank marker. The object keeps its own copy. AttrError when the model refuses it.
+inline void set(BusinessObject& bo, const Attr& attr, const char* value) {
+  detail::simple(bo, attr);
+  const void* stored = value == nullptr || *value == '\0' ? BusinessObject::BlankValue : value;
+  if (bo.setAttrValue(attr.index(), stored, toInt(attr.type())) != 1)
+    detail::misfit(bo, attr, detail::Misfit::Refused);
 }
-inline void set(BusinessObject& bo, std::string_view attr, const char* value) {
-  set(bo, attr, std::string_view(value != nullptr ? value : ""));
+inline void set(BusinessObject& bo, const Attr& attr, const std::string& value) {
+  set(bo, attr, value.c_str());
 }
-inline void set(BusinessObject& bo, std::string_view attr, const std::string& value) {
-  set(bo, attr, std::string_view(value));
+// A string_view need not end in a NUL, so this one copies it first.
+inline void set(BusinessObject& bo, const Attr& attr, std::string_view value) {
+  set(bo, attr, std::string(value));
 }
-inline void set(BusinessObject& bo, std::string_view attr, bool value) {
-  set(bo, attr, std::string_view(value ? "true" : "false"));
+inline void set(BusinessObject& bo, const Attr& attr, bool value) {
+  set(bo, attr, value ? "true" : "false");
 }
 template <typename T, typename = std::enable_if_t<std::is_arithmetic_v<T>>>
-void set(BusinessObject& bo, std::string_view attr, T value) {
-  if constexpr (std::is_floating_point_v<T>) {
-    char buf[40];
+void set(BusinessObject& bo, const Attr& attr, T value) {
+  char buf[40];
+  if constexpr (std::is_floating_point_v<T>)
     std::snprintf(buf, sizeof buf, "%.17g", static_cast<double>(value));
-    set(bo, attr, std::string_view(buf));
-  } else {
-    set(bo, attr, std::string_view(std::to_string(value)));
-  }
+  else if constexpr (std::is_signed_v<T>)
+    std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(value));
+  else
+    std::snprintf(buf, sizeof buf, "%llu", static_cast<unsigned long long>(value));
+  set(bo, attr, static_cast<const char*>(buf));
 }
-inline void set(BusinessObject& bo, std::string_view attr, const Date& d) {
+inline void set(BusinessObject& bo, const Attr& attr, const Date& d) {
   char buf[40];
   std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day, d.hour,
                 d.minute, d.second);
-  set(bo, attr, std::string_view(buf));
+  set(bo, attr, static_cast<const char*>(buf));
+}
+// By name: any value the Attr forms take.
+template <typename V>
+void set(BusinessObject& bo, std::string_view attr, const V& value) {
+  set(bo, detail::find(bo, attr), value);
 }
 
-// The ignore marker: the attribute is left out of the request or answer.
+// The ignore marker: the attribute is left out of the request or answer. On an object
+// attribute the children it held are deleted.
+inline void ignore(BusinessObject& bo, const Attr& attr) {
+  detail::belongs(bo, attr);
+  bo.setAttrValue(attr.index(), BusinessObject::IgnoreValue, toInt(attr.type()));
+}
 inline void ignore(BusinessObject& bo, std::string_view attr) {
-  BOAttrType* d = nullptr;
-  int index = detail::indexOf(bo, attr, &d);
-  bo.setAttrValue(index, BusinessObject::IgnoreValue, d->getTypeNum());
+  ignore(bo, detail::find(bo, attr));
 }
 
 // ---- children ----
@@ -306,12 +473,11 @@ class Children {
     using pointer = BusinessObject*;
     using reference = BusinessObject&;
 
-    iterator(BusObjContainer* c, BusinessObject* single, int pos)
-        : c_(c), single_(single), pos_(pos) {
+    iterator(BusObjContainer* c, BusinessObject* single, int pos) : c_(c), cur_(single), pos_(pos) {
       skip();
     }
-    BusinessObject& operator*() const { return c_ != nullptr ? *c_->getObject(pos_) : *single_; }
-    BusinessObject* operator->() const { return &**this; }
+    BusinessObject& operator*() const { return *cur_; }
+    BusinessObject* operator->() const { return cur_; }
     iterator& operator++() {
       ++pos_;
       skip();
@@ -321,13 +487,15 @@ class Children {
     bool operator!=(const iterator& o) const { return pos_ != o.pos_; }
 
    private:
+    // Moves to the next child that is there (a container may hold gaps) and keeps it.
     void skip() {
-      if (c_ != nullptr) {
-        while (pos_ < c_->getObjectCount() && c_->getObject(pos_) == nullptr) ++pos_;
+      if (c_ == nullptr) return;
+      for (int n = c_->getObjectCount(); pos_ < n; ++pos_) {
+        if ((cur_ = c_->getObject(pos_)) != nullptr) return;
       }
     }
     BusObjContainer* c_;
-    BusinessObject* single_;
+    BusinessObject* cur_;  // the child at pos_ (the single child when c_ is null)
     int pos_;
   };
 
@@ -350,42 +518,71 @@ class Children {
   BusinessObject* single_;
 };
 
-inline Children children(BusinessObject& bo, std::string_view attr) {
-  BOAttrType* d = nullptr;
-  int index = detail::indexOf(bo, attr, &d);
-  if (d->getTypeNum() != 0)
-    throw AttrError(std::string(attr) + " of " + detail::typeName(bo) +
-                    " holds a value, not objects");
-  void* v = bo.getAttrValue(index);
+inline Children children(BusinessObject& bo, const Attr& attr) {
+  void* v = bo.getAttrValue(detail::object(bo, attr).index());
   if (v == nullptr || v == BusinessObject::BlankValue) return Children(nullptr, nullptr);
-  if (d->isMultipleCard()) return Children(static_cast<BusObjContainer*>(v), nullptr);
+  if (attr.isMultiple()) return Children(static_cast<BusObjContainer*>(v), nullptr);
   return Children(nullptr, static_cast<BusinessObject*>(v));
 }
+inline Children children(BusinessObject& bo, std::string_view attr) {
+  return children(bo, detail::find(bo, attr));
+}
 
-// Makes a child of the attribute's type (with `verb`, if given) and adds it: appended to a
-// multiple attribute, replacing nothing of a single one that already holds a child (AttrError).
-// The parent owns the child.
-inline BusinessObject& addChild(BusinessObject& parent, std::string_view attr,
+// Makes a child of the attribute's type and spec version (with `verb`, if given) and adds it:
+// appended to a multiple attribute, replacing nothing of a single one that already holds a child
+// (AttrError). The parent owns the child.
+inline BusinessObject& addChild(BusinessObject& parent, const Attr& attr,
                                 std::string_view verb = {}) {
-  BOAttrType* d = nullptr;
-  int index = detail::indexOf(parent, attr, &d);
-  if (d->getTypeNum() != 0 || d->getTypeName() == nullptr)
-    throw AttrError(std::string(attr) + " of " + detail::typeName(parent) +
-                    " holds a value, not objects");
-  if (!d->isMultipleCard()) {
-    void* held = parent.getAttrValue(index);
-    if (held != nullptr && held != BusinessObject::BlankValue)
-      throw AttrError(std::string(attr) + " of " + detail::typeName(parent) +
-                      " holds a child already");
-  }
-  auto child = std::make_unique<BusinessObject>(d->getTypeName());
-  if (child->getSpecFor() == nullptr)
-    throw AttrError(std::string("no spec is filed for ") + d->getTypeName());
+  detail::object(parent, attr);
+  if (!attr.isMultiple() && !children(parent, attr).empty())
+    throw AttrError(std::string(attr.name()) + " of " + detail::typeName(parent) +
+                    " holds a child already");
+  // The model makes it of the spec version the attribute names.
+  std::unique_ptr<BusinessObject> child(
+      static_cast<BusinessObject*>(parent.makeNewAttrObject(attr.index())));
+  if (child == nullptr || child->getSpecFor() == nullptr)
+    throw AttrError("no spec is filed for " + std::string(attr.childType()));
   if (!verb.empty()) child->setVerb(std::string(verb).c_str());
-  if (parent.setAttrValue(index, child.get(), toInt(AttrType::Object)) != 1)
-    throw AttrError("cannot add a child to " + std::string(attr) + " of " +
+  if (parent.setAttrValue(attr.index(), child.get(), toInt(AttrType::Object)) != 1)
+    throw AttrError("cannot add a child to " + std::string(attr.name()) + " of " +
                     detail::typeName(parent));
   return *child.release();  // the parent owns it now
+}
+inline BusinessObject& addChild(BusinessObject& parent, std::string_view attr,
+                                std::string_view verb = {}) {
+  return addChild(parent, detail::find(parent, attr), verb);
+}
+
+// Deletes the children of an object attribute for which `drop(BusinessObject&)` is true (it is
+// asked once per child, in order), and the gaps of a container; the others keep their order.
+// Answers how many children were deleted.
+template <typename A, typename Pred>
+int removeChildren(BusinessObject& bo, const A& attr, Pred drop) {
+  const Attr a = [&] {
+    if constexpr (std::is_same_v<A, Attr>)
+      return attr;
+    else
+      return detail::find(bo, attr);
+  }();
+  void* v = bo.getAttrValue(detail::object(bo, a).index());
+  if (v == nullptr || v == BusinessObject::BlankValue) return 0;
+  if (!a.isMultiple()) {
+    if (!drop(*static_cast<BusinessObject*>(v))) return 0;
+    ignore(bo, a);
+    return 1;
+  }
+  auto* c = static_cast<BusObjContainer*>(v);
+  int removed = 0;
+  for (int i = 0; i < c->getObjectCount();) {
+    BusinessObject* child = c->getObject(i);
+    if (child != nullptr && !drop(*child)) {
+      ++i;
+      continue;
+    }
+    c->removeObjectAt(i);
+    if (child != nullptr) ++removed;
+  }
+  return removed;
 }
 
 // ---- objects the connector makes ----

@@ -180,6 +180,77 @@ TEST_F(ModernValuesTest, ChildrenOfEitherCardinalityIterateAndNoneIsLost) {
   EXPECT_EQ(vy::kEventNotSubscribed, vy::raiseEvent(*copy, "Create"));
 }
 
+TEST_F(ModernValuesTest, AttributesWalkTheTypeAsItsSpecDescribesIt) {
+  auto bo = vy::makeObject("MdOrder");
+  std::string walked;
+  for (const vy::Attr& a : vy::attributes(*bo)) {
+    walked += std::string(a.name()) + ":" + std::to_string(vy::toInt(a.type())) +
+              (a.isKey() ? "k" : "") + (a.isMultiple() ? "n" : "") + std::string(a.childType()) +
+              "@" + std::to_string(a.index()) + " ";
+  }
+  EXPECT_EQ("Id:5k@0 Price:4@1 Paid:1@2 Due:6@3 State:5@4 Lines:0nMdLine@5 Main:0MdLine@6 ",
+            walked);
+  vy::Attrs attrs = vy::attributes(*bo->getTheSpec());
+  EXPECT_EQ(7, attrs.size());
+  EXPECT_THROW(attrs[7], std::out_of_range);
+  EXPECT_TRUE(vy::attribute(*bo, "Main") == attrs[6]);
+  EXPECT_THROW(vy::attribute(*bo, "NoSuch"), vy::AttrError);
+  EXPECT_EQ(vy::findSpec("MdLine"), &vy::childSpec(attrs[5]));
+  EXPECT_EQ(nullptr, vy::findSpec("NoSuchType"));
+  EXPECT_THROW(vy::childSpec(attrs[1]), vy::AttrError) << "a simple attribute has no child type";
+}
+
+TEST_F(ModernValuesTest, AttrHandlesReadAndWriteAsNamesDoAndStayWithTheirType) {
+  auto bo = vy::makeObject("MdOrder", "Update");
+  vy::Attrs attrs = vy::attributes(*bo);
+  const vy::Attr id = attrs[0], price = attrs[1], state = attrs[4], lines = attrs[5];
+  vy::set(*bo, id, 18446744073709551615ULL);
+  EXPECT_EQ("18446744073709551615", vy::text(*bo, "Id"));
+  vy::set(*bo, id, -42);
+  EXPECT_EQ(-42, vy::require<int>(*bo, id));
+  vy::set(*bo, price, std::string_view("2.50xyz").substr(0, 4));
+  EXPECT_EQ(2.5, vy::get<double>(*bo, price)) << "a string_view is copied up to its length";
+  vy::set(*bo, state, static_cast<const char*>(nullptr));
+  EXPECT_TRUE(vy::isBlank(*bo, state));
+  vy::set(*bo, state, std::string("held"));
+  EXPECT_EQ("held", vy::text(*bo, "State"));
+  EXPECT_EQ("Update", vy::verbOf(*bo));
+  EXPECT_THROW(vy::text(*bo, lines), vy::AttrError);
+  EXPECT_THROW(vy::children(*bo, price), vy::AttrError);
+
+  BusinessObject& line = vy::addChild(*bo, lines);
+  EXPECT_THROW(vy::text(line, id), vy::AttrError) << "an Attr of another type is refused";
+  EXPECT_THROW(vy::set(line, price, "1"), vy::AttrError);
+  EXPECT_EQ("", vy::verbOf(line));
+}
+
+TEST_F(ModernValuesTest, RemovingChildrenKeepsTheOthersInOrderAndFreesTheRest) {
+  auto bo = vy::makeObject("MdOrder");
+  const vy::Attr lines = vy::attribute(*bo, "Lines");
+  for (const char* sku : {"a", "b", "c", "d"}) vy::set(vy::addChild(*bo, lines), "Sku", sku);
+  std::string asked;
+  int removed = vy::removeChildren(*bo, lines, [&](BusinessObject& l) {
+    asked += *vy::text(l, "Sku");
+    return *vy::text(l, "Sku") == "b" || *vy::text(l, "Sku") == "d";
+  });
+  EXPECT_EQ(2, removed);
+  EXPECT_EQ("abcd", asked) << "asked once each, in order";
+  std::string kept;
+  for (BusinessObject& l : vy::children(*bo, lines)) kept += *vy::text(l, "Sku");
+  EXPECT_EQ("ac", kept);
+
+  vy::set(vy::addChild(*bo, "Main", "Create"), "Sku", "m");
+  EXPECT_EQ(0, vy::removeChildren(*bo, "Main", [](BusinessObject&) { return false; }));
+  EXPECT_EQ(1, vy::removeChildren(*bo, "Main", [](BusinessObject& m) {
+              return vy::verbOf(m) == "Create" && vy::text(m, "Sku") == "m";
+            }));
+  EXPECT_TRUE(vy::children(*bo, "Main").empty());
+  vy::set(vy::addChild(*bo, "Main"), "Sku", "again");
+  EXPECT_EQ(1u, vy::children(*bo, "Main").size()) << "the slot takes a child again";
+  vy::ignore(*bo, lines);  // deletes the children it held (the ASan run sees a leak otherwise)
+  EXPECT_TRUE(vy::children(*bo, lines).empty());
+}
+
 static_assert(vy::toInt(vy::AttrType::Integer) == 2 && vy::toInt(vy::Status::ValueChanged) == -5);
 
 }  // namespace

@@ -135,6 +135,73 @@ TEST_P(SqliteKitTest, SubscribedEventsArriveOnPoll) {
   EXPECT_TRUE(conn_->events().empty()) << "an event the agent took is delivered once";
 }
 
+TEST_P(SqliteKitTest, BlankIgnoredAndGeneratedKeysComeBackAsTheyWere) {
+  Object order("KtOrder", "Create");
+  order.blank("OrderId").set("Status", "Open");
+  order.add("Lines", Object("KtLine", "Create").blank("LineId").blank("Product"));
+  order.add("Lines", Object("KtLine", "Create").set("LineId", "x").set("Product", "Tea"));
+  order.add("Customer", Object("KtCustomer", "Create").set("CustomerId", "C-1"));
+  Result created = conn_->request(order);
+  ASSERT_EQ(1, created.status) << created.error;
+  std::optional<std::string> id = created.object->value("OrderId");
+  ASSERT_TRUE(id && !id->empty()) << "a blank key is generated and written back";
+  EXPECT_FALSE(created.object->value("Lines[0].LineId").value_or("").empty());
+
+  Result r = retrieve(*id);
+  ASSERT_EQ(1, r.status) << r.error;
+  ASSERT_EQ(2u, r.object->count("Lines"));
+  EXPECT_EQ(created.object->value("Lines[0].LineId"), r.object->value("Lines[0].LineId"));
+  EXPECT_EQ(std::optional<std::string>(""), r.object->value("Lines[0].Product")) << "blank";
+  EXPECT_EQ("Tea", r.object->value("Lines[1].Product")) << "children keep their order";
+  EXPECT_EQ(std::nullopt, r.object->value("Customer.Name")) << "ignored stays ignored";
+}
+
+TEST_P(SqliteKitTest, UpdateMatchesChildrenByKeyAndReplacesTheSingleChild) {
+  ASSERT_EQ(1, conn_->request(kCreate).status);
+  Object update("KtOrder", "Update");
+  update.set("OrderId", "17");
+  update.add("Lines", Object("KtLine", "Update").set("LineId", "3").set("Product", "Milk"));
+  update.add("Lines", Object("KtLine", "Update").set("LineId", "2").set("Product", "Cups"));
+  update.add("Customer", Object("KtCustomer", "Update").set("CustomerId", "C-8"));
+  Result u = conn_->request(update);
+  ASSERT_EQ(1, u.status) << u.error;
+  EXPECT_EQ(2u, u.object->count("Lines")) << "the answer holds the stored tree";
+
+  Result r = retrieve("17");
+  ASSERT_EQ(1, r.status) << r.error;
+  ASSERT_EQ(2u, r.object->count("Lines")) << "line 1 left out is deleted, line 3 created";
+  EXPECT_EQ("3", r.object->value("Lines[0].LineId"));
+  EXPECT_EQ("Cups", r.object->value("Lines[1].Product"));
+  EXPECT_EQ("C-8", r.object->value("Customer.CustomerId"));
+  EXPECT_EQ(std::nullopt, r.object->value("Customer.Name"));
+  EXPECT_EQ("Open", r.object->value("Status")) << "an ignored value is left as stored";
+}
+
+TEST_P(SqliteKitTest, DeltaUpdatesAndMissingObjectsFailOrSucceedWithTheirText) {
+  ASSERT_EQ(1, conn_->request(kCreate).status);
+  conn_->setDeltaSupport("KtOrder", true);
+  Object delta("KtOrder", "Update");
+  delta.set("OrderId", "17").set("Status", "Packed").setDelta(true);
+  Result d = conn_->request(delta);
+  ASSERT_EQ(1, d.status) << d.error;
+  Result r = retrieve("17");
+  EXPECT_EQ("Packed", r.object->value("Status"));
+  EXPECT_EQ(2u, r.object->count("Lines")) << "a delta keeps the children it leaves out";
+
+  Object missing("KtOrder", "Update");
+  missing.set("OrderId", "nope").set("Status", "x").setDelta(true);
+  Result m = conn_->request(missing);
+  EXPECT_EQ(-1, m.status);
+  EXPECT_NE(std::string::npos, m.error.find("KtOrder [OrderId=nope]: Retrieve failed: no such"))
+      << m.error;
+
+  Result gone = retrieve("nope");
+  EXPECT_EQ(-1, gone.status);
+  EXPECT_FALSE(gone.object.has_value()) << "a failure keeps the agent's request";
+  EXPECT_NE(std::string::npos, gone.error.find("Retrieve failed: no such object")) << gone.error;
+  EXPECT_TRUE(conn_->logged("KtOrder [OrderId=nope]: Retrieve failed"));
+}
+
 TEST_P(SqliteKitTest, TheKitSaysWhatIsWrongWithItsInput) {
   try {
     conn_->request("object KtOrder verb=Create\n  Nope = 1\nend\n");

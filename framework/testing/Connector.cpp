@@ -17,6 +17,7 @@
 #include "GenGlobals.hpp"
 #include "JToCPPVeneer.hpp"
 #include "KyVersion.hpp"
+#include "LibraryLoad.hpp"
 #include "NativeAgentPort.hpp"
 #include "ObjectWire.hpp"
 #include "ReadableText.hpp"
@@ -69,7 +70,7 @@ namespace {
 
 class InProcessConnector : public Connector {
  public:
-  explicit InProcessConnector(void* library) : library_(library) {
+  InProcessConnector(void* library, bool noGlobals) : library_(library), noGlobals_(noGlobals) {
     port_.setEventSink([this](const std::string&, BusinessObject& bo) {
       std::lock_guard<std::mutex> guard(lock_);
       events_.push_back(objectFrom(bo));
@@ -104,7 +105,7 @@ class InProcessConnector : public Connector {
     }
     vy::setAgentPort(&port_);
     veneer_ = new JToCPPVeneer(new SubscriptionHandlerCPP(), nullptr, nullptr);
-    if (JToCPPVeneer::getTheAppGlob() == nullptr) {
+    if (JToCPPVeneer::getTheAppGlob() == nullptr || noGlobals_) {
       lastError_ = vy::reportMissingGlobals() +
                    " (in-process, the library must be linked into the test or named to "
                    "Connector::inProcess)";
@@ -239,27 +240,31 @@ class InProcessConnector : public Connector {
   }
 
   void* library_;
+  bool noGlobals_;  // the library loaded registered no connector
   NativeAgentPort port_;
   JToCPPVeneer* veneer_ = nullptr;
   std::string lastError_;
   std::mutex lock_;
   std::vector<Object> events_;
-  int eventAnswer_ = 0;
+  int eventAnswer_ = 1;  // what the kit's agent answers in a JVM too
 };
 
 }  // namespace
 
 std::unique_ptr<Connector> Connector::inProcess(const std::string& library) {
   void* handle = nullptr;
+  bool noGlobals = false;
   if (!library.empty()) {
+    LibraryLoad load(library);
     // Kept loaded for the process: the connector's static objects must outlive every use.
     handle = dlopen(library.c_str(), RTLD_NOW | RTLD_GLOBAL);
     if (handle == nullptr) {
       const char* why = dlerror();
       throw Error("cannot load " + library + ": " + (why ? why : "unknown reason"));
     }
+    noGlobals = load.registeredNothing();
   }
-  return std::unique_ptr<Connector>(new InProcessConnector(handle));
+  return std::unique_ptr<Connector>(new InProcessConnector(handle, noGlobals));
 }
 
 }  // namespace testing

@@ -8,6 +8,9 @@
 #include <mutex>
 
 #include "AgentPort.hpp"
+#include "ConnectorFault.hpp"
+#include "KyMsgFormat.hpp"
+#include "LibraryLoad.hpp"
 #include "ObjectWire.hpp"
 #include "Utf8.hpp"
 #include "VyTesting.hpp"
@@ -79,6 +82,7 @@ class JvmConnector : public Connector {
     e->DeleteLocalRef(local);
     callStatic("clearProperties", "()V");
     jstring path = text(library_);
+    LibraryLoad load(library_);
     e->CallStaticVoidMethod(cls_, staticId("loadConnectorFile", "(Ljava/lang/String;)V"), path);
     e->DeleteLocalRef(path);
     if (jthrowable error = e->ExceptionOccurred()) {
@@ -86,6 +90,7 @@ class JvmConnector : public Connector {
       std::string why = describe(error);
       throw Error("cannot load " + library_ + ": " + why);
     }
+    noGlobals_ = load.registeredNothing();
     jobject agent = e->NewObject(cls_, id("<init>", "()V"));
     agent_ = e->NewGlobalRef(agent);
     e->DeleteLocalRef(agent);
@@ -123,6 +128,11 @@ class JvmConnector : public Connector {
     lastError_.clear();
     if (running_) {
       lastError_ = "the connector is running already";
+      return -1;
+    }
+    if (noGlobals_) {
+      // The agent would start whatever connector loaded before this library.
+      lastError_ = vy::reportMissingGlobals();
       return -1;
     }
     size_t before = logs().size();
@@ -390,6 +400,10 @@ class JvmConnector : public Connector {
     std::vector<LogLine> all = logs();
     std::string out;
     for (size_t i = from; i < all.size(); ++i) {
+      int severity = all[i].severity;
+      if (severity != KyMsgFormat::MLV_ERROR && severity != KyMsgFormat::MLV_FATAL &&
+          severity != KyMsgFormat::MLV_INT_ERROR && severity != KyMsgFormat::MLV_INT_FATAL)
+        continue;
       if (!out.empty()) out += "; ";
       out += all[i].text;
     }
@@ -401,6 +415,7 @@ class JvmConnector : public Connector {
   jclass cls_ = nullptr;
   jobject agent_ = nullptr;
   bool running_ = false;
+  bool noGlobals_ = false;  // the library loaded registered no connector
   std::string lastError_;
   size_t eventsTaken_ = 0;
 };

@@ -146,6 +146,7 @@ struct AttrDef {
   std::string name, type, app, def, aux, relation, card = "1", version;
   bool key = false, foreignKey = false, required = false, serverBound = false;
   int max = 255;
+  int line = 0;
 };
 
 struct SpecDef {
@@ -393,6 +394,7 @@ void format(const Object& o, const std::string& indent, const std::string& head,
 std::vector<std::string> specWiresFromText(const std::string& text) {
   std::vector<std::string> all = lines(text);
   std::vector<std::string> out;
+  std::vector<SpecDef> specs;
   SpecDef cur;
   bool open = false;
   for (size_t i = 0; i < all.size(); ++i) {
@@ -413,6 +415,7 @@ std::vector<std::string> specWiresFromText(const std::string& text) {
     } else if (head == "end") {
       if (w.size() != 1) fail(ln, "\"end\" takes nothing");
       out.push_back(specWire(cur));
+      specs.push_back(cur);
       open = false;
     } else if (head == "text") {
       std::string t;
@@ -423,11 +426,25 @@ std::vector<std::string> specWiresFromText(const std::string& text) {
       cur.verbs.emplace_back(w[1], w.size() == 3 ? w[2] : "");
     } else if (head == "attr") {
       cur.attrs.push_back(parseAttr(w, ln));
+      cur.attrs.back().line = ln;
     } else {
       fail(ln, "unknown line \"" + head + "\" (attr, verb, text or end)");
     }
   }
   if (open) throw Error("type " + cur.name + " has no \"end\"");
+  // A child type must be announced too, here or before: a typo in a type name is caught where
+  // it is written, not at the first request that needs it.
+  for (const SpecDef& spec : specs) {
+    for (const AttrDef& a : spec.attrs) {
+      if (isSimpleType(a.type)) continue;
+      bool here = false;
+      for (const SpecDef& other : specs) here = here || other.name == a.type;
+      if (here || BusObjSpecDirectory::getTheBusObjSpecDirectory()->find(a.type.c_str())) continue;
+      fail(a.line, "attribute " + a.name + " of " + spec.name + ": unknown type " + a.type +
+                       " (a simple type: Boolean, Integer, Float, Double, String, Date, LongText; "
+                       "or a type announced before or in the same text)");
+    }
+  }
   return out;
 }
 

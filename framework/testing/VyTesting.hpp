@@ -150,7 +150,8 @@ class Connector {
   // Configuration properties the connector reads (getConfigProp); set before start or between
   // requests.
   virtual void setProperty(const std::string& name, const std::string& value) = 0;
-  // What the agent answers to each event the connector raises (default 0: taken).
+  // What the agent answers to each event the connector raises (default 1, as the kit's agent
+  // answers in both modes).
   virtual void setEventAnswer(int answer) = 0;
   // Types whose Update requests are deltas (getDeltaSupport answers "true").
   virtual void setDeltaSupport(const std::string& type, bool supported) = 0;

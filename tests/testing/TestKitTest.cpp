@@ -141,6 +141,9 @@ TEST_P(TestKitTest, MalformedTextsNameTheLineAndTheReason) {
                                }).find("line 2: unknown attribute flag \"weird\""));
   EXPECT_NE(std::string::npos, errorOf([&] { conn_->announce("type A\n"); }).find("no \"end\""));
   EXPECT_NE(std::string::npos,
+            errorOf([&] { conn_->announce("type A\n  attr Id Strin key\nend\n"); })
+                .find("line 2: attribute Id of A: unknown type Strin"));
+  EXPECT_NE(std::string::npos,
             errorOf([&] { conn_->announce("type A 1.x\nend\n"); }).find("line 1: version"));
   EXPECT_NE(std::string::npos,
             errorOf([&] {

@@ -51,6 +51,7 @@
 #include "KyMsgFormat.hpp"
 #include "ReturnStatusDescriptor.hpp"
 #include "SubscriptionHandlerCPP.hpp"
+#include "VyResults.hpp"
 
 // The failure paths of the checks below are kept out of line, so the checks inline to a few
 // instructions.
@@ -80,13 +81,13 @@ constexpr int toInt(AttrType t) { return static_cast<int>(t); }
 // What a verb answers. Success and ValueChanged send the object back to the agent; every other
 // (negative) status is a failure, and the agent keeps its request as it sent it.
 enum class Status : int {
-  Success = 1,
-  ValueChanged = -5,
-  Fail = -1,
+  Success = VyResults::VERB_SUCCESS,
+  ValueChanged = VyResults::VERB_VALUE_CHANGED,
+  Fail = VyResults::VERB_FAILURE,
 };
 constexpr int toInt(Status s) { return static_cast<int>(s); }
 // gotApplEvent's answer when the agent subscribed to nothing of that name and verb.
-constexpr int kEventNotSubscribed = -10;
+constexpr int kEventNotSubscribed = VyResults::EVENT_NOT_SUBSCRIBED;
 
 // ---- errors ----
 

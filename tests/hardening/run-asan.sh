@@ -31,10 +31,11 @@ CXX=$(grep '^CMAKE_CXX_COMPILER:' "$BUILD/CMakeCache.txt" | cut -d= -f2)
 RUNTIME=$("$CXX" -print-file-name=libasan.so)
 STDCXX=$("$CXX" -print-file-name=libstdc++.so)
 
-# Tests that start a stock java process besides the java_* ones: they also run cmake and the
+# Tests that build outside projects against the installed kit and run what they built (stock
+# java, the launcher, test programs compiled without the sanitizer): they also run cmake and the
 # compiler, which then carry the runtime too; their leaks are not ours, so leaks go unchecked
 # there (the kit's are checked by the other runs).
-JAVA_AND_TOOLS='^sqlite_package$'
+JAVA_AND_TOOLS='^(sqlite_package|package_consumer|example_package)$'
 
 status=0
 # Our own binaries link the runtime first.

@@ -15,7 +15,10 @@
 #ifndef VY_KY_CONVERSION_HPP
 #define VY_KY_CONVERSION_HPP
 
-#include <jni.h>
+// The JVM's environment type, declared as <jni.h> declares it, so connector code compiles without
+// a JDK; code that includes <jni.h> as well sees the same type.
+struct JNIEnv_;
+typedef JNIEnv_ JNIEnv;
 
 #include "VyExport.hpp"
 

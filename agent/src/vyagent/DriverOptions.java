@@ -1,8 +1,6 @@
 package vyagent;
 
 import java.io.IOException;
-import java.nio.charset.StandardCharsets;
-import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.LinkedHashMap;
@@ -83,60 +81,39 @@ public final class DriverOptions {
   public boolean help;
   public String emit;
 
+  /**
+   * A mistake in the command line itself (an unknown option, a missing or malformed value, a
+   * name no spec or library answers to), as opposed to a mistake in an input file.
+   */
+  public static final class UsageError extends IllegalArgumentException {
+    public UsageError(String message) {
+      super(message);
+    }
+  }
+
+  /** Option mistakes throw UsageError; a --props file that cannot be read or parsed does not. */
   public static DriverOptions parse(String[] args) throws IOException {
     DriverOptions o = new DriverOptions();
     Map<String, String> cmdProps = new LinkedHashMap<>();
     for (int i = 0; i < args.length; i++) {
       String a = args[i];
-      switch (a) {
-        case "--help": case "-h": o.help = true; break;
-        case "--keys-only": o.keysOnly = true; break;
-        case "--show-log": o.showLog = true; break;
-        case "--no-progress": o.progress = false; break;
-        default: {
-          if (!VALUE_OPTIONS.contains(a)) throw new IllegalArgumentException("unknown option " + a);
-          if (i + 1 >= args.length) throw new IllegalArgumentException(a + " needs a value");
-          String v = args[++i];
-          switch (a) {
-            case "--lib": o.lib = v; break;
-            case "--spec": o.specFiles.add(Path.of(v)); break;
-            case "--props": o.props.putAll(readProperties(Path.of(v))); break;
-            case "-P": case "--prop": {
-              int eq = v.indexOf('=');
-              if (eq <= 0) throw new IllegalArgumentException(a + " takes name=value");
-              cmdProps.put(v.substring(0, eq), v.substring(eq + 1));
-              break;
-            }
-            case "--type": o.type = v; break;
-            case "--mix": o.mix.putAll(parseMix(v)); break;
-            case "--children": o.children = nonNegative(a, v); break;
-            case "--object": o.objectFile = Path.of(v); break;
-            case "--threads": o.threads = nonNegative(a, v); break;
-            case "--requests": o.requests = nonNegative(a, v); break;
-            case "--duration": o.duration = seconds(a, v); break;
-            case "--warmup": o.warmup = seconds(a, v); break;
-            case "--poll-ms": o.pollMs = nonNegative(a, v); break;
-            case "--request": o.requestFiles.add(Path.of(v)); break;
-            case "--expect": o.expect = Expectation.parse(v); break;
-            case "--script": {
-              if (o.scriptFile != null) throw new IllegalArgumentException("one --script at a time");
-              o.scriptFile = Path.of(v);
-              break;
-            }
-            case "--subscribe": o.subscriptions.add(subscription(v)); break;
-            case "--show-events": o.showEvents = nonNegative(a, v); break;
-            case "--max-failures": o.maxFailures = percent(a, v); break;
-            case "--lib-dir": o.libDirs.add(v); break;
-            case "--log-limit": o.logLimit = nonNegative(a, v); break;
-            case "--emit": o.emit = v; break;
-            default: throw new IllegalArgumentException("unknown option " + a);
-          }
-        }
+      if (a.equals("--props") && i + 1 < args.length) {
+        // A mistake in the file is an input error that names the file, not an option error.
+        o.props.putAll(readProperties(Path.of(args[++i])));
+        continue;
+      }
+      try {
+        i = option(o, args, i, cmdProps);
+      } catch (UsageError e) {
+        throw e;
+      } catch (IllegalArgumentException e) {
+        String msg = String.valueOf(e.getMessage());
+        throw new UsageError(msg.contains(a) ? msg : a + ": " + msg);
       }
     }
     o.props.putAll(cmdProps);
     if (o.scriptFile != null && !o.requestFiles.isEmpty()) {
-      throw new IllegalArgumentException("--script and --request do not go together: put the "
+      throw new UsageError("--script and --request do not go together: put the "
           + "requests in the script");
     }
     if (o.mix.isEmpty()) {
@@ -147,11 +124,61 @@ public final class DriverOptions {
     return o;
   }
 
+  /** Takes the option at args[i] (and its value); returns the index of the last word used. */
+  private static int option(DriverOptions o, String[] args, int i, Map<String, String> cmdProps) {
+    String a = args[i];
+    switch (a) {
+      case "--help": case "-h": o.help = true; break;
+      case "--keys-only": o.keysOnly = true; break;
+      case "--show-log": o.showLog = true; break;
+      case "--no-progress": o.progress = false; break;
+      default: {
+        if (!VALUE_OPTIONS.contains(a)) throw new IllegalArgumentException("unknown option " + a);
+        if (i + 1 >= args.length) throw new IllegalArgumentException(a + " needs a value");
+        String v = args[++i];
+        switch (a) {
+          case "--lib": o.lib = v; break;
+          case "--spec": o.specFiles.add(Path.of(v)); break;
+          case "-P": case "--prop": {
+            int eq = v.indexOf('=');
+            if (eq <= 0) throw new IllegalArgumentException(a + " takes name=value");
+            cmdProps.put(v.substring(0, eq), v.substring(eq + 1));
+            break;
+          }
+          case "--type": o.type = v; break;
+          case "--mix": o.mix.putAll(parseMix(v)); break;
+          case "--children": o.children = nonNegative(a, v); break;
+          case "--object": o.objectFile = Path.of(v); break;
+          case "--threads": o.threads = nonNegative(a, v); break;
+          case "--requests": o.requests = nonNegative(a, v); break;
+          case "--duration": o.duration = seconds(a, v); break;
+          case "--warmup": o.warmup = seconds(a, v); break;
+          case "--poll-ms": o.pollMs = nonNegative(a, v); break;
+          case "--request": o.requestFiles.add(Path.of(v)); break;
+          case "--expect": o.expect = Expectation.parse(v); break;
+          case "--script": {
+            if (o.scriptFile != null) throw new IllegalArgumentException("one --script at a time");
+            o.scriptFile = Path.of(v);
+            break;
+          }
+          case "--subscribe": o.subscriptions.add(subscription(v)); break;
+          case "--show-events": o.showEvents = nonNegative(a, v); break;
+          case "--max-failures": o.maxFailures = percent(a, v); break;
+          case "--lib-dir": o.libDirs.add(v); break;
+          case "--log-limit": o.logLimit = nonNegative(a, v); break;
+          case "--emit": o.emit = v; break;
+          default: throw new IllegalArgumentException("unknown option " + a);
+        }
+      }
+    }
+    return i;
+  }
+
   /** name=value lines; blank lines and lines starting with "#" or "!" are skipped. */
   public static Map<String, String> readProperties(Path file) throws IOException {
     Map<String, String> out = new LinkedHashMap<>();
     int ln = 0;
-    for (String line : Files.readAllLines(file, StandardCharsets.UTF_8)) {
+    for (String line : InputFile.read(file).split("\r?\n", -1)) {
       ln++;
       String t = line.trim();
       if (t.isEmpty() || t.startsWith("#") || t.startsWith("!")) continue;

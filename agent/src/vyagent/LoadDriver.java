@@ -98,12 +98,19 @@ public final class LoadDriver {
       code = new LoadDriver(opt, System.out).run().exitStatus;
     } catch (IllegalArgumentException | IOException | UnsatisfiedLinkError e) {
       System.out.flush();
-      System.err.println("vyagent: " + e.getMessage());
-      System.err.println("vyagent --help lists the options");
+      System.err.println("vyagent: " + errorText(e));
+      // The hint helps with a mistyped option; after a mistake in a file it would mislead.
+      if (e instanceof DriverOptions.UsageError) System.err.println("vyagent --help lists the options");
       code = EXIT_USAGE;
     }
     System.out.flush();
     System.exit(code);
+  }
+
+  /** The text of an exit-1 error, after "vyagent: ". */
+  static String errorText(Throwable e) {
+    if (e instanceof IOException) return InputFile.describe((IOException) e);
+    return String.valueOf(e.getMessage());
   }
 
   public BusObjNativeInterface agent() {
@@ -124,7 +131,11 @@ public final class LoadDriver {
     // Every input is read before the connector starts, so a mistake costs no run.
     List<RequestScript.Step> steps = opt.stepMode() ? steps() : null;
     LoadRequests load = steps == null && type != null ? new LoadRequests(opt, specs, type) : null;
-    for (String[] s : opt.subscriptions) specs.get(s[0]);
+    for (String[] s : opt.subscriptions) {
+      if (specs.find(s[0]) == null) {
+        throw new DriverOptions.UsageError("--subscribe " + specs.unknownType(s[0]));
+      }
+    }
     EventWatch events = opt.subscriptions.isEmpty()
         ? null : new EventWatch(opt.subscriptions, opt.showEvents);
 
@@ -137,9 +148,18 @@ public final class LoadDriver {
     r.maxFailures = opt.maxFailuresPercent();
     agent.clearRecords();
     agent.setRecording(true);
-    r.initResult = agent.n_init(AGENT_VERSION, libFile);
+    try {
+      r.initResult = agent.n_init(AGENT_VERSION, libFile);
+    } catch (UnsatisfiedLinkError e) {
+      // The JVM found no native n_init in the library it loaded.
+      throw new IllegalArgumentException("--lib " + opt.lib + ": " + libFile + " exports no "
+          + "connector entry points (no native n_init of " + BusObjNativeInterface.class.getName()
+          + "): it is not a connector library. A connector library is linked with "
+          + "libVyConnector and defines its connector's GenGlobals object.");
+    }
     if (r.initResult != 0) {
       out.println("n_init answered " + r.initResult + "; the connector did not start.");
+      printInitCause();
       r.terminateResult = agent.n_terminate();
       printLog();
       r.exitStatus = EXIT_INIT;
@@ -207,7 +227,9 @@ public final class LoadDriver {
 
   private String chooseType() throws IOException {
     if (opt.type != null) {
-      specs.get(opt.type);
+      if (specs.find(opt.type) == null) {
+        throw new DriverOptions.UsageError("--type " + specs.unknownType(opt.type));
+      }
       return opt.type;
     }
     // A load object given without --type names its own type.
@@ -221,27 +243,83 @@ public final class LoadDriver {
     String lib = opt.lib;
     if (lib.contains("/") || lib.endsWith(".so")) {
       Path p = Path.of(lib).toAbsolutePath();
-      if (!Files.isRegularFile(p)) throw new IllegalArgumentException("--lib: no file " + p);
-      BusObjNativeInterface.loadConnectorFile(p.toString());
+      if (!Files.isRegularFile(p)) throw new DriverOptions.UsageError("--lib: no file " + p);
+      loadFile(p);
       return p.getFileName().toString();
     }
     String file = System.mapLibraryName(lib);
     for (String dir : opt.libDirs) {
       Path p = Path.of(dir, file).toAbsolutePath();
       if (Files.isRegularFile(p)) {
-        BusObjNativeInterface.loadConnectorFile(p.toString());
+        loadFile(p);
         return file;
       }
     }
     try {
       BusObjNativeInterface.loadConnector(lib);
     } catch (UnsatisfiedLinkError e) {
-      throw new IllegalArgumentException("--lib " + lib + ": no " + file + " in "
+      throw new DriverOptions.UsageError("--lib " + lib + ": no " + file + " in "
           + (opt.libDirs.isEmpty() ? "" : "the --lib-dir folders " + opt.libDirs + " nor in ")
           + "java.library.path (" + System.getProperty("java.library.path") + "): "
           + e.getMessage());
     }
     return file;
+  }
+
+  private static void loadFile(Path p) {
+    try {
+      BusObjNativeInterface.loadConnectorFile(p.toString());
+    } catch (UnsatisfiedLinkError e) {
+      // Not a shared library for this machine, or one whose own dependencies are missing.
+      throw new IllegalArgumentException("--lib " + p + ": cannot load it: " + e.getMessage());
+    }
+  }
+
+  /**
+   * Says why n_init failed: the errors and fatal errors the connector and the kit logged while
+   * it ran, else every line logged then, so that the cause shows without --show-log.
+   */
+  private void printInitCause() {
+    List<BusObjNativeInterface.LogRecord> logs = agent.getLogs();
+    List<BusObjNativeInterface.LogRecord> errors = new ArrayList<>();
+    for (BusObjNativeInterface.LogRecord l : logs) {
+      if (l.severity >= MLV_ERROR && l.severity <= MLV_INT_FATAL) errors.add(l);
+    }
+    List<BusObjNativeInterface.LogRecord> shown = errors.isEmpty() ? logs : errors;
+    if (shown.isEmpty()) {
+      out.println("The connector logged nothing while starting (--show-log lists its traces).");
+      return;
+    }
+    out.println(errors.isEmpty() ? "Logged while starting:" : "Errors logged while starting:");
+    int limit = Math.max(1, Math.min(opt.logLimit, INIT_CAUSE_LINES));
+    for (int i = 0; i < shown.size() && i < limit; i++) {
+      BusObjNativeInterface.LogRecord l = shown.get(i);
+      out.println("  " + severityName(l.severity) + shown(l.text));
+    }
+    if (shown.size() > limit) {
+      out.printf("  ... %d more line(s) (--show-log lists them all)%n", shown.size() - limit);
+    }
+  }
+
+  /** Message types of log lines, as the native side passes them. */
+  private static final int MLV_WARNING = 1;
+  private static final int MLV_INFO = 5;
+  private static final int MLV_ERROR = 6;
+  private static final int MLV_FATAL = 7;
+  private static final int MLV_INT_ERROR = 8;
+  private static final int MLV_INT_FATAL = 9;
+  private static final int INIT_CAUSE_LINES = 20;
+
+  private static String severityName(int severity) {
+    switch (severity) {
+      case MLV_WARNING: return "warning: ";
+      case MLV_INFO: return "info: ";
+      case MLV_ERROR: return "error: ";
+      case MLV_FATAL: return "fatal: ";
+      case MLV_INT_ERROR: return "internal error: ";
+      case MLV_INT_FATAL: return "internal fatal error: ";
+      default: return "";
+    }
   }
 
   /** Writes the wire texts of the specs and of one load object, for tools that read files. */

@@ -1,8 +1,6 @@
 package vyagent;
 
 import java.io.IOException;
-import java.nio.charset.StandardCharsets;
-import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.List;
 
@@ -26,8 +24,14 @@ import java.util.List;
 public final class ObjectText {
   private ObjectText() {}
 
+  /** A mistake in the file is reported with the file's name and the line. */
   public static ObjectDef parseFile(Path file, Specs specs) throws IOException {
-    return parse(Files.readString(file, StandardCharsets.UTF_8), specs);
+    String text = InputFile.read(file);
+    try {
+      return parse(text, specs);
+    } catch (IllegalArgumentException e) {
+      throw InputFile.inFile(file, e);
+    }
   }
 
   public static ObjectDef parse(String text, Specs specs) {
@@ -61,7 +65,7 @@ public final class ObjectText {
       throw TextTokens.error(ln, "expected \"object <type> ...\"");
     }
     SpecDef spec = specs.find(w.get(1));
-    if (spec == null) throw TextTokens.error(ln, "unknown type " + w.get(1));
+    if (spec == null) throw TextTokens.error(ln, specs.unknownType(w.get(1)));
     ObjectDef o = new ObjectDef(spec);
     for (String word : w.subList(2, w.size())) {
       if (word.equals("delta")) o.delta = true;

@@ -1,7 +1,6 @@
 package vyagent;
 
 import java.io.IOException;
-import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.ArrayList;
@@ -48,10 +47,11 @@ public final class RequestScript {
 
   public static List<Step> parseFile(Path file, Specs specs) throws IOException {
     Path dir = file.toAbsolutePath().getParent();
+    String text = InputFile.read(file);
     try {
-      return parse(Files.readString(file, StandardCharsets.UTF_8), dir, specs);
+      return parse(text, dir, specs);
     } catch (IllegalArgumentException e) {
-      throw new IllegalArgumentException(file + " " + e.getMessage(), e);
+      throw InputFile.inFile(file, e);
     }
   }
 
@@ -73,7 +73,7 @@ public final class RequestScript {
         throw TextTokens.error(ln, "expected \"request ...\" or \"poll ...\", found \"" + what + "\"");
       }
     }
-    if (steps.isEmpty()) throw new IllegalArgumentException("holds no step");
+    if (steps.isEmpty()) throw new IllegalArgumentException("the script holds no step");
     return steps;
   }
 
@@ -91,9 +91,9 @@ public final class RequestScript {
       Path p = dir == null ? Path.of(file) : dir.resolve(file);
       if (!Files.isRegularFile(p)) throw TextTokens.error(ln, "no object file " + p);
       try {
-        s.object = ObjectText.parseFile(p, specs);
+        s.object = ObjectText.parseFile(p, specs);  // its mistakes name the file
       } catch (IllegalArgumentException e) {
-        throw TextTokens.error(ln, p + " " + e.getMessage());
+        throw TextTokens.error(ln, e.getMessage());
       }
       if (s.name == null) s.name = file;
       return s;

@@ -1,8 +1,6 @@
 package vyagent;
 
 import java.io.IOException;
-import java.nio.charset.StandardCharsets;
-import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.List;
@@ -29,8 +27,14 @@ import java.util.Map;
 public final class SpecText {
   private SpecText() {}
 
+  /** A mistake in the file is reported with the file's name and the line. */
   public static List<SpecDef> parseFile(Path file) throws IOException {
-    return parse(Files.readString(file, StandardCharsets.UTF_8));
+    String text = InputFile.read(file);
+    try {
+      return parse(text);
+    } catch (IllegalArgumentException e) {
+      throw InputFile.inFile(file, e);
+    }
   }
 
   public static List<SpecDef> parse(String text) {

@@ -27,8 +27,20 @@ public final class Specs {
 
   public SpecDef get(String name) {
     SpecDef s = byName.get(name);
-    if (s == null) throw new IllegalArgumentException("no spec named " + name);
+    if (s == null) throw new IllegalArgumentException(unknownType(name));
     return s;
+  }
+
+  /** Says that no spec names the type, which specs there are, and where a spec comes from. */
+  public String unknownType(String name) {
+    if (byName.isEmpty()) {
+      return "unknown type " + name + ": no spec is known; give the file with the type's spec "
+          + "with --spec FILE";
+    }
+    String known = String.join(", ", byName.keySet());
+    if (known.length() > 200) known = known.substring(0, 200) + "...";
+    return "unknown type " + name + " (the specs given are " + known + "); give the file with "
+        + "its spec with --spec FILE";
   }
 
   public List<SpecDef> all() {

@@ -46,6 +46,8 @@ public final class DriverFormatsTest {
     objectErrors();
     figures();
     scripts();
+    fileErrors();
+    optionErrors();
     Check.finish();
   }
 
@@ -332,5 +334,82 @@ public final class DriverFormatsTest {
     ErrorTally many = new ErrorTally();
     for (int i = 0; i < 1500; i++) many.add(-1, "key " + i);
     Check.eq(500L, many.others(), "distinct texts are bounded; the rest is counted");
+  }
+
+  /** The message of what `call` throws, or null when it throws nothing. */
+  private static String refusal(java.util.concurrent.Callable<?> call) throws Exception {
+    try {
+      call.call();
+      return null;
+    } catch (IllegalArgumentException e) {
+      return e.getMessage();
+    }
+  }
+
+  private static void fileErrors() throws Exception {
+    Check.group("a mistake in a file names the file; a file that cannot be read says why");
+    Specs specs = new Specs(SpecText.parse(SPECS));
+    java.nio.file.Path dir = java.nio.file.Files.createTempDirectory("vy-files-");
+    java.nio.file.Path bo = dir.resolve("bad.bo");
+    java.nio.file.Files.writeString(bo, "object Line\n  LineId\nend\n");
+    java.nio.file.Path spec = dir.resolve("bad.spec");
+    java.nio.file.Files.writeString(spec, "type A\nend\ntype B\n");
+    java.nio.file.Path script = dir.resolve("s.script");
+    java.nio.file.Files.writeString(script, "poll\nrequest bad.bo\n");
+    java.nio.file.Path latin = dir.resolve("latin.bo");
+    java.nio.file.Files.write(latin, new byte[] {'o', 'b', 'j', (byte) 0xe9, '\n'});
+    java.nio.file.Path gone = dir.resolve("gone.bo");
+    String[][] cases = {
+        {refusal(() -> ObjectText.parseFile(bo, specs)),
+            bo + " line 2: expected \"<attribute> = <value>\" or \"end\""},
+        {refusal(() -> SpecText.parseFile(spec)), spec + ": type B has no \"end\""},
+        {refusal(() -> RequestScript.parseFile(script, specs)),
+            script + " line 2: " + bo + " line 2: expected"},
+        {refusal(() -> ObjectText.parseFile(gone, specs)), "cannot read " + gone + ": no such file"},
+        {refusal(() -> SpecText.parseFile(dir)), "cannot read " + dir + ": a folder"},
+        {refusal(() -> ObjectText.parseFile(latin, specs)), "cannot read " + latin + ": not UTF-8"},
+        {refusal(() -> DriverOptions.readProperties(gone)), "cannot read " + gone + ": no such file"},
+    };
+    for (String[] c : cases) {
+      Check.isTrue(c[0] != null && c[0].startsWith(c[1]), "\"" + c[0] + "\" starts with " + c[1]);
+    }
+    for (java.nio.file.Path p : new java.nio.file.Path[] {bo, spec, script, latin, dir}) {
+      java.nio.file.Files.delete(p);
+    }
+
+    Check.group("a type no spec gives points at --spec");
+    String none = refusal(() -> ObjectText.parse("object Ticket\nend\n", new Specs()));
+    Check.eq("line 1: unknown type Ticket: no spec is known; give the file with the type's spec "
+        + "with --spec FILE", none, "no spec at all");
+    String other = refusal(() -> specs.get("Ticket"));
+    Check.eq("unknown type Ticket (the specs given are Order, Line); give the file with its spec "
+        + "with --spec FILE", other, "names the specs there are");
+  }
+
+  private static void optionErrors() throws Exception {
+    Check.group("option mistakes are usage errors; a mistake in a --props file is not");
+    String[][] usage = {
+        {"--threads", "x"}, {"--bogus"}, {"--spec"}, {"--expect", "maybe"}, {"--mix", "="},
+        {"-P", "novalue"}, {"--script", "a", "--request", "b"}, {"--script", "a", "--script", "b"},
+    };
+    for (String[] args : usage) {
+      try {
+        DriverOptions.parse(args);
+        Check.fail("accepted: " + String.join(" ", args));
+      } catch (DriverOptions.UsageError e) {
+        Check.isTrue(e.getMessage().contains(args[0]), "names the option: " + e.getMessage());
+      }
+    }
+    java.nio.file.Path props = java.nio.file.Files.createTempFile("vy-props-", ".properties");
+    java.nio.file.Files.writeString(props, "# comment\nA=1\nnot a property\n");
+    try {
+      DriverOptions.parse(new String[] {"--props", props.toString()});
+      Check.fail("bad --props line accepted");
+    } catch (DriverOptions.UsageError e) {
+      Check.fail("a --props file's mistake is an input error: " + e.getMessage());
+    } catch (IllegalArgumentException e) {
+      Check.eq(props + " line 3: expected name=value", e.getMessage(), "file and line");
+    }
+    java.nio.file.Files.delete(props);
   }
 }

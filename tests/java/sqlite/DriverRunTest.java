@@ -29,6 +29,7 @@ public final class DriverRunTest {
       requests();
       loads();
       badInput();
+      initFailures();
     } finally {
       try (var files = Files.walk(work)) {
         files.sorted((a, b) -> b.compareTo(a)).forEach(p -> p.toFile().delete());
@@ -44,12 +45,19 @@ public final class DriverRunTest {
   }
 
   static Run driver(String db, String... args) throws Exception {
+    List<String> all = new ArrayList<>(List.of(
+        "--lib", "SqliteConnector", "--spec", example.resolve("orders.spec").toString(),
+        "-P", "ConnectorName=DriverRun", "-P", "DatabasePath=" + work.resolve(db)));
+    all.addAll(List.of(args));
+    return bare(all.toArray(new String[0]));
+  }
+
+  /** A run with only the given arguments (and --no-progress). */
+  static Run bare(String... args) throws Exception {
     String java = Path.of(System.getProperty("java.home"), "bin", "java").toString();
     List<String> cmd = new ArrayList<>(List.of(java, "-Xcheck:jni",
         "-Djava.library.path=" + System.getProperty("java.library.path"),
-        "-cp", System.getProperty("java.class.path"), "vyagent.LoadDriver",
-        "--lib", "SqliteConnector", "--spec", example.resolve("orders.spec").toString(),
-        "-P", "ConnectorName=DriverRun", "-P", "DatabasePath=" + work.resolve(db), "--no-progress"));
+        "-cp", System.getProperty("java.class.path"), "vyagent.LoadDriver", "--no-progress"));
     cmd.addAll(List.of(args));
     Process p = new ProcessBuilder(cmd).redirectErrorStream(true).start();
     Run r = new Run();
@@ -172,5 +180,86 @@ public final class DriverRunTest {
     expectExit(1, r, "subscription to an unknown type");
     r = driver("x.db", "--expect", "maybe", "--request", "a.bo");
     expectExit(1, r, "bad --expect");
+
+    Check.group("exit 1: a mistake in a file names the file and the line, without the options hint");
+    Path badObject = work.resolve("bad.bo");
+    Files.writeString(badObject, "object SqlOrder verb=Create\n  OrderId 7\nend\n");
+    r = driver("x.db", "--request", badObject.toString());
+    expectExit(1, r, "malformed object file");
+    Check.isTrue(r.out.contains("vyagent: " + badObject + " line 2: expected \"<attribute> = "
+        + "<value>\" or \"end\"\n"), r.out);
+    Check.isTrue(!r.out.contains("--help"), "no options hint after a file's mistake:\n" + r.out);
+    r = driver("x.db", "--object", badObject.toString());
+    Check.isTrue(r.exit == 1 && r.out.contains(badObject + " line 2: "), "--object too:\n" + r.out);
+    Path badSpec = work.resolve("bad.spec");
+    Files.writeString(badSpec, "type T\n  attr X String kee\nend\n");
+    r = driver("x.db", "--spec", badSpec.toString());
+    expectExit(1, r, "malformed spec file");
+    Check.isTrue(r.out.contains("vyagent: " + badSpec + " line 2: unknown attribute flag"), r.out);
+    Check.isTrue(!r.out.contains("--help"), "no options hint:\n" + r.out);
+
+    Check.group("exit 1: a file that cannot be read says why");
+    r = driver("x.db", "--request", "nofile.bo");
+    expectExit(1, r, "missing object file");
+    Check.isTrue(r.out.contains("vyagent: cannot read nofile.bo: no such file\n"), r.out);
+    Check.isTrue(!r.out.contains("--help"), "no options hint:\n" + r.out);
+    r = driver("x.db", "--script", "nofile.script");
+    Check.isTrue(r.exit == 1 && r.out.contains("cannot read nofile.script: no such file"), r.out);
+    r = driver("x.db", "--props", "nofile.properties");
+    Check.isTrue(r.exit == 1 && r.out.contains("cannot read nofile.properties: no such file"), r.out);
+    r = driver("x.db", "--spec", work.toString());
+    Check.isTrue(r.exit == 1 && r.out.contains("cannot read " + work + ": a folder"), r.out);
+
+    Check.group("exit 1: an object whose type no --spec gives points at --spec");
+    String create = example.resolve("create.bo").toString();
+    r = bare("--lib", "SqliteConnector", "--request", create);
+    expectExit(1, r, "no --spec");
+    Check.isTrue(r.out.contains("vyagent: " + create + " line 1: unknown type SqlOrder: no spec is "
+        + "known; give the file with the type's spec with --spec FILE"), r.out);
+    r = driver("x.db", "--type", "Ticket");
+    expectExit(1, r, "--type of no spec");
+    Check.isTrue(r.out.contains("--type unknown type Ticket (the specs given are SqlOrder")
+        && r.out.contains("--help lists the options"), "an option error keeps the hint:\n" + r.out);
+    r = driver("x.db", "--threads", "many");
+    Check.isTrue(r.exit == 1 && r.out.contains("vyagent --help lists the options"), r.out);
+
+    Check.group("exit 1: a library that is no connector says so");
+    r = bare("--lib", "VyPorting", "--spec", example.resolve("orders.spec").toString(),
+        "--request", create);
+    expectExit(1, r, "libVyPorting");
+    Check.isTrue(r.out.contains("libVyPorting.so exports no connector entry points")
+        && r.out.contains("it is not a connector library")
+        && r.out.contains("linked with libVyConnector"), r.out);
+    Check.isTrue(!r.out.contains("UnsatisfiedLinkError") && !r.out.contains("--help"), r.out);
+    Path notElf = work.resolve("libNotOne.so");
+    Files.writeString(notElf, "not a library\n");
+    r = bare("--lib", notElf.toString());
+    Check.isTrue(r.exit == 1 && r.out.contains("--lib " + notElf + ": cannot load it: "), r.out);
+  }
+
+  private static void initFailures() throws Exception {
+    Check.group("exit 2: the errors logged while n_init ran are printed without --show-log");
+    Run r = bare("--lib", "VyConnector", "--requests", "1");
+    expectExit(2, r, "the kit's library alone: no globals object");
+    Check.isTrue(r.out.contains("n_init answered -1; the connector did not start.\n"
+        + "Errors logged while starting:\n  fatal: The connector cannot start: its library "
+        + "registered no connector globals object."), r.out);
+    Check.isTrue(!r.out.contains("Connector log ("), "the full log only with --show-log");
+
+    r = driver("x.db", "-P", "DatabasePath=" + work.resolve("no/such/folder/x.db"), "--requests", "1");
+    expectExit(2, r, "a database that cannot be opened");
+    Check.isTrue(r.out.contains("  error: SQLite connector: database \"")
+        && r.out.contains("unusable"), "the connector's own error line:\n" + r.out);
+    Check.isTrue(!r.out.contains("info:") && !r.out.contains("warning:"), "errors only:\n" + r.out);
+
+    r = bare("--lib", "VyTestConnector", "-P", "Test.Throw.init=runtime", "--requests", "1");
+    expectExit(2, r, "init throws");
+    Check.isTrue(r.out.contains("  error: ") && r.out.contains("the connector threw")
+        && r.out.contains("connector runtime failure"), "what init threw:\n" + r.out);
+
+    r = bare("--lib", "VyTestConnector", "-P", "Test.InitResult=-3", "--requests", "1");
+    expectExit(2, r, "init answers -3 and logs nothing");
+    Check.isTrue(r.out.contains("n_init answered -3; the connector did not start.\nThe connector "
+        + "logged nothing while starting"), r.out);
   }
 }

@@ -214,7 +214,7 @@ public final class DriverRunTest {
     String create = example.resolve("create.bo").toString();
     r = bare("--lib", "SqliteConnector", "--request", create);
     expectExit(1, r, "no --spec");
-    Check.isTrue(r.out.contains("vyagent: " + create + " line 1: unknown type SqlOrder: no spec is "
+    Check.isTrue(r.out.contains("vyagent: " + create + " line 2: unknown type SqlOrder: no spec is "
         + "known; give the file with the type's spec with --spec FILE"), r.out);
     r = driver("x.db", "--type", "Ticket");
     expectExit(1, r, "--type of no spec");

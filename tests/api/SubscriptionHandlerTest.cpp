@@ -10,19 +10,12 @@
 #include "NativeAgent.hpp"
 #include "SubscribedVerb.hpp"
 #include "SubscriptionHandlerCPP.hpp"
+#include "TestRegistry.hpp"
 
 namespace {
 
-char* t(const char* s) { return const_cast<char*>(s); }
-
-// Exposes the number of entries a name has.
-class Registry : public SubscriptionHandlerCPP {
- public:
-  unsigned int entries(const char* name) {
-    PtrSet<SubscribedVerb>* set = getSubList(StringHash(name));
-    return set == nullptr ? 0 : set->size();
-  }
-};
+using vytest::Registry;
+using vytest::t;
 
 TEST(SubscriptionHandlerTest, NullVerbSubscribesEveryVerbButAnswersNoForANullQuestion) {
   Registry r;

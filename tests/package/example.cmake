@@ -1,12 +1,7 @@
 # The inventory example, built and tested against the installed kit exactly as its README says:
 # a connector and its unit tests (test kit, both modes), in an outside project.
-set(prefix "${BIN}/example-test/prefix")
-file(REMOVE_RECURSE "${BIN}/example-test")
-execute_process(COMMAND ${CMAKE_COMMAND} --install "${BIN}" --prefix "${prefix}"
-                RESULT_VARIABLE rc OUTPUT_QUIET)
-if(NOT rc EQUAL 0)
-  message(FATAL_ERROR "install failed: ${rc}")
-endif()
+include("${SRC}/tests/package/install.cmake")
+vy_install_scratch("${BIN}/example-test" prefix)
 foreach(step
     "${CMAKE_COMMAND};-S;${SRC}/examples/inventory;-B;${BIN}/example-test/build;-G;Ninja;-DCMAKE_PREFIX_PATH=${prefix}"
     "${CMAKE_COMMAND};--build;${BIN}/example-test/build"

@@ -1,13 +1,8 @@
 # Installs the build into a scratch prefix, then configures and builds a tiny outside connector
 # project against it with find_package(VyConnector CONFIG REQUIRED), and runs the installed
 # driver launcher with the connector built there: a request, a script, their exit statuses.
-set(prefix "${BIN}/package-test/prefix")
-file(REMOVE_RECURSE "${BIN}/package-test")
-execute_process(COMMAND ${CMAKE_COMMAND} --install "${BIN}" --prefix "${prefix}"
-                RESULT_VARIABLE rc OUTPUT_QUIET)
-if(NOT rc EQUAL 0)
-  message(FATAL_ERROR "install failed: ${rc}")
-endif()
+include("${SRC}/tests/package/install.cmake")
+vy_install_scratch("${BIN}/package-test" prefix)
 execute_process(COMMAND ${CMAKE_COMMAND} -S "${SRC}/tests/package/consumer" -B "${BIN}/package-test/build"
                 -G Ninja -DCMAKE_PREFIX_PATH=${prefix} RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)

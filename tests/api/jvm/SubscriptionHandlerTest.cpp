@@ -9,20 +9,13 @@
 #include "JToCPPVeneer.hpp"
 #include "SubscribedVerb.hpp"
 #include "SubscriptionHandlerCPP.hpp"
+#include "TestRegistry.hpp"
 #include "VyTestAgent.hpp"
 
 namespace {
 
-char* t(const char* s) { return const_cast<char*>(s); }
-
-// Exposes the number of entries a name has.
-class Registry : public SubscriptionHandlerCPP {
- public:
-  unsigned int entries(const char* name) {
-    PtrSet<SubscribedVerb>* set = getSubList(StringHash(name));
-    return set == nullptr ? 0 : set->size();
-  }
-};
+using vytest::Registry;
+using vytest::t;
 
 // Lines of the agent's trace that name `fragment`.
 int tracedWith(vytest::Agent& agent, const std::string& fragment) {

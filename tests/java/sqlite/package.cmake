@@ -3,13 +3,8 @@
 # it, and runs the example's requests, a script and a subscription through the installed driver
 # launcher with the library built that way.
 set(work "${BIN}/sqlite-package-test")
-set(prefix "${work}/prefix")
-file(REMOVE_RECURSE "${work}")
-execute_process(COMMAND ${CMAKE_COMMAND} --install "${BIN}" --prefix "${prefix}"
-                RESULT_VARIABLE rc OUTPUT_QUIET)
-if(NOT rc EQUAL 0)
-  message(FATAL_ERROR "install failed: ${rc}")
-endif()
+include("${SRC}/tests/package/install.cmake")
+vy_install_scratch("${work}" prefix)
 execute_process(COMMAND ${CMAKE_COMMAND} -S "${SRC}/connectors/sqlite" -B "${work}/build" -G Ninja
                 -DCMAKE_PREFIX_PATH=${prefix} RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)

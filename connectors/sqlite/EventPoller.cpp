@@ -66,10 +66,21 @@ int EventPoller::poll() {
   SqliteConnection& connection = pool.forWriting();
   if (requeue) requeueTaken(connection);
 
+  // The events written up to now, and no later: the kinds are read first, the events of those
+  // kinds next, and an object's Create and Update written between the two reads would otherwise
+  // come out Update first (its Create of a kind not yet pending when the kinds were read).
+  long long last = 0;
+  {
+    Statement st = connection.prepare("SELECT coalesce(max(id), 0) FROM vy_event");
+    if (st.step()) last = st.integer(0);
+  }
+
   // Which kinds of pending event somebody wants; the others stay where they are.
   std::vector<std::pair<std::string, std::string>> wanted;
   {
-    Statement st = connection.prepare("SELECT DISTINCT type, verb FROM vy_event WHERE taken = 0");
+    Statement st =
+        connection.prepare("SELECT DISTINCT type, verb FROM vy_event WHERE taken = 0 AND id <= ?1");
+    st.bindInt(1, last);
     while (st.step()) {
       std::string type = st.text(0), verb = st.text(1);
       if (vy::isSubscribed(type, verb) == 1) wanted.emplace_back(type, verb);
@@ -77,7 +88,9 @@ int EventPoller::poll() {
   }
   if (wanted.empty()) return 0;
 
-  std::string sql = "SELECT id, type, verb, key FROM vy_event WHERE taken = 0 AND (";
+  std::string sql =
+      "SELECT id, type, verb, key FROM vy_event WHERE taken = 0 AND id <= " + std::to_string(last) +
+      " AND (";
   for (size_t i = 0; i < wanted.size(); i++) {
     if (i > 0) sql += " OR ";
     sql +=

@@ -1,5 +1,7 @@
 #include "FuzzSpecs.hpp"
 
+#include "AgentRecords.hpp"
+
 namespace vyfuzz {
 namespace {
 
@@ -70,29 +72,7 @@ const std::vector<std::u16string>& FuzzSpecs::all() {
 }
 
 std::u16string FuzzSpecs::wire(const std::vector<std::string>& fields) {
-  std::u16string out;
-  for (const std::string& f : fields) {
-    std::u16string text;
-    for (size_t i = 0; i < f.size();) {
-      unsigned char c = static_cast<unsigned char>(f[i]);
-      int len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-      char32_t cp = len == 1 ? c : len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
-      for (int k = 1; k < len && i + k < f.size(); ++k) cp = (cp << 6) | (f[i + k] & 0x3F);
-      i += len;
-      if (cp >= 0x10000) {
-        cp -= 0x10000;
-        text += static_cast<char16_t>(0xD800 + (cp >> 10));
-        text += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-      } else {
-        text += static_cast<char16_t>(cp);
-      }
-    }
-    std::string len = std::to_string(text.size());
-    out.append(len.begin(), len.end());
-    out += u'\x03';
-    out += text;
-  }
-  return out;
+  return vytest::wire(fields);
 }
 
 std::u16string FuzzSpecs::unitsOf(const unsigned char* data, size_t size) {

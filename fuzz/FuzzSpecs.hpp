@@ -17,7 +17,7 @@ class FuzzSpecs {
  public:
   // The spec texts, in announcing order (children's types first).
   static const std::vector<std::u16string>& all();
-  // Joins UTF-8 field texts into a wire text with the delimiter U+0003.
+  // Joins UTF-8 field texts into a wire text with the delimiter U+0003 (as the tests join them).
   static std::u16string wire(const std::vector<std::string>& fields);
   // A fuzz input as UTF-16 units: pairs of bytes, little-endian; an odd last byte is dropped.
   static std::u16string unitsOf(const unsigned char* data, size_t size);

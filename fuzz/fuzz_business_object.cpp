@@ -11,18 +11,10 @@
 #include "BusObjSpec.hpp"
 #include "BusinessObject.hpp"
 #include "FuzzCheck.hpp"
+#include "FuzzMessages.hpp"
 #include "FuzzNative.hpp"
 #include "FuzzSpecs.hpp"
 #include "StringMessage.hpp"
-
-namespace {
-
-std::u16string unitsOf(const StringMessage& msg) {
-  return std::u16string(reinterpret_cast<const char16_t*>(msg.toUTF16String()),
-                        msg.getCurrentUTF16Size());
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   vyfuzz::FuzzNative::initialize(argc, argv);
@@ -30,9 +22,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static unsigned runs = 0;
-  if (++runs % 4096 == 0) vyfuzz::FuzzNative::clearRecords();
-  std::u16string units = vyfuzz::FuzzSpecs::unitsOf(data, size);
+  std::u16string units = vyfuzz::nativeWireInput(data, size);
   StringMessage input(reinterpret_cast<const unsigned short*>(units.c_str()));
   BusinessObject bo(input);
   if (bo.getTheSpec() == nullptr) {
@@ -48,7 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   VY_FUZZ_CHECK(again.getTheSpec() != nullptr, "an object's own message does not read back");
   VY_FUZZ_CHECK(!copy.hasMoreTokens(), "reading an object's message left tokens behind");
   StringMessage* second = again.toStringMessage();
-  VY_FUZZ_CHECK(unitsOf(*first) == unitsOf(*second), "written, read and written again differs");
+  VY_FUZZ_CHECK(vyfuzz::messageUnits(*first) == vyfuzz::messageUnits(*second),
+                "written, read and written again differs");
   delete second;
   delete first;
 
@@ -58,7 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   BusinessObject keysOnly(keysCopy);
   VY_FUZZ_CHECK(keysOnly.getTheSpec() != nullptr, "a parent-and-keys message does not read back");
   StringMessage* keysAgain = keysOnly.toStringMessageParentAndKeys();
-  VY_FUZZ_CHECK(unitsOf(*keys) == unitsOf(*keysAgain), "parent-and-keys changed on the way");
+  VY_FUZZ_CHECK(vyfuzz::messageUnits(*keys) == vyfuzz::messageUnits(*keysAgain),
+                "parent-and-keys changed on the way");
   delete keysAgain;
   delete keys;
 

@@ -5,43 +5,13 @@
 // Checked for every object that unpacks with a spec: packing it again and unpacking that gives an
 // object with the same message. The directory is put back to the fixed types after every input.
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
 #include "BusObjAndSpecSerializer.hpp"
 #include "BusinessObject.hpp"
-#include "FuzzCheck.hpp"
 #include "FuzzDirectory.hpp"
+#include "FuzzMessages.hpp"
 #include "FuzzNative.hpp"
-#include "StringMessage.hpp"
-
-namespace {
-
-std::u16string unitsOf(const StringMessage& msg) {
-  return std::u16string(reinterpret_cast<const char16_t*>(msg.toUTF16String()),
-                        msg.getCurrentUTF16Size());
-}
-
-std::u16string messageOf(BusinessObject& bo) {
-  StringMessage* m = bo.toStringMessage();
-  std::u16string out = unitsOf(*m);
-  delete m;
-  return out;
-}
-
-void check(BusinessObject* bo) {
-  if (bo == nullptr || bo->getTheSpec() == nullptr) return;
-  char* packed = BusObjAndSpecSerializer::serialize(bo);
-  VY_FUZZ_CHECK(packed != nullptr, "an unpacked object does not pack again");
-  BusinessObject* again = BusObjAndSpecSerializer::deSerialize(packed);
-  std::free(packed);
-  VY_FUZZ_CHECK(again != nullptr && again->getTheSpec() != nullptr,
-                "an object packed by the kit does not unpack");
-  VY_FUZZ_CHECK(messageOf(*bo) == messageOf(*again), "packed and unpacked again differs");
-  delete again;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   vyfuzz::FuzzNative::initialize(argc, argv);
@@ -50,11 +20,11 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static unsigned runs = 0;
-  if (++runs % 4096 == 0) vyfuzz::FuzzNative::clearRecords();
+  vyfuzz::countNativeInput();
   std::string text(reinterpret_cast<const char*>(data), size);
   BusinessObject* bo = BusObjAndSpecSerializer::deSerialize(text.c_str());
-  check(bo);
+  vyfuzz::checkPacksAgain(bo, BusObjAndSpecSerializer::serialize,
+                          BusObjAndSpecSerializer::deSerialize, &BusinessObject::toStringMessage);
   delete bo;
   vyfuzz::FuzzDirectory::restore();
   return 0;

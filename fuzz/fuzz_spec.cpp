@@ -15,6 +15,7 @@
 #include "BOAttrType.hpp"
 #include "BusObjSpec.hpp"
 #include "FuzzCheck.hpp"
+#include "FuzzMessages.hpp"
 #include "FuzzNative.hpp"
 #include "FuzzSpecs.hpp"
 #include "StringMessage.hpp"
@@ -52,9 +53,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static unsigned runs = 0;
-  if (++runs % 4096 == 0) vyfuzz::FuzzNative::clearRecords();
-  std::u16string units = vyfuzz::FuzzSpecs::unitsOf(data, size);
+  std::u16string units = vyfuzz::nativeWireInput(data, size);
   StringMessage input(reinterpret_cast<const unsigned short*>(units.c_str()));
   BusObjSpec spec(input);
   if (spec.getParseError() != nullptr) {

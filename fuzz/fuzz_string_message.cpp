@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "FuzzCheck.hpp"
+#include "FuzzMessages.hpp"
 #include "FuzzNative.hpp"
 #include "FuzzSpecs.hpp"
 #include "StringMessage.hpp"
@@ -25,11 +26,6 @@ std::vector<std::string> tokensOf(StringMessage& msg) {
   }
   VY_FUZZ_CHECK(msg.nextToken() == nullptr, "a token after hasMoreTokens said none");
   return out;
-}
-
-std::u16string unitsOf(const StringMessage& msg) {
-  const unsigned short* u = msg.toUTF16String();
-  return std::u16string(reinterpret_cast<const char16_t*>(u), msg.getCurrentUTF16Size());
 }
 
 }  // namespace
@@ -48,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   StringMessage* msg =
       delimiter == nullptr ? new StringMessage(text) : new StringMessage(text, delimiter);
-  std::u16string kept = unitsOf(*msg);
+  std::u16string kept = vyfuzz::messageUnits(*msg);
   VY_FUZZ_CHECK(units.compare(0, kept.size(), kept) == 0, "the kept text is not a prefix");
   std::vector<std::string> first = tokensOf(*msg);
   msg->initTokenizer();
@@ -59,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       delimiter == nullptr
           ? new StringMessage(reinterpret_cast<const unsigned short*>(kept.c_str()))
           : new StringMessage(reinterpret_cast<const unsigned short*>(kept.c_str()), delimiter);
-  VY_FUZZ_CHECK(unitsOf(*again) == kept, "re-parsing the kept text changed it");
+  VY_FUZZ_CHECK(vyfuzz::messageUnits(*again) == kept, "re-parsing the kept text changed it");
   VY_FUZZ_CHECK(tokensOf(*again) == first, "re-parsing the kept text changed the tokens");
   delete again;
 

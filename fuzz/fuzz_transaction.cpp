@@ -9,19 +9,11 @@
 
 #include "BusinessObject.hpp"
 #include "FuzzCheck.hpp"
+#include "FuzzMessages.hpp"
 #include "FuzzNative.hpp"
 #include "FuzzSpecs.hpp"
 #include "StringMessage.hpp"
 #include "TransactionBusinessObject.hpp"
-
-namespace {
-
-std::u16string unitsOf(const StringMessage& msg) {
-  return std::u16string(reinterpret_cast<const char16_t*>(msg.toUTF16String()),
-                        msg.getCurrentUTF16Size());
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   vyfuzz::FuzzNative::initialize(argc, argv);
@@ -29,9 +21,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static unsigned runs = 0;
-  if (++runs % 4096 == 0) vyfuzz::FuzzNative::clearRecords();
-  std::u16string units = vyfuzz::FuzzSpecs::unitsOf(data, size);
+  std::u16string units = vyfuzz::nativeWireInput(data, size);
   StringMessage input(reinterpret_cast<const unsigned short*>(units.c_str()));
   TransactionBusinessObject tbo(input);
   if (tbo.getTheSpec() == nullptr) {
@@ -44,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   VY_FUZZ_CHECK(again.getTheSpec() != nullptr, "a transaction object's message does not read back");
   VY_FUZZ_CHECK(!copy.hasMoreTokens(), "reading a transaction message left tokens behind");
   StringMessage* second = again.toStringMessage();
-  VY_FUZZ_CHECK(unitsOf(*first) == unitsOf(*second), "written, read and written again differs");
+  VY_FUZZ_CHECK(vyfuzz::messageUnits(*first) == vyfuzz::messageUnits(*second),
+                "written, read and written again differs");
   delete second;
   delete first;
 

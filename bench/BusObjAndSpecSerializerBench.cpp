@@ -142,14 +142,7 @@ BENCHMARK(DeSerializeManySpecFields)->Arg(1000)->Arg(10000);
 
 int main(int argc, char** argv) {
   std::string why;
-  if (vybench::startJvmAndAgent(&why) == nullptr) {
-    std::fprintf(stderr, "%s\n", why.c_str());
-    return 2;
-  }
+  if (vybench::startJvmAndAgent(&why) == nullptr) return vybench::startFailed(why);
   fileSpecs();
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return vybench::runBenchmarks(argc, argv);
 }

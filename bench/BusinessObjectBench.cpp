@@ -7,7 +7,6 @@
 // folder, the reference data at $VY_BENCH_DATA or at ../../bench/data.
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -116,17 +115,7 @@ BENCHMARK(DeltaMergeReference);
 
 int main(int argc, char** argv) {
   std::string why;
-  if (vybench::startJvmAndAgent(&why) == nullptr) {
-    std::fprintf(stderr, "%s\n", why.c_str());
-    return 2;
-  }
-  if (!vybench::loadReference(&gOrderUnits, &why)) {
-    std::fprintf(stderr, "%s\n", why.c_str());
-    return 2;
-  }
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  if (vybench::startJvmAndAgent(&why) == nullptr) return vybench::startFailed(why);
+  if (!vybench::loadReference(&gOrderUnits, &why)) return vybench::startFailed(why);
+  return vybench::runBenchmarks(argc, argv);
 }

@@ -168,14 +168,7 @@ BENCHMARK_TEMPLATE(UTF16ToNative, true)->Name("UTF16ToNative/jvm")->Apply(sizes)
 int main(int argc, char** argv) {
   std::string why;
   gEnv = vybench::createJvm({}, &why);
-  if (gEnv == nullptr) {
-    std::fprintf(stderr, "%s\n", why.c_str());
-    return 2;
-  }
+  if (gEnv == nullptr) return vybench::startFailed(why);
   KyConversion::initStatic(gEnv);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return vybench::runBenchmarks(argc, argv);
 }

@@ -8,7 +8,6 @@
 // native encoding) and reads bench/data.
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -207,13 +206,7 @@ BENCHMARK(ByName_modern)->Name("ByName/modern");
 
 int main(int argc, char** argv) {
   std::string why;
-  if (vybench::startJvmAndAgent(&why) == nullptr || !vybench::loadReference(&gOrderUnits, &why)) {
-    std::fprintf(stderr, "%s\n", why.c_str());
-    return 2;
-  }
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  if (vybench::startJvmAndAgent(&why) == nullptr || !vybench::loadReference(&gOrderUnits, &why))
+    return vybench::startFailed(why);
+  return vybench::runBenchmarks(argc, argv);
 }

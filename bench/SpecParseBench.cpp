@@ -6,7 +6,6 @@
 // folder, the reference data at $VY_BENCH_DATA or at ../../bench/data.
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -118,13 +117,6 @@ BENCHMARK(ParseReferenceOrder);
 
 int main(int argc, char** argv) {
   std::string why;
-  if (vybench::startJvmAndAgent(&why) == nullptr) {
-    std::fprintf(stderr, "%s\n", why.c_str());
-    return 2;
-  }
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  if (vybench::startJvmAndAgent(&why) == nullptr) return vybench::startFailed(why);
+  return vybench::runBenchmarks(argc, argv);
 }

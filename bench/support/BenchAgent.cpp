@@ -1,9 +1,11 @@
 #include "BenchAgent.hpp"
 
+#include <benchmark/benchmark.h>
 #include <dlfcn.h>
 #include <unistd.h>
 
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 
 namespace vybench {
@@ -82,6 +84,19 @@ JNIEnv* startJvmAndAgent(std::string* why) {
     return nullptr;
   }
   return env;
+}
+
+int startFailed(const std::string& why) {
+  std::fprintf(stderr, "%s\n", why.c_str());
+  return 2;
+}
+
+int runBenchmarks(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
 }
 
 }  // namespace vybench

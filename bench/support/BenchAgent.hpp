@@ -30,6 +30,13 @@ JNIEnv* createJvm(const std::vector<std::string>& options, std::string* why);
 // stderr). The JVM and the agent object live until the process ends.
 JNIEnv* startJvmAndAgent(std::string* why);
 
+// For a start-up that failed: prints `why` on stderr and gives main's exit code for it (2).
+int startFailed(const std::string& why);
+
+// Runs the benchmarks the command line chooses, once the program has started what they need, and
+// gives main's exit code (1 for an argument the benchmark library does not know).
+int runBenchmarks(int argc, char** argv);
+
 }  // namespace vybench
 
 #endif  // VY_BENCH_SUPPORT_BENCHAGENT_HPP

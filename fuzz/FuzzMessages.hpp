@@ -12,6 +12,7 @@
 
 #include "BusinessObject.hpp"
 #include "FuzzCheck.hpp"
+#include "FuzzDirectory.hpp"
 #include "FuzzNative.hpp"
 #include "FuzzSpecs.hpp"
 #include "StringMessage.hpp"
@@ -62,6 +63,39 @@ void checkPacksAgain(BusinessObject* bo, Pack pack, Unpack unpack,
   VY_FUZZ_CHECK(messageUnits(*bo, write) == messageUnits(*again, write),
                 "packed and unpacked again differs");
   delete again;
+}
+
+// One input of a serializer target: the bytes up to the first NUL are unpacked with `unpack`;
+// an object that unpacks with a spec must pass checkPacksAgain. The directory is put back to the
+// fixed types afterwards (FuzzDirectory::snapshot() was taken at start-up).
+template <class Pack, class Unpack>
+int unpackInput(const uint8_t* data, size_t size, Pack pack, Unpack unpack,
+                StringMessage* (BusinessObject::*write)()) {
+  countNativeInput();
+  std::string text(reinterpret_cast<const char*>(data), size);
+  BusinessObject* bo = unpack(text.c_str());
+  checkPacksAgain(bo, pack, unpack, write);
+  delete bo;
+  FuzzDirectory::restore();
+  return 0;
+}
+
+// Writes the message of `obj` (a T, read from a message), reads it into a new T and writes that
+// again: it must read (`notRead` otherwise) with no token left over (`tokensLeft` otherwise) and
+// give the same text.
+template <class T>
+void checkMessageReadsBack(T& obj, const char* notRead, const char* tokensLeft) {
+  StringMessage* first = obj.toStringMessage();
+  VY_FUZZ_CHECK(first != nullptr, "toStringMessage gave nothing");
+  StringMessage copy(first->toUTF16String());
+  T again(copy);
+  VY_FUZZ_CHECK(again.getTheSpec() != nullptr, notRead);
+  VY_FUZZ_CHECK(!copy.hasMoreTokens(), tokensLeft);
+  StringMessage* second = again.toStringMessage();
+  VY_FUZZ_CHECK(messageUnits(*first) == messageUnits(*second),
+                "written, read and written again differs");
+  delete second;
+  delete first;
 }
 
 }  // namespace vyfuzz

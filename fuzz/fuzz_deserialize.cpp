@@ -5,7 +5,6 @@
 // Checked for every object that unpacks with a spec: packing it again and unpacking that gives an
 // object with the same message. The directory is put back to the fixed types after every input.
 #include <cstdint>
-#include <string>
 
 #include "BusObjAndSpecSerializer.hpp"
 #include "BusinessObject.hpp"
@@ -20,12 +19,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  vyfuzz::countNativeInput();
-  std::string text(reinterpret_cast<const char*>(data), size);
-  BusinessObject* bo = BusObjAndSpecSerializer::deSerialize(text.c_str());
-  vyfuzz::checkPacksAgain(bo, BusObjAndSpecSerializer::serialize,
-                          BusObjAndSpecSerializer::deSerialize, &BusinessObject::toStringMessage);
-  delete bo;
-  vyfuzz::FuzzDirectory::restore();
-  return 0;
+  return vyfuzz::unpackInput(data, size, BusObjAndSpecSerializer::serialize,
+                             BusObjAndSpecSerializer::deSerialize,
+                             &BusinessObject::toStringMessage);
 }

@@ -6,7 +6,6 @@
 // object with the same parent-and-keys message. The directory is put back to the fixed types
 // after every input.
 #include <cstdint>
-#include <string>
 
 #include "BusObjAndSpecSerializer.hpp"
 #include "BusinessObject.hpp"
@@ -21,15 +20,9 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  vyfuzz::countNativeInput();
-  std::string text(reinterpret_cast<const char*>(data), size);
-  BusinessObject* bo = BusObjAndSpecSerializer::deSerializeParentSpecAndKeys(text.c_str());
   // Compared on the parent-and-keys message: all that the packing carries (an unpacked text may
   // have had children or a delta flag that the packing drops on purpose).
-  vyfuzz::checkPacksAgain(bo, BusObjAndSpecSerializer::serializeParentSpecAndKeys,
-                          BusObjAndSpecSerializer::deSerializeParentSpecAndKeys,
-                          &BusinessObject::toStringMessageParentAndKeys);
-  delete bo;
-  vyfuzz::FuzzDirectory::restore();
-  return 0;
+  return vyfuzz::unpackInput(data, size, BusObjAndSpecSerializer::serializeParentSpecAndKeys,
+                             BusObjAndSpecSerializer::deSerializeParentSpecAndKeys,
+                             &BusinessObject::toStringMessageParentAndKeys);
 }

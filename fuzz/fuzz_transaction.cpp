@@ -28,16 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     VY_FUZZ_CHECK(tbo.getReadError() != nullptr, "an unreadable object without a reason");
     return 0;
   }
-  StringMessage* first = tbo.toStringMessage();
-  StringMessage copy(first->toUTF16String());
-  TransactionBusinessObject again(copy);
-  VY_FUZZ_CHECK(again.getTheSpec() != nullptr, "a transaction object's message does not read back");
-  VY_FUZZ_CHECK(!copy.hasMoreTokens(), "reading a transaction message left tokens behind");
-  StringMessage* second = again.toStringMessage();
-  VY_FUZZ_CHECK(vyfuzz::messageUnits(*first) == vyfuzz::messageUnits(*second),
-                "written, read and written again differs");
-  delete second;
-  delete first;
+  vyfuzz::checkMessageReadsBack(tbo, "a transaction object's message does not read back",
+                                "reading a transaction message left tokens behind");
 
   StringMessage* base = tbo.toBusinessObjectString();
   StringMessage baseCopy(base->toUTF16String());

@@ -31,6 +31,22 @@ std::unique_ptr<BusinessObject> plainCopyOf(TransactionBusinessObject& tbo) {
   return bo;
 }
 
+// A best-effort request that failed: logs message `logNum` (with the type's name) and gives the
+// status message `statusNum` (with the connector's name and the type's name).
+void failBestEffort(BOHandlerCPP& handler, ReturnStatusDescriptor* status, const char* name,
+                    int logNum, int statusNum) {
+  char* msg = handler.generateMsg(logNum, KyMsgFormat::MLV_ERROR, nullptr, 1, name);
+  if (msg != nullptr) {
+    handler.logMsg(msg, 0);
+    std::free(msg);
+  }
+  char connector[kConnectorNameSize] = {0};
+  handler.getConfigProp("ConnectorName", connector, kConnectorNameSize);
+  msg = handler.generateMsg(statusNum, KyMsgFormat::MLV_ERROR, nullptr, 2, connector, name);
+  if (status != nullptr) status->seterrMsg(msg);
+  std::free(msg);
+}
+
 }  // namespace
 
 int BOHandlerCPP::doDeltaCheck(BusinessObject* bo) {
@@ -76,16 +92,7 @@ int BOHandlerCPP::doBestEffort(TransactionBusinessObject& tbo, ReturnStatusDescr
   }
 
   if (result < 0 && result != -5) {
-    char* msg = generateMsg(17118, KyMsgFormat::MLV_ERROR, nullptr, 1, name);
-    if (msg != nullptr) {
-      logMsg(msg, 0);
-      std::free(msg);
-    }
-    char connector[kConnectorNameSize] = {0};
-    getConfigProp("ConnectorName", connector, kConnectorNameSize);
-    msg = generateMsg(17119, KyMsgFormat::MLV_ERROR, nullptr, 2, connector, name);
-    if (status != nullptr) status->seterrMsg(msg);
-    std::free(msg);
+    failBestEffort(*this, status, name, 17118, 17119);
     return result;
   }
   if (result == -5) {
@@ -97,16 +104,7 @@ int BOHandlerCPP::doBestEffort(TransactionBusinessObject& tbo, ReturnStatusDescr
   }
 
   if (tbo.equalsRefAttrs(*current) == -1) {
-    char* msg = generateMsg(17116, KyMsgFormat::MLV_ERROR, nullptr, 1, name);
-    if (msg != nullptr) {
-      logMsg(msg, 0);
-      std::free(msg);
-    }
-    char connector[kConnectorNameSize] = {0};
-    getConfigProp("ConnectorName", connector, kConnectorNameSize);
-    msg = generateMsg(17117, KyMsgFormat::MLV_ERROR, nullptr, 2, connector, name);
-    if (status != nullptr) status->seterrMsg(msg);
-    std::free(msg);
+    failBestEffort(*this, status, name, 17116, 17117);
     return -1;
   }
   current.reset();

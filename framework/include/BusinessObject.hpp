@@ -288,6 +288,11 @@ class VY_EXPORT BusinessObject {
   int validate(bool useDefaults);
   void makeEventIds(int index, const char* connectorName);
   bool isVerb(const char* text) const;
+  // The walk both delta merges share: -1 when `deltaObject` has no values or another attribute
+  // count; otherwise marks this object "Update", takes every simple value the delta carries and
+  // calls objectAttr(index, attr) for every object attribute, in attribute order; returns 0.
+  template <class ObjectAttr>
+  int mergeDelta(BusinessObject* deltaObject, ObjectAttr objectAttr);
 
   char* readError;
 };

@@ -64,8 +64,8 @@ void BusinessObject::createActionObject(BusinessObject* old) {
 
 void BusinessObject::actionObjectMethod(BusinessObject* old) { createActionObject(old); }
 
-int BusinessObject::createActionObjectFromDelta(BusinessObject* deltaObject) {
-  if (deltaObject == nullptr || deltaObject == this || equalPKeys(deltaObject) != 1) return -1;
+template <class ObjectAttr>
+int BusinessObject::mergeDelta(BusinessObject* deltaObject, ObjectAttr objectAttr) {
   int count = getAttrCount();
   if (values == nullptr || deltaObject->values == nullptr || deltaObject->getAttrCount() != count) {
     return -1;
@@ -80,10 +80,17 @@ int BusinessObject::createActionObjectFromDelta(BusinessObject* deltaObject) {
       if (change != nullptr) setAttributeValue(i, change, type);
       continue;
     }
-    if (type != 0) continue;
+    if (type == 0) objectAttr(i, attr);
+  }
+  return 0;
+}
+
+int BusinessObject::createActionObjectFromDelta(BusinessObject* deltaObject) {
+  if (deltaObject == nullptr || deltaObject == this || equalPKeys(deltaObject) != 1) return -1;
+  return mergeDelta(deltaObject, [&](int i, BOAttrType* attr) {
     if (!attr->isMultipleCard()) {
       BusinessObject* change = deltaObject->childAt(i);
-      if (change == nullptr) continue;
+      if (change == nullptr) return;
       BusinessObject* mine = childAt(i);
       if (mine == nullptr || mine->equalPKeys(change) != 1 || change->isVerb(DELETE_VERB)) {
         replaceChild(i, change->clone());
@@ -94,10 +101,10 @@ int BusinessObject::createActionObjectFromDelta(BusinessObject* deltaObject) {
       } else {
         mine->createActionObjectFromDelta(change);
       }
-      continue;
+      return;
     }
     BusObjContainer* changes = deltaObject->containerAt(i);
-    if (changes == nullptr) continue;
+    if (changes == nullptr) return;
     BusObjContainer* mine = containerAt(i);
     if (mine == nullptr) {
       for (int k = 0; k < changes->getObjectCount(); ++k) {
@@ -109,30 +116,15 @@ int BusinessObject::createActionObjectFromDelta(BusinessObject* deltaObject) {
     } else {
       mine->cmpToFigureOutDeletes(changes, this, 1);
     }
-  }
-  return 0;
+  });
 }
 
 int BusinessObject::createAfterImageFromDelta(BusinessObject* deltaObject) {
   if (deltaObject == nullptr || deltaObject == this) return 0;
-  int count = getAttrCount();
-  if (values == nullptr || deltaObject->values == nullptr || deltaObject->getAttrCount() != count) {
-    return -1;
-  }
-  setVerb(UPDATE_VERB);
-  for (int i = 0; i < count; ++i) {
-    BOAttrType* attr = spec->getAttribute(i);
-    if (attr == nullptr) continue;
-    int type = attr->getTypeNum();
-    if (vy::wire::isSimpleType(type)) {
-      void* change = deltaObject->values[i];
-      if (change != nullptr) setAttributeValue(i, change, type);
-      continue;
-    }
-    if (type != 0) continue;
+  return mergeDelta(deltaObject, [&](int i, BOAttrType* attr) {
     if (!attr->isMultipleCard()) {
       BusinessObject* change = deltaObject->childAt(i);
-      if (change == nullptr) continue;
+      if (change == nullptr) return;
       BusinessObject* mine = childAt(i);
       if (mine == nullptr || mine->equalPKeys(change) != 1 || change->isVerb(DELETE_VERB) ||
           !change->isDelta()) {
@@ -141,20 +133,19 @@ int BusinessObject::createAfterImageFromDelta(BusinessObject* deltaObject) {
         mine->createAfterImageFromDelta(change);
         replaceChild(i, mine);  // stored again: the same child is kept, not released
       }
-      continue;
+      return;
     }
     BusObjContainer* changes = deltaObject->containerAt(i);
-    if (changes == nullptr) continue;
+    if (changes == nullptr) return;
     BusObjContainer* mine = containerAt(i);
     if (mine != nullptr && changes->isDelta()) {
       mine->makeDeltaIntoAfterImage(changes, this);
-      continue;
+      return;
     }
     if (mine != nullptr) mine->removeAllObjects();
     for (int k = 0; k < changes->getObjectCount(); ++k) {
       BusinessObject* child = changes->getObject(k);
       if (child != nullptr) setAttributeValue(i, child->clone(), 0);
     }
-  }
-  return 0;
+  });
 }

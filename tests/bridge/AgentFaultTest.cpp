@@ -21,8 +21,9 @@
 #include <thread>
 #include <vector>
 
-#include "VyConnector.hpp"
 #include "ResidentSize.hpp"
+#include "TestTypeTexts.hpp"
+#include "VyConnector.hpp"
 #include "VyTestAgent.hpp"
 
 extern "C" {
@@ -50,14 +51,8 @@ const char* const kCallbacks[] = {"getConfigProp",          "getDeltaSupport", "
 bool soak() { return std::getenv("VY_SOAK") != nullptr; }
 
 std::u16string specText() {
-  std::vector<std::string> f = {"BusObjSpec", "4.2.0.0", kType, "1.0.0", "\x05", "3", "2"};
-  for (const char* name : {"Id", "Name", "ObjectEventId"}) {
-    std::vector<std::string> g = {name,   "String", "false", "false",       "false", "\x05", "40",
-                                  "\x05", "1.0.0",  "1",     "Containment", "true",  "\x05"};
-    f.insert(f.end(), g.begin(), g.end());
-  }
-  f.insert(f.end(), {"Create", "\x05", "Update", "\x05"});
-  return vytest::wire(f);
+  return vytest::wire(
+      vytest::stringSpecFields(kType, {"Id", "Name", "ObjectEventId"}, {"Create", "Update"}));
 }
 
 std::u16string request(const std::string& id) {

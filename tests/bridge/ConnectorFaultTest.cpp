@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "TestConnectorControl.hpp"
+#include "TestTypeTexts.hpp"
 #include "VyConnector.hpp"
 #include "VyTestAgent.hpp"
 
@@ -18,28 +19,9 @@ using vytest::Agent;
 
 const char kType[] = "FaultOrder";
 
-std::string specText() {
-  StringMessage msg;
-  for (const char* f : {"BusObjSpec", "4.2.0.0", kType, "1.0.0", "\x05", "2", "1"}) {
-    msg.appendField(f);
-  }
-  for (const char* name : {"Id", "Note"}) {
-    for (const char* f : {name, "String", "false", "false", "false", "\x05", "40", "\x05", "1.0.0",
-                          "1", "Containment", "true", "\x05"}) {
-      msg.appendField(f);
-    }
-  }
-  for (const char* f : {"Create", "\x05"}) msg.appendField(f);
-  return msg.toString();
-}
+std::string specText() { return vytest::stringSpecText(kType, {"Id", "Note"}, {"Create"}); }
 
-std::string request() {
-  BusinessObject bo(kType);
-  bo.setVerb("Create");
-  bo.setAttrValue(0, "7", BOAttrType::STRING);
-  std::unique_ptr<StringMessage> msg(bo.toStringMessage());
-  return msg->toString();
-}
+std::string request() { return vytest::createRequest(kType, "7"); }
 
 bool contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "TestConnectorControl.hpp"
+#include "TestTypeTexts.hpp"
 #include "VyConnector.hpp"
 #include "VyTestAgent.hpp"
 
@@ -33,18 +34,7 @@ const char kType[] = "EvCustomer";
 
 // A spec with three string attributes, the last the event id, and the verbs Create and Update.
 std::string specText() {
-  StringMessage msg;
-  for (const char* f : {"BusObjSpec", "4.2.0.0", kType, "1.0.0", "\x05", "3", "2"}) {
-    msg.appendField(f);
-  }
-  for (const char* name : {"Id", "Name", "ObjectEventId"}) {
-    for (const char* f : {name, "String", "false", "false", "false", "\x05", "40", "\x05", "1.0.0",
-                          "1", "Containment", "true", "\x05"}) {
-      msg.appendField(f);
-    }
-  }
-  for (const char* f : {"Create", "\x05", "Update", "\x05"}) msg.appendField(f);
-  return msg.toString();
+  return vytest::stringSpecText(kType, {"Id", "Name", "ObjectEventId"}, {"Create", "Update"});
 }
 
 std::string ascii(const std::u16string& units) { return std::string(units.begin(), units.end()); }

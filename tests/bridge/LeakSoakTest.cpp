@@ -12,8 +12,9 @@
 #include <thread>
 #include <vector>
 
-#include "VyConnector.hpp"
 #include "ResidentSize.hpp"
+#include "TestTypeTexts.hpp"
+#include "VyConnector.hpp"
 #include "VyTestAgent.hpp"
 
 namespace {
@@ -31,14 +32,7 @@ long rounds() {
 }
 
 std::u16string specText() {
-  std::vector<std::string> f = {"BusObjSpec", "4.2.0.0", kType, "1.0.0", "\x05", "3", "1"};
-  for (const char* name : {"Id", "Name", "ObjectEventId"}) {
-    std::vector<std::string> g = {name,   "String", "false", "false",       "false", "\x05", "40",
-                                  "\x05", "1.0.0",  "1",     "Containment", "true",  "\x05"};
-    f.insert(f.end(), g.begin(), g.end());
-  }
-  f.insert(f.end(), {"Create", "\x05"});
-  return vytest::wire(f);
+  return vytest::wire(vytest::stringSpecFields(kType, {"Id", "Name", "ObjectEventId"}, {"Create"}));
 }
 
 std::u16string request(long i) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "TestConnectorControl.hpp"
+#include "TestTypeTexts.hpp"
 #include "VyConnector.hpp"
 #include "VyTestAgent.hpp"
 
@@ -176,29 +177,10 @@ namespace restart {
 
 const char kType[] = "RsOrder";
 
-std::string specText() {
-  StringMessage msg;
-  for (const char* f : {"BusObjSpec", "4.2.0.0", kType, "1.0.0", "\x05", "2", "1"}) {
-    msg.appendField(f);
-  }
-  for (const char* name : {"Id", "Note"}) {
-    for (const char* f : {name, "String", "false", "false", "false", "\x05", "40", "\x05", "1.0.0",
-                          "1", "Containment", "true", "\x05"}) {
-      msg.appendField(f);
-    }
-  }
-  for (const char* f : {"Create", "\x05"}) msg.appendField(f);
-  return msg.toString();
-}
+std::string specText() { return vytest::stringSpecText(kType, {"Id", "Note"}, {"Create"}); }
 
 // A Create of the test type (its spec must be filed).
-std::string request() {
-  BusinessObject bo(kType);
-  bo.setVerb("Create");
-  bo.setAttrValue(0, "7", BOAttrType::STRING);
-  std::unique_ptr<StringMessage> msg(bo.toStringMessage());
-  return msg->toString();
-}
+std::string request() { return vytest::createRequest(kType, "7"); }
 
 }  // namespace restart
 

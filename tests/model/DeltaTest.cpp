@@ -42,6 +42,27 @@ BusinessObject* extra(BusinessObject* bo) {
   return static_cast<BusinessObject*>(bo->getAttrValue(3));
 }
 
+// Order 1 with the Lines A to D (Retrieve, Qty 1 to 4).
+std::unique_ptr<BusinessObject> fourLines() {
+  return order("1", {{"A", "Retrieve", "1"},
+                     {"B", "Retrieve", "2"},
+                     {"C", "Retrieve", "3"},
+                     {"D", "Retrieve", "4"}});
+}
+
+// A delta (Update) of fourLines(): B deleted, C itself a delta (Qty 30), D a complete image
+// (Qty 40), E (Delete) not in the order, then `more`; its Lines container is a delta too.
+std::unique_ptr<BusinessObject> deltaOfFourLines(const std::vector<LineDef>& more) {
+  std::vector<LineDef> defs = {
+      {"B", "Delete", nullptr}, {"C", "Update", "30"}, {"D", "Update", "40"}, {"E", "Delete", "5"}};
+  defs.insert(defs.end(), more.begin(), more.end());
+  auto delta = order("1", defs, "Update");
+  delta->setDelta(1);
+  lines(delta.get())->setDelta(1);
+  lines(delta.get())->getObject(1)->setDelta(1);
+  return delta;
+}
+
 void expectParentsAre(BusinessObject* bo) {
   BusObjContainer* c = lines(bo);
   for (int i = 0; c != nullptr && i < c->getObjectCount(); ++i) {
@@ -133,20 +154,8 @@ TEST_F(DeltaTest, DeltaValuesIgnoredKeepBlankBlanksOthersReplace) {
 }
 
 TEST_F(DeltaTest, DeltaContainerGivesAnActionObject) {
-  auto current = order("1", {{"A", "Retrieve", "1"},
-                             {"B", "Retrieve", "2"},
-                             {"C", "Retrieve", "3"},
-                             {"D", "Retrieve", "4"}});
-  auto delta = order("1",
-                     {{"B", "Delete", nullptr},
-                      {"C", "Update", "30"},
-                      {"D", "Update", "40"},
-                      {"E", "Delete", "5"},
-                      {"F", "Update", "6"}},
-                     "Update");
-  delta->setDelta(1);
-  lines(delta.get())->setDelta(1);
-  lines(delta.get())->getObject(1)->setDelta(1);  // C is itself a delta; D is a complete image
+  auto current = fourLines();
+  auto delta = deltaOfFourLines({{"F", "Update", "6"}});
   EXPECT_EQ(0, current->createActionObjectFromDelta(delta.get()));
 
   EXPECT_EQ("A:Retrieve B:Delete C:Update D:Update E:Create F:Create",
@@ -214,19 +223,8 @@ TEST_F(DeltaTest, SingleChildrenOfADelta) {
 // ---- after-images from a delta ----
 
 TEST_F(DeltaTest, DeltaContainerGivesTheCompleteChildren) {
-  auto current = order("1", {{"A", "Retrieve", "1"},
-                             {"B", "Retrieve", "2"},
-                             {"C", "Retrieve", "3"},
-                             {"D", "Retrieve", "4"}});
-  auto delta = order("1",
-                     {{"B", "Delete", nullptr},
-                      {"C", "Update", "30"},
-                      {"D", "Update", "40"},
-                      {"E", "Delete", "5"}},
-                     "Update");
-  delta->setDelta(1);
-  lines(delta.get())->setDelta(1);
-  lines(delta.get())->getObject(1)->setDelta(1);
+  auto current = fourLines();
+  auto delta = deltaOfFourLines({});
   lines(delta.get())->getObject(2)->setAttrValue(2, "d-event", kString);
   EXPECT_EQ(0, current->createAfterImageFromDelta(delta.get()));
   EXPECT_STREQ("Update", current->getVerb());

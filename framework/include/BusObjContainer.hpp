@@ -82,6 +82,12 @@ class VY_EXPORT BusObjContainer {
   void grow(int minCapacity);
   // Appends a copy of `object` whose parent is `parent`.
   void appendCopyOf(BusinessObject* object, BusinessObject* parent);
+  // Marks a delta child that matches none here "Create" (in the delta too) and appends a copy.
+  void appendAsCreate(BusinessObject* change, BusinessObject* parent);
+  // Calls apply(change, k) for every delta child of `deltaContainer` in order (none when it is
+  // null or this container); k is the index of the child here with the same keys, or -1.
+  template <class Apply>
+  void forEachDeltaChild(BusObjContainer* deltaContainer, Apply apply);
 
   unsigned int delta;
   int capacity;

@@ -155,18 +155,25 @@ void BusObjContainer::cmpToFigureOutDeletes(BusObjContainer* other, BusinessObje
   }
 }
 
-void BusObjContainer::actualCmpDeltaAndAfterImage(BusObjContainer* deltaContainer,
-                                                  BusinessObject* parent) {
+void BusObjContainer::appendAsCreate(BusinessObject* change, BusinessObject* parent) {
+  if (!change->isVerb(BusinessObject::CREATE_VERB)) change->setVerb(BusinessObject::CREATE_VERB);
+  appendCopyOf(change, parent);
+}
+
+template <class Apply>
+void BusObjContainer::forEachDeltaChild(BusObjContainer* deltaContainer, Apply apply) {
   if (deltaContainer == nullptr || deltaContainer == this) return;
   for (int d = 0; d < deltaContainer->count; ++d) {
     BusinessObject* change = deltaContainer->slots[d];
-    if (change == nullptr) continue;
-    int k = objectExists(change);
+    if (change != nullptr) apply(change, objectExists(change));
+  }
+}
+
+void BusObjContainer::actualCmpDeltaAndAfterImage(BusObjContainer* deltaContainer,
+                                                  BusinessObject* parent) {
+  forEachDeltaChild(deltaContainer, [&](BusinessObject* change, int k) {
     if (k < 0) {
-      if (!change->isVerb(BusinessObject::CREATE_VERB)) {
-        change->setVerb(BusinessObject::CREATE_VERB);
-      }
-      appendCopyOf(change, parent);
+      appendAsCreate(change, parent);
     } else if (change->isVerb(BusinessObject::DELETE_VERB)) {
       BusinessObject* copy = change->clone();
       copy->setParent(parent);
@@ -179,16 +186,12 @@ void BusObjContainer::actualCmpDeltaAndAfterImage(BusObjContainer* deltaContaine
       copy->setParent(parent);
       setObject(k, copy);
     }
-  }
+  });
 }
 
 void BusObjContainer::makeDeltaIntoAfterImage(BusObjContainer* deltaContainer,
                                               BusinessObject* parent) {
-  if (deltaContainer == nullptr || deltaContainer == this) return;
-  for (int d = 0; d < deltaContainer->count; ++d) {
-    BusinessObject* change = deltaContainer->slots[d];
-    if (change == nullptr) continue;
-    int k = objectExists(change);
+  forEachDeltaChild(deltaContainer, [&](BusinessObject* change, int k) {
     if (k >= 0 && change->isVerb(BusinessObject::DELETE_VERB)) {
       removeObjectAt(k);
     } else if (k >= 0 && change->isDelta()) {
@@ -201,10 +204,7 @@ void BusObjContainer::makeDeltaIntoAfterImage(BusObjContainer* deltaContainer,
       copy->setParent(parent);
       setObject(k, copy);
     } else {
-      if (!change->isVerb(BusinessObject::CREATE_VERB)) {
-        change->setVerb(BusinessObject::CREATE_VERB);
-      }
-      appendCopyOf(change, parent);
+      appendAsCreate(change, parent);
     }
-  }
+  });
 }

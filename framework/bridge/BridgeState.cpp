@@ -9,10 +9,6 @@
 #include "JToCPPVeneer.hpp"
 #include "KyConversion.hpp"
 
-jclass jclsRtnStatusDesp = nullptr;
-jclass jclsBusObjNativeInterface = nullptr;
-jclass jclsStringBucket = nullptr;
-
 extern "C" void catchJavaErrors(JNIEnv* env) {
   if (env == nullptr || !env->ExceptionCheck()) return;
   std::fprintf(stderr, "Error: Java Exception occurred while in native method.\n");
@@ -22,29 +18,6 @@ extern "C" void catchJavaErrors(JNIEnv* env) {
 
 namespace vy {
 namespace {
-
-AgentIds gIds;
-
-jclass globalClass(JNIEnv* env, const char* name, const char* what) {
-  jclass local = env->FindClass(name);
-  if (local == nullptr) {
-    catchJavaErrors(env);
-    environmentFailure(what, "BusObjNativeImpl");
-  }
-  jclass global = static_cast<jclass>(env->NewGlobalRef(local));
-  env->DeleteLocalRef(local);
-  return global;
-}
-
-// A method the agent may lack: a missing one is reported when it is first needed, so an agent
-// that never takes events still runs a connector that never raises them.
-jmethodID optionalMethod(JNIEnv* env, jclass cls, const char* name, const char* sig,
-                         bool isStatic) {
-  jmethodID mid =
-      isStatic ? env->GetStaticMethodID(cls, name, sig) : env->GetMethodID(cls, name, sig);
-  if (mid == nullptr) env->ExceptionClear();
-  return mid;
-}
 
 // True when `s` is valid modified UTF-8 as NewStringUTF reads it.
 bool isModifiedUtf8(const unsigned char* s) {
@@ -79,50 +52,11 @@ jstring latin1String(JNIEnv* env, const char* text) {
 
 }  // namespace
 
-const AgentIds& agentIds() { return gIds; }
-
-void loadAgentClasses(JNIEnv* env) {
-  if (jclsRtnStatusDesp == nullptr)
-    jclsRtnStatusDesp =
-        globalClass(env, "KyCommon/ReturnStatusDescriptor", "jclsRtnStatusDesp != NULL");
-  if (jclsBusObjNativeInterface == nullptr)
-    jclsBusObjNativeInterface = globalClass(env, "AppSide_Connector/BusObjNativeInterface",
-                                            "jclsBusObjNativeInterface != NULL");
-  if (jclsStringBucket == nullptr)
-    jclsStringBucket =
-        globalClass(env, "AppSide_Connector/StringBucket", "jclsStringBucket != NULL");
-
-  jclass a = jclsBusObjNativeInterface;
-  const char* str1 = "(Ljava/lang/String;)Ljava/lang/String;";
-  gIds.getConfigProp = optionalMethod(env, a, "getConfigProp", str1, true);
-  gIds.getDeltaSupport = optionalMethod(env, a, "getDeltaSupport", str1, true);
-  gIds.logMsg = optionalMethod(env, a, "logMsg", "(Ljava/lang/String;)V", false);
-  gIds.logMsgSeverity = optionalMethod(env, a, "logMsg", "(Ljava/lang/String;I)V", false);
-  gIds.traceWrite = optionalMethod(
-      env, a, "TraceWrite",
-      "(Ljava/lang/String;ILjava/lang/String;Ljava/lang/String;Ljava/lang/String;)V", false);
-  gIds.generateMsg = optionalMethod(
-      env, a, "generateMsg", "(IILjava/lang/String;IILjava/lang/String;)Ljava/lang/String;", false);
-  gIds.getCollabNames = optionalMethod(env, a, "getCollabNames", "()Ljava/lang/String;", false);
-  gIds.isAgentCapableOfPolling = optionalMethod(env, a, "isAgentCapableOfPolling", "()Z", false);
-  gIds.getEncoding = optionalMethod(env, a, "getEncoding", "()Ljava/lang/String;", false);
-  gIds.getLocale = optionalMethod(env, a, "getLocale", "()Ljava/lang/String;", false);
-  gIds.gotEventFromApp = optionalMethod(env, a, "GotEventFromApp", "(Ljava/lang/String;)I", false);
-  gIds.consumeSync = optionalMethod(
-      env, a, "consumeSync",
-      "(Ljava/lang/String;LAppSide_Connector/StringBucket;LAppSide_Connector/StringBucket;)V",
-      false);
-  gIds.bucketInit = optionalMethod(env, jclsStringBucket, "<init>", "(Ljava/lang/String;)V", false);
-  gIds.bucketContent = env->GetFieldID(jclsStringBucket, "content", "Ljava/lang/String;");
-  if (gIds.bucketContent == nullptr) env->ExceptionClear();
-  gIds.setErrorString =
-      optionalMethod(env, jclsRtnStatusDesp, "setErrorString", "(Ljava/lang/String;)V", false);
-}
-
 jobject agentObject() {
   JToCPPVeneer* v = JToCPPVeneer::getTheHandlerStuff();
   jobject obj = v ? static_cast<jobject>(v->getGblBusObjNativeInterface()) : nullptr;
-  VY_ENV_ASSERT(jclsBusObjNativeInterface != NULL, "BusObjNativeImpl");
+  VY_ENV_CHECK(agentIds().busObjNativeInterface != nullptr, "jclsBusObjNativeInterface != NULL",
+               "BusObjNativeImpl");
   if (obj == nullptr) environmentFailure("gblBusObjNativeInterface != NULL", "BusObjNativeImpl");
   return obj;
 }

@@ -1,6 +1,7 @@
-// The Java side as the native bridge sees it: the agent's classes, looked up once by n_init and
-// held as global references, with the method and field identifiers cached alongside them.
-// Everything here is set by n_init before any other entry point runs and read without locks.
+// What the bridge's entry points and callbacks share: the agent object, the environment of a
+// callback, Java errors and the text conversions towards the agent. The classes and identifiers
+// are the portal's (JniPortal.hpp), set by n_init before any other entry point runs and read
+// without locks.
 #ifndef VY_BRIDGE_STATE_HPP
 #define VY_BRIDGE_STATE_HPP
 
@@ -9,44 +10,14 @@
 #include <string>
 
 #include "JniEnv.hpp"
+#include "JniPortal.hpp"
 
 class BusinessObject;
-
-// The class references every native function relies on.
-extern jclass jclsRtnStatusDesp;
-extern jclass jclsBusObjNativeInterface;
-extern jclass jclsStringBucket;
 
 // Reports and clears a pending Java exception: the standard-error line, the JVM's description.
 extern "C" __attribute__((visibility("default"))) void catchJavaErrors(JNIEnv* env);
 
 namespace vy {
-
-// Method and field identifiers of the agent classes, resolved once per n_init.
-struct AgentIds {
-  jmethodID getConfigProp = nullptr;    // static
-  jmethodID getDeltaSupport = nullptr;  // static
-  jmethodID logMsg = nullptr;
-  jmethodID logMsgSeverity = nullptr;
-  jmethodID traceWrite = nullptr;
-  jmethodID generateMsg = nullptr;
-  jmethodID getCollabNames = nullptr;
-  jmethodID isAgentCapableOfPolling = nullptr;
-  jmethodID getEncoding = nullptr;
-  jmethodID getLocale = nullptr;
-  jmethodID gotEventFromApp = nullptr;
-  jmethodID consumeSync = nullptr;
-  jmethodID bucketInit = nullptr;
-  jfieldID bucketContent = nullptr;
-  jmethodID setErrorString = nullptr;
-};
-
-// The identifiers; valid after n_init.
-const AgentIds& agentIds();
-
-// Looks the classes and identifiers up (n_init). Stops the process on a missing class, method or
-// field: the agent is then not the one this library was built for.
-void loadAgentClasses(JNIEnv* env);
 
 // The veneer's global reference to the agent object; asserts it exists.
 jobject agentObject();
@@ -95,6 +66,13 @@ unsigned short* javaUnits(JNIEnv* env, jstring s, int* length);
 #define VY_ENV_ASSERT(cond, file)                       \
   do {                                                  \
     if (!(cond)) ::vy::environmentFailure(#cond, file); \
+  } while (0)
+
+// The same with the text of the failed condition given (the portal's classes are reported under
+// the names the agent's developers know them by).
+#define VY_ENV_CHECK(cond, what, file)                 \
+  do {                                                 \
+    if (!(cond)) ::vy::environmentFailure(what, file); \
   } while (0)
 
 #endif  // VY_BRIDGE_STATE_HPP

@@ -26,7 +26,8 @@ namespace {
 const char* const kFile = "BusObjNativeImpl";
 
 jmethodID idOrDie(jmethodID mid) {
-  VY_ENV_ASSERT(jclsBusObjNativeInterface != NULL, kFile);
+  VY_ENV_CHECK(vy::agentIds().busObjNativeInterface != nullptr, "jclsBusObjNativeInterface != NULL",
+               kFile);
   VY_ENV_ASSERT(mid != NULL, kFile);
   return mid;
 }
@@ -45,8 +46,8 @@ jstring callStaticText(JNIEnv* env, jmethodID mid, const char* arg) {
     vy::clearAgentException(env);
     return nullptr;
   }
-  jstring answer =
-      static_cast<jstring>(env->CallStaticObjectMethod(jclsBusObjNativeInterface, mid, jarg));
+  jstring answer = static_cast<jstring>(
+      env->CallStaticObjectMethod(vy::agentIds().busObjNativeInterface, mid, jarg));
   env->DeleteLocalRef(jarg);
   if (vy::clearAgentException(env)) {
     if (answer) env->DeleteLocalRef(answer);
@@ -60,7 +61,7 @@ const char* cachedAgentText(std::atomic<char*>& cache, jmethodID JToCPPVeneerMid
   char* text = cache.load(std::memory_order_acquire);
   if (text != nullptr) return text;
   JNIEnv* env = vy::callbackEnv();
-  if (JToCPPVeneerMid == nullptr || jclsBusObjNativeInterface == nullptr) return nullptr;
+  if (JToCPPVeneerMid == nullptr || vy::agentIds().busObjNativeInterface == nullptr) return nullptr;
   vy::VeneerUse use;
   jobject agent = vy::runningAgent();
   if (agent == nullptr) return nullptr;

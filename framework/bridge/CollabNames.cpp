@@ -10,7 +10,8 @@ extern "C" StringMessage* CallJavaForGetCollabNames() {
   JNIEnv* env = vy::currentEnv();
   VY_ENV_ASSERT(env != NULL, "BusObjNativeImpl");
   jmethodID mid = vy::agentIds().getCollabNames;
-  VY_ENV_ASSERT(jclsBusObjNativeInterface != NULL, "BusObjNativeImpl");
+  VY_ENV_CHECK(vy::agentIds().busObjNativeInterface != nullptr, "jclsBusObjNativeInterface != NULL",
+               "BusObjNativeImpl");
   VY_ENV_ASSERT(mid != NULL, "BusObjNativeImpl");
   jstring names = nullptr;
   {

@@ -61,7 +61,7 @@ void reportError(JNIEnv* env, jobject javaStatus, const char* text) {
     std::string line = std::string("Message from Connector ") + " " + text;
     v->traceWrite(Tracing::LEVEL3, line.c_str(), nullptr);
   }
-  VY_ENV_ASSERT(jclsRtnStatusDesp != NULL, kFile);
+  VY_ENV_CHECK(vy::agentIds().rtnStatusDesp != nullptr, "jclsRtnStatusDesp != NULL", kFile);
   jmethodID mid = vy::agentIds().setErrorString;
   VY_ENV_ASSERT(mid != NULL, kFile);
   if (javaStatus == nullptr) return;
@@ -113,13 +113,13 @@ bool writeBack(JNIEnv* env, jobject bucket, BusinessObject& bo, bool transaction
 extern "C" JNIEXPORT jint JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1DoVerbFor(
     JNIEnv* env, jobject, jobject bucket, jboolean transactional, jobject javaStatus) {
   vy::rememberVm(env);
-  if (JToCPPVeneer::getTheHandlerStuff() == nullptr || jclsStringBucket == nullptr) {
+  if (JToCPPVeneer::getTheHandlerStuff() == nullptr || vy::agentIds().stringBucket == nullptr) {
     reportNotRunning(env, javaStatus);
     catchJavaErrors(env);
     return -1;
   }
   ReturnStatusDescriptor status;
-  VY_ENV_ASSERT(jclsStringBucket != NULL, kFile);
+  VY_ENV_CHECK(vy::agentIds().stringBucket != nullptr, "jclsStringBucket != NULL", kFile);
   jfieldID fid = vy::agentIds().bucketContent;
   VY_ENV_ASSERT(fid != NULL, kFile);
   if (bucket == nullptr) return -1;

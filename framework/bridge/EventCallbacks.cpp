@@ -41,7 +41,7 @@ unsigned short* bucketUnits(JNIEnv* env, jobject bucket) {
 }
 
 jobject newBucket(JNIEnv* env, jstring content) {
-  return env->NewObject(jclsStringBucket, vy::agentIds().bucketInit, content);
+  return env->NewObject(vy::agentIds().stringBucket, vy::agentIds().bucketInit, content);
 }
 
 // Reads the object the agent returned into `bo`. False (bo untouched, `why` set) when the
@@ -88,7 +88,8 @@ void fail(ReturnStatusDescriptor& status, const std::string& why) {
 
 int vy::jvmDeliverEvent(BusinessObject& bo) {
   JNIEnv* env = vy::callbackEnv();
-  VY_ENV_ASSERT(jclsBusObjNativeInterface != NULL, kFile);
+  VY_ENV_CHECK(vy::agentIds().busObjNativeInterface != nullptr, "jclsBusObjNativeInterface != NULL",
+               kFile);
   jmethodID mid = vy::agentIds().gotEventFromApp;
   VY_ENV_ASSERT(mid != NULL, kFile);
   // The agent object stays valid until the event is handed over, even while n_terminate runs on
@@ -112,9 +113,10 @@ int CallJavaForAppEvent(BusinessObject* bo) { return bo == nullptr ? -1 : vy::ra
 
 void CallJavaForConsumeSync(const char* name, BusinessObject& bo, ReturnStatusDescriptor& status) {
   JNIEnv* env = vy::callbackEnv();
-  VY_ENV_ASSERT(jclsStringBucket != NULL, kFile);
+  VY_ENV_CHECK(vy::agentIds().stringBucket != nullptr, "jclsStringBucket != NULL", kFile);
   VY_ENV_ASSERT(vy::agentIds().bucketInit != NULL, kFile);
-  VY_ENV_ASSERT(jclsBusObjNativeInterface != NULL, kFile);
+  VY_ENV_CHECK(vy::agentIds().busObjNativeInterface != nullptr, "jclsBusObjNativeInterface != NULL",
+               kFile);
   jmethodID mid = vy::agentIds().consumeSync;
   VY_ENV_ASSERT(mid != NULL, kFile);
   VY_ENV_ASSERT(vy::agentIds().bucketContent != NULL, kFile);

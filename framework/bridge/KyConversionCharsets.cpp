@@ -12,34 +12,6 @@
 namespace vy {
 namespace {
 
-constexpr char kFile[] = "KyConversion";
-
-ConversionIds gIds;
-std::atomic<bool> gIdsReady{false};
-std::mutex gIdsLock;
-
-jclass globalClass(JNIEnv* env, const char* name, const char* what) {
-  jclass local = env->FindClass(name);
-  if (local == nullptr) {
-    catchJavaErrors(env);
-    environmentFailure(what, kFile);
-  }
-  jclass global = static_cast<jclass>(env->NewGlobalRef(local));
-  env->DeleteLocalRef(local);
-  return global;
-}
-
-jmethodID methodId(JNIEnv* env, jclass cls, const char* name, const char* sig, const char* what,
-                   bool isStatic = false) {
-  jmethodID mid =
-      isStatic ? env->GetStaticMethodID(cls, name, sig) : env->GetMethodID(cls, name, sig);
-  if (mid == nullptr) {
-    catchJavaErrors(env);
-    environmentFailure(what, kFile);
-  }
-  return mid;
-}
-
 std::atomic<const ResolvedCharset*> gCharsets{nullptr};
 std::mutex gCharsetsLock;
 
@@ -69,10 +41,10 @@ bool askJvm(JNIEnv* env, const char* name, int* kind, jstring* javaName) {
     env->ExceptionClear();
     return false;
   }
-  jobject cs = env->CallStaticObjectMethod(gIds.charset, gIds.forName, local);
+  jobject cs = env->CallStaticObjectMethod(conversionIds().charset, conversionIds().forName, local);
   if (jthrowable error = env->ExceptionOccurred()) {
     env->ExceptionClear();
-    bool refused = env->IsInstanceOf(error, gIds.illegalArgument);
+    bool refused = env->IsInstanceOf(error, conversionIds().illegalArgument);
     env->DeleteLocalRef(error);
     if (cs != nullptr) env->DeleteLocalRef(cs);
     if (!refused) {
@@ -81,7 +53,8 @@ bool askJvm(JNIEnv* env, const char* name, int* kind, jstring* javaName) {
     }
     *kind = kCharsetUnknown;
   } else {
-    jstring canonical = static_cast<jstring>(env->CallObjectMethod(cs, gIds.canonicalName));
+    jstring canonical =
+        static_cast<jstring>(env->CallObjectMethod(cs, conversionIds().canonicalName));
     env->DeleteLocalRef(cs);
     if (env->ExceptionCheck() || canonical == nullptr) {
       env->ExceptionClear();
@@ -97,32 +70,6 @@ bool askJvm(JNIEnv* env, const char* name, int* kind, jstring* javaName) {
 }
 
 }  // namespace
-
-bool initConversionIds(JNIEnv* env) {
-  if (gIdsReady.load(std::memory_order_acquire)) return true;
-  if (env == nullptr) return false;
-  std::lock_guard<std::mutex> guard(gIdsLock);
-  if (gIdsReady.load(std::memory_order_relaxed)) return true;
-  ConversionIds ids;
-  ids.string = globalClass(env, "java/lang/String", "jclsString != NULL");
-  ids.newMbcs =
-      methodId(env, ids.string, "<init>", "([BLjava/lang/String;)V", "jmidStringNewMBCS != NULL");
-  ids.getBytes =
-      methodId(env, ids.string, "getBytes", "(Ljava/lang/String;)[B", "jmidStringGetBytes != NULL");
-  ids.charset = globalClass(env, "java/nio/charset/Charset", "jclsCharset != NULL");
-  ids.forName =
-      methodId(env, ids.charset, "forName", "(Ljava/lang/String;)Ljava/nio/charset/Charset;",
-               "jmidCharsetForName != NULL", true);
-  ids.canonicalName =
-      methodId(env, ids.charset, "name", "()Ljava/lang/String;", "jmidCharsetName != NULL");
-  ids.illegalArgument =
-      globalClass(env, "java/lang/IllegalArgumentException", "jclsIllegalArgument != NULL");
-  gIds = ids;
-  gIdsReady.store(true, std::memory_order_release);
-  return true;
-}
-
-const ConversionIds& conversionIds() { return gIds; }
 
 const ResolvedCharset* findCharset(const char* name) {
   for (const ResolvedCharset* c = gCharsets.load(std::memory_order_acquire); c != nullptr;

@@ -1,13 +1,15 @@
 // What the JVM makes of an encoding name, asked once per distinct name and shared by every
 // KyConversion: whether the name is known, and whether the kit converts it natively (UTF-8,
-// ISO-8859-1, US-ASCII under any alias) or hands it to the JVM. Also the JVM identifiers the
-// JVM path of the conversions uses.
+// ISO-8859-1, US-ASCII under any alias) or hands it to the JVM. The JVM identifiers the JVM path
+// of the conversions uses are the portal's (JniPortal.hpp).
 #ifndef VY_KY_CONVERSION_CHARSETS_HPP
 #define VY_KY_CONVERSION_CHARSETS_HPP
 
 #include <jni.h>
 
 #include <string>
+
+#include "JniPortal.hpp"
 
 namespace vy {
 
@@ -27,21 +29,6 @@ struct ResolvedCharset {
   jstring javaName;  // global reference: the name as the JVM path passes it
   const ResolvedCharset* next;
 };
-
-struct ConversionIds {
-  jclass string = nullptr;
-  jmethodID newMbcs = nullptr;   // String(byte[], String)
-  jmethodID getBytes = nullptr;  // String.getBytes(String)
-  jclass charset = nullptr;
-  jmethodID forName = nullptr;        // static Charset.forName(String)
-  jmethodID canonicalName = nullptr;  // Charset.name()
-  jclass illegalArgument = nullptr;   // what forName throws for an unknown or illegal name
-};
-
-// Fills the identifiers once (idempotent, thread-safe); a missing class or method is an
-// environment failure. False while they are not filled (no JVM to ask yet).
-bool initConversionIds(JNIEnv* env);
-const ConversionIds& conversionIds();  // after initConversionIds answered true
 
 // The shared answer for a name already resolved, or null.
 const ResolvedCharset* findCharset(const char* name);

@@ -3,6 +3,7 @@
 // Connector exceptions of every kind are caught here (ConnectorFault.hpp) and never cross into
 // the JVM.
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "AppSide_Connector_BusObjNativeInterface.h"
@@ -32,21 +33,48 @@ void traceCalled(const char* line) {
   if (tracingOn()) JToCPPVeneer::getTheHandlerStuff()->traceWrite(Tracing::LEVEL5, line, nullptr);
 }
 
-// Builds a new veneer (with its subscription handler) on the agent object; it becomes current.
-void makeVeneer(JNIEnv* env, jobject receiver) {
-  JToCPPVeneer* old = JToCPPVeneer::getTheHandlerStuff();
-  if (old != nullptr) {
-    // A second n_init without n_terminate: the earlier veneer is retired first, once no connector
-    // thread is inside it.
-    vy::VeneerRetire retire;
-    jobject oldAgent = static_cast<jobject>(old->getGblBusObjNativeInterface());
-    delete old;
-    if (oldAgent != nullptr) env->DeleteGlobalRef(oldAgent);
+// The veneer n_init makes and the global reference to the agent object it works through, owned
+// together: made by start(), released by retire() and nowhere else. Lives as long as the library
+// (never destroyed at exit, when the JVM may be gone).
+class VeneerOwner {
+ public:
+  static VeneerOwner& instance() {
+    static VeneerOwner* owner = new VeneerOwner();
+    return *owner;
   }
-  SubscriptionHandlerCPP* subs = new SubscriptionHandlerCPP();
-  jobject agent = env->NewGlobalRef(receiver);
-  new JToCPPVeneer(subs, nullptr, agent);
-}
+
+  // Builds a new veneer (with its subscription handler) on the agent object; it becomes current.
+  // A veneer still running (a second n_init without n_terminate) is retired first.
+  void start(JNIEnv* env, jobject receiver) {
+    if (JToCPPVeneer::getTheHandlerStuff() != nullptr || veneer_ != nullptr) retire(env);
+    agent_.assign(env, receiver);
+    auto subs = std::make_unique<SubscriptionHandlerCPP>();
+    veneer_ = std::make_unique<JToCPPVeneer>(subs.release(), nullptr, agent_.get());
+  }
+
+  // Retires the current veneer once no connector thread is inside it; connector threads that come
+  // later find no connector running. The veneer's teardown still traces through the agent object,
+  // so the reference goes after it.
+  void retire(JNIEnv* env) {
+    vy::VeneerRetire retire;
+    JToCPPVeneer* current = JToCPPVeneer::getTheHandlerStuff();
+    if (current != nullptr && current != veneer_.get()) {
+      // Made outside the bridge (the test kit makes its own): the current one goes all the same.
+      jobject foreignAgent = static_cast<jobject>(current->getGblBusObjNativeInterface());
+      delete current;
+      if (foreignAgent != nullptr && foreignAgent != agent_.get())
+        env->DeleteGlobalRef(foreignAgent);
+    }
+    veneer_.reset();
+    agent_.reset(env);
+  }
+
+ private:
+  VeneerOwner() = default;
+
+  std::unique_ptr<JToCPPVeneer> veneer_;
+  vy::GlobalRef agent_;
+};
 
 }  // namespace
 
@@ -67,7 +95,7 @@ JNIEXPORT jint JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1init(JNI
 
   int result;
   if (parsed->compareTo(ConnectorFrameworkVersion::version) != 0) {
-    makeVeneer(env, receiver);
+    VeneerOwner::instance().start(env, receiver);
     char* msg = CallJavaForMsgFormat(17017, KyMsgFormat::MLV_FATAL, nullptr, 1, 0, "");
     CallJavaForlogMsg(msg);
     std::free(msg);
@@ -76,7 +104,7 @@ JNIEXPORT jint JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1init(JNI
     // A version mismatch is refused before anything runs: no "called." trace.
     return -1;
   } else {
-    makeVeneer(env, receiver);
+    VeneerOwner::instance().start(env, receiver);
     if (JToCPPVeneer::getTheAppGlob() == nullptr) vy::reportMissingGlobals();
     if (vy::guardConnectorCall("init", vy::FaultReport::kOperation,
                                [&] { result = JToCPPVeneer::getTheHandlerStuff()->init(parsed); }))
@@ -97,14 +125,8 @@ JNIEXPORT jint JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1terminat
   if (vy::guardConnectorCall("terminate", vy::FaultReport::kOperation,
                              [&] { result = v->terminate(); }))
     result = -1;
-  {
-    // Connector threads may still raise events, trace or log through the veneer: it goes once
-    // none is inside it, and those that come later find no connector running.
-    vy::VeneerRetire retire;
-    jobject agent = static_cast<jobject>(v->getGblBusObjNativeInterface());
-    delete v;  // the veneer's teardown still traces through the agent object
-    if (agent != nullptr) env->DeleteGlobalRef(agent);
-  }
+  // Connector threads may still raise events, trace or log through the veneer.
+  VeneerOwner::instance().retire(env);
   catchJavaErrors(env);
   return result;
 }

@@ -40,20 +40,16 @@ void trace(int level, const std::string& line) { vy::traceLine(level, line.c_str
 // null for a null answer or an exception.
 jstring callStaticText(JNIEnv* env, jmethodID mid, const char* arg) {
   idOrDie(mid);
-  jstring jarg = vy::toJavaName(env, arg);
-  if (jarg == nullptr) {
+  vy::LocalRef jarg(env, vy::toJavaName(env, arg));
+  if (jarg.get() == nullptr) {
     // The JVM could not make the string (out of memory): the answer is absent, not a crash.
     vy::clearAgentException(env);
     return nullptr;
   }
-  jstring answer = static_cast<jstring>(
-      env->CallStaticObjectMethod(vy::agentIds().busObjNativeInterface, mid, jarg));
-  env->DeleteLocalRef(jarg);
-  if (vy::clearAgentException(env)) {
-    if (answer) env->DeleteLocalRef(answer);
-    return nullptr;
-  }
-  return answer;
+  vy::LocalRef answer(
+      env, env->CallStaticObjectMethod(vy::agentIds().busObjNativeInterface, mid, jarg.get()));
+  if (vy::clearAgentException(env)) return nullptr;
+  return static_cast<jstring>(answer.release());
 }
 
 // The encoding and locale are asked once per process; the first answer stays.
@@ -65,13 +61,9 @@ const char* cachedAgentText(std::atomic<char*>& cache, jmethodID JToCPPVeneerMid
   vy::VeneerUse use;
   jobject agent = vy::runningAgent();
   if (agent == nullptr) return nullptr;
-  jstring answer = static_cast<jstring>(env->CallObjectMethod(agent, JToCPPVeneerMid));
-  if (vy::clearAgentException(env) || answer == nullptr) {
-    if (answer) env->DeleteLocalRef(answer);
-    return nullptr;
-  }
-  std::string utf = vy::javaUtf(env, answer);
-  env->DeleteLocalRef(answer);
+  vy::LocalRef answer(env, env->CallObjectMethod(agent, JToCPPVeneerMid));
+  if (vy::clearAgentException(env) || answer.get() == nullptr) return nullptr;
+  std::string utf = vy::javaUtf(env, answer.as<jstring>());
   char* copy = static_cast<char*>(std::malloc(utf.size() + 1));
   if (copy == nullptr) return nullptr;
   std::memcpy(copy, utf.c_str(), utf.size() + 1);
@@ -107,16 +99,18 @@ void vy::jvmTraceWrite(const char* name, int level, const char* indent, const ch
   vy::VeneerUse use;
   jobject agent = vy::runningAgent();
   if (agent == nullptr) return;
-  jstring jname = vy::toJavaName(env, name);
-  jstring jindent = env->ExceptionCheck() ? nullptr : vy::toJavaName(env, indent);
-  jstring jmsg = env->ExceptionCheck() ? nullptr : vy::toJavaText(env, msg);
-  jstring jtext2 = env->ExceptionCheck() ? nullptr : vy::toJavaName(env, text2);
-  if (madeAll(env, {{name, jname}, {indent, jindent}, {msg, jmsg}, {text2, jtext2}})) {
-    env->CallVoidMethod(agent, mid, jname, static_cast<jint>(level), jindent, jmsg, jtext2);
+  vy::LocalRef jname(env, vy::toJavaName(env, name));
+  vy::LocalRef jindent(env, env->ExceptionCheck() ? nullptr : vy::toJavaName(env, indent));
+  vy::LocalRef jmsg(env, env->ExceptionCheck() ? nullptr : vy::toJavaText(env, msg));
+  vy::LocalRef jtext2(env, env->ExceptionCheck() ? nullptr : vy::toJavaName(env, text2));
+  if (madeAll(env, {{name, jname.as<jstring>()},
+                    {indent, jindent.as<jstring>()},
+                    {msg, jmsg.as<jstring>()},
+                    {text2, jtext2.as<jstring>()}})) {
+    env->CallVoidMethod(agent, mid, jname.get(), static_cast<jint>(level), jindent.get(),
+                        jmsg.get(), jtext2.get());
     vy::clearAgentException(env);
   }
-  for (jstring s : {jindent, jname, jmsg, jtext2})
-    if (s) env->DeleteLocalRef(s);
 }
 
 extern "C" {
@@ -125,11 +119,10 @@ int CallJavaForgetConfigProp(const char* name, char* value, int size) {
   if (value != nullptr && size > 0) value[0] = '\0';
   JNIEnv* env = vy::callbackEnv();
   if (name == nullptr || value == nullptr || size <= 0) return 0;
-  jstring answer = callStaticText(env, vy::agentIds().getConfigProp, name);
-  if (answer == nullptr) return 0;
+  vy::LocalRef answer(env, callStaticText(env, vy::agentIds().getConfigProp, name));
+  if (answer.get() == nullptr) return 0;
   bool failed = false;
-  char* native = vy::fromJavaText(env, answer, &failed);
-  env->DeleteLocalRef(answer);
+  char* native = vy::fromJavaText(env, answer.as<jstring>(), &failed);
   if (failed || native == nullptr) {
     std::free(native);
     vy::logKyMsg(80014, KyMsgFormat::MLV_FATAL, 0);
@@ -152,10 +145,9 @@ void CallJavaForDeltaSupport(const char* objectName, char* answer) {
   if (answer != nullptr) answer[0] = '\0';
   JNIEnv* env = vy::callbackEnv();
   if (objectName == nullptr || answer == nullptr) return;
-  jstring jans = callStaticText(env, vy::agentIds().getDeltaSupport, objectName);
-  if (jans == nullptr) return;
-  std::string text = vy::javaUtf(env, jans);
-  env->DeleteLocalRef(jans);
+  vy::LocalRef jans(env, callStaticText(env, vy::agentIds().getDeltaSupport, objectName));
+  if (jans.get() == nullptr) return;
+  std::string text = vy::javaUtf(env, jans.as<jstring>());
   size_t n = text.size() < kAnswerSize - 1 ? text.size() : kAnswerSize - 1;
   std::memcpy(answer, text.data(), n);
   answer[n] = '\0';
@@ -173,11 +165,10 @@ void CallJavaForlogMsg(const char* msg) {
   vy::VeneerUse use;
   jobject agent = vy::runningAgent();
   if (agent == nullptr) return;
-  jstring s = vy::toJavaText(env, msg);
-  if (!madeAll(env, {{msg, s}})) return;
-  env->CallVoidMethod(agent, mid, s);
+  vy::LocalRef s(env, vy::toJavaText(env, msg));
+  if (!madeAll(env, {{msg, s.as<jstring>()}})) return;
+  env->CallVoidMethod(agent, mid, s.get());
   vy::clearAgentException(env);
-  if (s) env->DeleteLocalRef(s);
 }
 
 void CallJavaForlogMsgSeverity(const char* msg, int severity) {
@@ -187,11 +178,10 @@ void CallJavaForlogMsgSeverity(const char* msg, int severity) {
   vy::VeneerUse use;
   jobject agent = vy::runningAgent();
   if (agent == nullptr) return;
-  jstring s = vy::toJavaText(env, msg);
-  if (!madeAll(env, {{msg, s}})) return;
-  env->CallVoidMethod(agent, mid, s, static_cast<jint>(severity));
+  vy::LocalRef s(env, vy::toJavaText(env, msg));
+  if (!madeAll(env, {{msg, s.as<jstring>()}})) return;
+  env->CallVoidMethod(agent, mid, s.get(), static_cast<jint>(severity));
   vy::clearAgentException(env);
-  if (s) env->DeleteLocalRef(s);
 }
 
 void CallJavaForTraceWrite(Tracing* tracing, int level, const char* msg, const char* text2) {
@@ -206,15 +196,18 @@ char* CallJavaForMsgFormat(int msgNum, int msgType, const char* text, int msgSet
   vy::VeneerUse use;
   jobject agent = vy::runningAgent();
   const char* argText = args ? args : "";
-  jstring jargs = agent != nullptr ? vy::toJavaText(env, argText) : nullptr;
-  jstring jtext = agent != nullptr && !env->ExceptionCheck() ? vy::toJavaText(env, text) : nullptr;
-  jstring answer = nullptr;
+  vy::LocalRef jargs(env, agent != nullptr ? vy::toJavaText(env, argText) : nullptr);
+  vy::LocalRef jtext(
+      env, agent != nullptr && !env->ExceptionCheck() ? vy::toJavaText(env, text) : nullptr);
+  vy::LocalRef answerRef(env, nullptr);
   // No agent, or no room in the JVM for the texts: the fallback below answers.
-  if (agent != nullptr && madeAll(env, {{argText, jargs}, {text, jtext}})) {
-    answer = static_cast<jstring>(env->CallObjectMethod(
-        agent, mid, static_cast<jint>(msgNum), static_cast<jint>(msgType), jtext,
-        static_cast<jint>(msgSet), static_cast<jint>(argCount), jargs));
+  if (agent != nullptr &&
+      madeAll(env, {{argText, jargs.as<jstring>()}, {text, jtext.as<jstring>()}})) {
+    answerRef.reset(env->CallObjectMethod(
+        agent, mid, static_cast<jint>(msgNum), static_cast<jint>(msgType), jtext.get(),
+        static_cast<jint>(msgSet), static_cast<jint>(argCount), jargs.get()));
   }
+  jstring answer = answerRef.as<jstring>();
   bool threw = vy::clearAgentException(env);
   char* out = nullptr;
   if (!threw && answer != nullptr) {
@@ -233,8 +226,6 @@ char* CallJavaForMsgFormat(int msgNum, int msgType, const char* text, int msgSet
     out = static_cast<char*>(std::malloc(fallback.size() + 1));
     std::memcpy(out, fallback.c_str(), fallback.size() + 1);
   }
-  for (jstring s : {answer, jtext, jargs})
-    if (s) env->DeleteLocalRef(s);
   return out;
 }
 

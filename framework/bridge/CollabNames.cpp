@@ -13,21 +13,19 @@ extern "C" StringMessage* CallJavaForGetCollabNames() {
   VY_ENV_CHECK(vy::agentIds().busObjNativeInterface != nullptr, "jclsBusObjNativeInterface != NULL",
                "BusObjNativeImpl");
   VY_ENV_ASSERT(mid != NULL, "BusObjNativeImpl");
-  jstring names = nullptr;
+  vy::LocalRef names(env, nullptr);
   {
     // No connector running: no names.
     vy::VeneerUse use;
     jobject agent = vy::runningAgent();
-    if (agent != nullptr) names = static_cast<jstring>(env->CallObjectMethod(agent, mid));
+    if (agent != nullptr) names.reset(env->CallObjectMethod(agent, mid));
   }
   if (env->ExceptionCheck()) {
     catchJavaErrors(env);
-    if (names != nullptr) env->DeleteLocalRef(names);
-    names = nullptr;
+    names.reset(nullptr);
   }
   // The agent's text is taken as UTF-16 units, exactly as it sent them.
-  unsigned short* units = vy::javaUnits(env, names, nullptr);
-  if (names != nullptr) env->DeleteLocalRef(names);
+  unsigned short* units = vy::javaUnits(env, names.as<jstring>(), nullptr);
   StringMessage* msg = new StringMessage(units);
   std::free(units);
   return msg;

@@ -65,10 +65,9 @@ void reportError(JNIEnv* env, jobject javaStatus, const char* text) {
   jmethodID mid = vy::agentIds().setErrorString;
   VY_ENV_ASSERT(mid != NULL, kFile);
   if (javaStatus == nullptr) return;
-  jstring s = vy::toJavaText(env, text);
+  vy::LocalRef s(env, vy::toJavaText(env, text));
   // No room in the JVM for the text: the failure status still answers.
-  if (s != nullptr) env->CallVoidMethod(javaStatus, mid, s);
-  if (s) env->DeleteLocalRef(s);
+  if (s.get() != nullptr) env->CallVoidMethod(javaStatus, mid, s.get());
   if (env->ExceptionCheck()) catchJavaErrors(env);
 }
 
@@ -96,15 +95,14 @@ bool writeBack(JNIEnv* env, jobject bucket, BusinessObject& bo, bool transaction
   StringMessage* out = transactional ? static_cast<TransactionBusinessObject&>(bo).toStringMessage()
                                      : bo.toStringMessage();
   if (out == nullptr) return false;
-  jstring s = env->NewString(reinterpret_cast<const jchar*>(out->toUTF16String()),
-                             out->getCurrentUTF16Size());
+  vy::LocalRef s(env, env->NewString(reinterpret_cast<const jchar*>(out->toUTF16String()),
+                                     out->getCurrentUTF16Size()));
   delete out;
-  if (s == nullptr) {
+  if (s.get() == nullptr) {
     catchJavaErrors(env);
     return false;
   }
-  env->SetObjectField(bucket, vy::agentIds().bucketContent, s);
-  env->DeleteLocalRef(s);
+  env->SetObjectField(bucket, vy::agentIds().bucketContent, s.get());
   return true;
 }
 
@@ -123,16 +121,16 @@ extern "C" JNIEXPORT jint JNICALL Java_AppSide_1Connector_BusObjNativeInterface_
   jfieldID fid = vy::agentIds().bucketContent;
   VY_ENV_ASSERT(fid != NULL, kFile);
   if (bucket == nullptr) return -1;
-  jstring content = static_cast<jstring>(env->GetObjectField(bucket, fid));
-  if (content == nullptr) {
+  vy::LocalRef content(env, env->GetObjectField(bucket, fid));
+  if (content.get() == nullptr) {
     reportError(env, javaStatus, "The request cannot be processed: the bucket holds no text");
     catchJavaErrors(env);
     return -1;
   }
   BusinessObject* bo;
   {
-    StringMessage message(readRequest(env, content));
-    env->DeleteLocalRef(content);
+    StringMessage message(readRequest(env, content.as<jstring>()));
+    content.reset(nullptr);
     if (transactional)
       bo = new TransactionBusinessObject(message);
     else

@@ -33,11 +33,9 @@ jstring wireText(JNIEnv* env, StringMessage& message) {
 // A bucket's content as a zero-terminated copy of its UTF-16 units (free()), or null when the
 // agent left no string in it.
 unsigned short* bucketUnits(JNIEnv* env, jobject bucket) {
-  jstring item = static_cast<jstring>(env->GetObjectField(bucket, vy::agentIds().bucketContent));
-  if (item == nullptr) return nullptr;
-  unsigned short* units = vy::javaUnits(env, item, nullptr);
-  env->DeleteLocalRef(item);
-  return units;
+  vy::LocalRef item(env, env->GetObjectField(bucket, vy::agentIds().bucketContent));
+  if (item.get() == nullptr) return nullptr;
+  return vy::javaUnits(env, item.as<jstring>(), nullptr);
 }
 
 jobject newBucket(JNIEnv* env, jstring content) {
@@ -98,12 +96,11 @@ int vy::jvmDeliverEvent(BusinessObject& bo) {
   jobject agent = vy::runningAgent();
   if (agent == nullptr) return -1;
   StringMessage* message = bo.toStringMessage();
-  jstring text = wireText(env, *message);
+  vy::LocalRef text(env, wireText(env, *message));
   delete message;
-  if (text == nullptr) return -1;  // no room in the JVM for the text: not delivered
-  jint answer = env->CallIntMethod(agent, mid, text);
+  if (text.get() == nullptr) return -1;  // no room in the JVM for the text: not delivered
+  jint answer = env->CallIntMethod(agent, mid, text.get());
   if (vy::clearAgentException(env)) answer = -1;
-  env->DeleteLocalRef(text);
   return answer;
 }
 
@@ -129,30 +126,37 @@ void CallJavaForConsumeSync(const char* name, BusinessObject& bo, ReturnStatusDe
   }
 
   // Every Java object the request needs; one the JVM cannot make fails the request.
-  jstring jname = vy::toJavaName(env, name);
-  jstring boText = nullptr, statusText = nullptr;
-  jobject boBucket = nullptr, rtnStatusBucket = nullptr;
-  bool made = name == nullptr || jname != nullptr;
+  vy::LocalRef jname(env, vy::toJavaName(env, name));
+  vy::LocalRef boText(env, nullptr), statusText(env, nullptr);
+  vy::LocalRef boBucketRef(env, nullptr), statusBucketRef(env, nullptr);
+  bool made = name == nullptr || jname.get() != nullptr;
   if (made) {
     StringMessage* boMessage = bo.toStringMessage();
-    boText = wireText(env, *boMessage);
+    boText.reset(wireText(env, *boMessage));
     delete boMessage;
-    made = boText != nullptr;
+    made = boText.get() != nullptr;
   }
   if (made) {
     StringMessage* statusMessage = status.toStringMessage();
-    statusText = wireText(env, *statusMessage);
+    statusText.reset(wireText(env, *statusMessage));
     delete statusMessage;
-    made = statusText != nullptr;
+    made = statusText.get() != nullptr;
   }
-  if (made) made = (boBucket = newBucket(env, boText)) != nullptr;
-  if (made) made = (rtnStatusBucket = newBucket(env, statusText)) != nullptr;
+  if (made) {
+    boBucketRef.reset(newBucket(env, boText.as<jstring>()));
+    made = boBucketRef.get() != nullptr;
+  }
+  if (made) {
+    statusBucketRef.reset(newBucket(env, statusText.as<jstring>()));
+    made = statusBucketRef.get() != nullptr;
+  }
+  jobject boBucket = boBucketRef.get(), rtnStatusBucket = statusBucketRef.get();
 
   if (!made) {
     vy::clearAgentException(env);
     fail(status, kNoRoom);
   } else {
-    env->CallVoidMethod(agent, mid, jname, boBucket, rtnStatusBucket);
+    env->CallVoidMethod(agent, mid, jname.get(), boBucket, rtnStatusBucket);
     if (vy::clearAgentException(env)) {
       fail(status, "the agent failed the request");
     } else {
@@ -166,11 +170,6 @@ void CallJavaForConsumeSync(const char* name, BusinessObject& bo, ReturnStatusDe
         fail(status, "the agent returned no status");
       }
     }
-  }
-
-  for (jobject ref : {static_cast<jobject>(jname), static_cast<jobject>(boText),
-                      static_cast<jobject>(statusText), boBucket, rtnStatusBucket}) {
-    if (ref != nullptr) env->DeleteLocalRef(ref);
   }
 }
 

@@ -21,7 +21,7 @@ JavaVM* javaVm();
 // exit). Null only when no JVM exists in the process.
 JNIEnv* currentEnv();
 
-// Deletes a local reference at scope exit.
+// Deletes a local reference at scope exit (allowed with a Java exception pending). Null is fine.
 class LocalRef {
  public:
   LocalRef(JNIEnv* env, jobject obj) : env_(env), obj_(obj) {}
@@ -31,6 +31,17 @@ class LocalRef {
   LocalRef(const LocalRef&) = delete;
   LocalRef& operator=(const LocalRef&) = delete;
   jobject get() const { return obj_; }
+  // Holds `obj` instead, deleting the reference held before.
+  void reset(jobject obj) {
+    if (obj_ != nullptr) env_->DeleteLocalRef(obj_);
+    obj_ = obj;
+  }
+  // Hands the reference to the caller (a native method's answer), which then owns it.
+  jobject release() {
+    jobject obj = obj_;
+    obj_ = nullptr;
+    return obj;
+  }
   template <typename T>
   T as() const {
     return static_cast<T>(obj_);

@@ -144,7 +144,8 @@ char* unitsToNative(codec::Charset cs, const unsigned short* text, size_t n, int
 
 // new String(bytes, name); null (nothing pending) when the JVM refuses.
 jstring jvmDecode(JNIEnv* env, const ResolvedCharset* cs, const char* bytes, size_t n) {
-  jbyteArray array = env->NewByteArray(static_cast<jsize>(n));
+  vy::LocalRef arrayRef(env, env->NewByteArray(static_cast<jsize>(n)));
+  auto array = arrayRef.as<jbyteArray>();
   if (array == nullptr) {
     env->ExceptionClear();
     return nullptr;
@@ -154,7 +155,6 @@ jstring jvmDecode(JNIEnv* env, const ResolvedCharset* cs, const char* bytes, siz
   // own releases it, so a thread that stays attached never accumulates them.
   if (env->PushLocalFrame(4) != 0) {
     env->ExceptionClear();
-    env->DeleteLocalRef(array);
     return nullptr;
   }
   const vy::ConversionIds& ids = vy::conversionIds();
@@ -162,22 +162,18 @@ jstring jvmDecode(JNIEnv* env, const ResolvedCharset* cs, const char* bytes, siz
   if (env->ExceptionCheck()) {
     env->ExceptionClear();
     env->PopLocalFrame(nullptr);
-    env->DeleteLocalRef(array);
     return nullptr;
   }
-  s = env->PopLocalFrame(s);
-  env->DeleteLocalRef(array);
-  return static_cast<jstring>(s);
+  return static_cast<jstring>(env->PopLocalFrame(s));
 }
 
 // s.getBytes(name) as a malloc'd, terminated text; deletes `s`. Null when the JVM refuses.
 char* jvmEncode(JNIEnv* env, const ResolvedCharset* cs, jstring s, int* length) {
-  auto array =
-      static_cast<jbyteArray>(env->CallObjectMethod(s, vy::conversionIds().getBytes, cs->javaName));
-  env->DeleteLocalRef(s);
+  vy::LocalRef text(env, s);
+  vy::LocalRef arrayRef(env, env->CallObjectMethod(s, vy::conversionIds().getBytes, cs->javaName));
+  auto array = arrayRef.as<jbyteArray>();
   if (env->ExceptionCheck() || array == nullptr) {
     env->ExceptionClear();
-    if (array != nullptr) env->DeleteLocalRef(array);
     return nullptr;
   }
   jsize n = env->GetArrayLength(array);
@@ -187,7 +183,6 @@ char* jvmEncode(JNIEnv* env, const ResolvedCharset* cs, jstring s, int* length) 
     out[n] = '\0';
     if (length != nullptr) *length = n;
   }
-  env->DeleteLocalRef(array);
   return out;
 }
 
@@ -297,7 +292,8 @@ char* KyConversion::jvmNativeToUTF8(JNIEnv* env, const char* text) {
   const ResolvedCharset* cs = resolve(env);
   if (cs == nullptr) return nullptr;
   env = envOf(env);
-  jstring s = jvmDecode(env, cs, text, std::strlen(text));
+  vy::LocalRef text16(env, jvmDecode(env, cs, text, std::strlen(text)));
+  auto s = text16.as<jstring>();
   if (s == nullptr) return nullptr;
   jsize units = env->GetStringLength(s);
   jsize bytes = env->GetStringUTFLength(s);
@@ -306,7 +302,6 @@ char* KyConversion::jvmNativeToUTF8(JNIEnv* env, const char* text) {
     env->GetStringUTFRegion(s, 0, units, out);
     out[bytes] = '\0';
   }
-  env->DeleteLocalRef(s);
   return out;
 }
 
@@ -333,7 +328,8 @@ unsigned short* KyConversion::jvmNativeToUTF16(JNIEnv* env, const char* text, in
   const ResolvedCharset* cs = resolve(env);
   if (cs == nullptr) return nullptr;
   env = envOf(env);
-  jstring s = jvmDecode(env, cs, text, n);
+  vy::LocalRef text16(env, jvmDecode(env, cs, text, n));
+  auto s = text16.as<jstring>();
   if (s == nullptr) return nullptr;
   jsize units = env->GetStringLength(s);
   unsigned short* out = nullptr;
@@ -345,7 +341,6 @@ unsigned short* KyConversion::jvmNativeToUTF16(JNIEnv* env, const char* text, in
       length = units;
     }
   }
-  env->DeleteLocalRef(s);
   return out;
 }
 

@@ -36,36 +36,27 @@ int kindOfCanonicalName(JNIEnv* env, jstring canonical) {
 
 // Asks Charset.forName(name).name(). False when the JVM could not answer at all (out of memory).
 bool askJvm(JNIEnv* env, const char* name, int* kind, jstring* javaName) {
-  jstring local = env->NewStringUTF(name);
-  if (local == nullptr) {
+  LocalRef local(env, env->NewStringUTF(name));
+  if (local.get() == nullptr) {
     env->ExceptionClear();
     return false;
   }
-  jobject cs = env->CallStaticObjectMethod(conversionIds().charset, conversionIds().forName, local);
-  if (jthrowable error = env->ExceptionOccurred()) {
+  LocalRef cs(env, env->CallStaticObjectMethod(conversionIds().charset, conversionIds().forName,
+                                               local.get()));
+  if (env->ExceptionCheck()) {
+    LocalRef error(env, env->ExceptionOccurred());
     env->ExceptionClear();
-    bool refused = env->IsInstanceOf(error, conversionIds().illegalArgument);
-    env->DeleteLocalRef(error);
-    if (cs != nullptr) env->DeleteLocalRef(cs);
-    if (!refused) {
-      env->DeleteLocalRef(local);
-      return false;
-    }
+    if (!env->IsInstanceOf(error.get(), conversionIds().illegalArgument)) return false;
     *kind = kCharsetUnknown;
   } else {
-    jstring canonical =
-        static_cast<jstring>(env->CallObjectMethod(cs, conversionIds().canonicalName));
-    env->DeleteLocalRef(cs);
-    if (env->ExceptionCheck() || canonical == nullptr) {
+    LocalRef canonical(env, env->CallObjectMethod(cs.get(), conversionIds().canonicalName));
+    if (env->ExceptionCheck() || canonical.get() == nullptr) {
       env->ExceptionClear();
-      env->DeleteLocalRef(local);
       return false;
     }
-    *kind = kindOfCanonicalName(env, canonical);
-    env->DeleteLocalRef(canonical);
+    *kind = kindOfCanonicalName(env, canonical.as<jstring>());
   }
-  *javaName = static_cast<jstring>(env->NewGlobalRef(local));
-  env->DeleteLocalRef(local);
+  *javaName = static_cast<jstring>(env->NewGlobalRef(local.get()));
   return *javaName != nullptr;
 }
 

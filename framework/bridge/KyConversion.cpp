@@ -144,6 +144,8 @@ char* unitsToNative(codec::Charset cs, const unsigned short* text, size_t n, int
 
 // new String(bytes, name); null (nothing pending) when the JVM refuses.
 jstring jvmDecode(JNIEnv* env, const ResolvedCharset* cs, const char* bytes, size_t n) {
+  // A converter may hold a charset resolved before the portal was last released.
+  if (!vy::initConversionIds(env)) return nullptr;
   vy::LocalRef arrayRef(env, env->NewByteArray(static_cast<jsize>(n)));
   auto array = arrayRef.as<jbyteArray>();
   if (array == nullptr) {
@@ -170,6 +172,7 @@ jstring jvmDecode(JNIEnv* env, const ResolvedCharset* cs, const char* bytes, siz
 // s.getBytes(name) as a malloc'd, terminated text; deletes `s`. Null when the JVM refuses.
 char* jvmEncode(JNIEnv* env, const ResolvedCharset* cs, jstring s, int* length) {
   vy::LocalRef text(env, s);
+  if (!vy::initConversionIds(env)) return nullptr;
   vy::LocalRef arrayRef(env, env->CallObjectMethod(s, vy::conversionIds().getBytes, cs->javaName));
   auto array = arrayRef.as<jbyteArray>();
   if (env->ExceptionCheck() || array == nullptr) {

@@ -11,7 +11,7 @@ namespace {
 
 // Generated keys that collide with rows written by someone else are skipped; this many times
 // at most, which only a table full of hand-written numeric keys could exhaust.
-const int KEY_ATTEMPTS = 1000;
+const int kKeyAttempts = 1000;
 
 bool hasValue(BusinessObject& obj, const vy::Attr& a) {
   std::optional<std::string_view> text = vy::text(obj, a);
@@ -119,7 +119,7 @@ std::string ObjectStore::insertTree(BusinessObject& obj, const Link& link) {
     } catch (const SqliteError& e) {
       // A generated key taken by a row written outside the connector: draw the next one.
       if (generated.empty() || e.code() != SQLITE_CONSTRAINT_PRIMARYKEY ||
-          attempt + 1 >= KEY_ATTEMPTS) {
+          attempt + 1 >= kKeyAttempts) {
         throw;
       }
     }

@@ -13,7 +13,7 @@ namespace {
 
 // Key values in error texts are cut to this many bytes; a 1 MB key must not become a 1 MB
 // message.
-const size_t SHOWN_VALUE = 80;
+const size_t kShownValue = 80;
 
 }  // namespace
 
@@ -32,8 +32,8 @@ std::string SqliteHandler::describe(BusinessObject& bo, std::string_view verb,
     } else if (value->empty()) {
       text += "=<blank>";
     } else {
-      (text += "=") += value->substr(0, SHOWN_VALUE);
-      if (value->size() > SHOWN_VALUE) text += "...";
+      (text += "=") += value->substr(0, kShownValue);
+      if (value->size() > kShownValue) text += "...";
     }
   }
   ((((text += "]: ") += verb) += " failed: ") += cause);

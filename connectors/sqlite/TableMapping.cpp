@@ -10,12 +10,12 @@ namespace {
 
 const char* const LINK_COLUMNS[] = {"vy_parent_type", "vy_parent_attr", "vy_parent_key",
                                     "vy_position",    "vy_root_type",   "vy_root_key"};
-const int LINK_COUNT = 6;
+const int kLinkCount = 6;
 
 // The parent link a child row is looked up by: its first three link columns.
-const char* const PARENT_MATCH =
+const char* const kParentMatch =
     "\"vy_parent_type\" = ?1 AND \"vy_parent_attr\" = ?2 AND \"vy_parent_key\" = ?3";
-const char* const TOP_LEVEL =
+const char* const kTopLevel =
     "\"vy_parent_type\" = '' AND \"vy_parent_attr\" = '' AND \"vy_parent_key\" = ''";
 
 std::string param(int n) { return "?" + std::to_string(n); }
@@ -65,7 +65,7 @@ TableMapping::TableMapping(BusObjSpec* s) : theSpec(s), name(s->getName()) {
   }
 
   std::vector<std::string> columns, params;
-  for (int i = 0; i < LINK_COUNT; i++) {
+  for (int i = 0; i < kLinkCount; i++) {
     columns.push_back(id(LINK_COLUMNS[i]));
     params.push_back(param(i + 1));
   }
@@ -74,19 +74,19 @@ TableMapping::TableMapping(BusObjSpec* s) : theSpec(s), name(s->getName()) {
     std::string column = id(simple[k].name());
     columns.push_back(column);
     selected.push_back(column);
-    params.push_back(param(LINK_COUNT + static_cast<int>(k) + 1));
+    params.push_back(param(kLinkCount + static_cast<int>(k) + 1));
   }
   const std::string table = quotedTable();
   const std::string list = joined(selected, ", ");
   insert = "INSERT INTO " + table + " (" + joined(columns, ", ") + ") VALUES (" +
            joined(params, ", ") + ") RETURNING " + identityExpr();
-  selectTop = "SELECT " + list + " FROM " + table + " WHERE " + TOP_LEVEL + " AND " + keyMatch(1);
+  selectTop = "SELECT " + list + " FROM " + table + " WHERE " + kTopLevel + " AND " + keyMatch(1);
   selectChildren =
-      "SELECT " + list + " FROM " + table + " WHERE " + PARENT_MATCH + " ORDER BY \"vy_position\"";
-  deleteTop = "DELETE FROM " + table + " WHERE " + TOP_LEVEL + " AND " + keyMatch(1);
-  deleteChildren = "DELETE FROM " + table + " WHERE " + PARENT_MATCH;
-  deleteChild = "DELETE FROM " + table + " WHERE " + PARENT_MATCH + " AND " + keyMatch(4);
-  selectChild = "SELECT " + identityExpr() + " FROM " + table + " WHERE " + PARENT_MATCH + " AND " +
+      "SELECT " + list + " FROM " + table + " WHERE " + kParentMatch + " ORDER BY \"vy_position\"";
+  deleteTop = "DELETE FROM " + table + " WHERE " + kTopLevel + " AND " + keyMatch(1);
+  deleteChildren = "DELETE FROM " + table + " WHERE " + kParentMatch;
+  deleteChild = "DELETE FROM " + table + " WHERE " + kParentMatch + " AND " + keyMatch(4);
+  selectChild = "SELECT " + identityExpr() + " FROM " + table + " WHERE " + kParentMatch + " AND " +
                 keyMatch(4);
 }
 

@@ -21,7 +21,7 @@
 
 namespace {
 
-const char CJNIVersion[8] = "4.1.1.0";
+constexpr char kCJNIVersion[] = "4.1.1.0";
 
 bool tracingOn() {
   JToCPPVeneer* v = JToCPPVeneer::getTheHandlerStuff();
@@ -182,7 +182,7 @@ JNIEXPORT jstring JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1CDKVe
 
 JNIEXPORT jstring JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1CJNIVersion(JNIEnv* env,
                                                                                        jobject) {
-  return env->NewStringUTF(CJNIVersion);
+  return env->NewStringUTF(kCJNIVersion);
 }
 
 JNIEXPORT void JNICALL Java_AppSide_1Connector_BusObjNativeInterface_n_1setTraceLevel(JNIEnv* env,

@@ -19,6 +19,7 @@
 #include "KyPerfUtil.hpp"
 #include "KyTimer.hpp"
 #include "PerfRecord.hpp"
+#include "RequestRefusal.hpp"
 #include "ReturnStatusDescriptor.hpp"
 #include "StringMessage.hpp"
 #include "Tracing.hpp"
@@ -36,23 +37,6 @@ const unsigned short* readRequest(JNIEnv* env, jstring content) {
   if (n > 0) env->GetStringRegion(content, 0, n, reinterpret_cast<jchar*>(buffer.data()));
   buffer[static_cast<size_t>(n)] = 0;
   return buffer.data();
-}
-
-// Why a request cannot reach a handler, or null when it can.
-std::string unusableRequest(BusinessObject& bo) {
-  BusObjSpec* spec = bo.getSpecFor();
-  if (spec == nullptr) {
-    const char* why = bo.getReadError();
-    return std::string("The request cannot be processed: ") +
-           (why && *why ? why : "the business object text is malformed or its type is unknown");
-  }
-  if (spec->getMyBOHandler() == nullptr) {
-    return std::string(
-               "The request cannot be processed: no business object handler is registered "
-               "for the type ") +
-           spec->getName();
-  }
-  return std::string();
 }
 
 void reportError(JNIEnv* env, jobject javaStatus, const char* text) {
@@ -117,7 +101,6 @@ extern "C" JNIEXPORT jint JNICALL Java_AppSide_1Connector_BusObjNativeInterface_
     return -1;
   }
   ReturnStatusDescriptor status;
-  VY_ENV_CHECK(vy::agentIds().stringBucket != nullptr, "jclsStringBucket != NULL", kFile);
   jfieldID fid = vy::agentIds().bucketContent;
   VY_ENV_ASSERT(fid != NULL, kFile);
   if (bucket == nullptr) return -1;
@@ -138,7 +121,7 @@ extern "C" JNIEXPORT jint JNICALL Java_AppSide_1Connector_BusObjNativeInterface_
   }
 
   int result;
-  std::string unusable = unusableRequest(*bo);
+  std::string unusable = vy::requestRefusal(*bo);
   if (!unusable.empty()) {
     result = -1;
     reportError(env, javaStatus, unusable.c_str());

@@ -21,6 +21,7 @@
 #include "NativeAgentPort.hpp"
 #include "ObjectWire.hpp"
 #include "ReadableText.hpp"
+#include "RequestRefusal.hpp"
 #include "ReturnStatusDescriptor.hpp"
 #include "StringMessage.hpp"
 #include "SubscriptionHandlerCPP.hpp"
@@ -162,14 +163,10 @@ class InProcessConnector : public Connector {
     std::u16string wire = objectToWire(object);
     StringMessage message(reinterpret_cast<const unsigned short*>(wire.c_str()));
     BusinessObject bo(message);
-    BusObjSpec* spec = bo.getSpecFor();
-    if (spec == nullptr || spec->getMyBOHandler() == nullptr) {
+    std::string refusal = vy::requestRefusal(bo);
+    if (!refusal.empty()) {
       result.status = -1;
-      result.error = spec == nullptr ? std::string("The request cannot be processed: ") +
-                                           (bo.getReadError() ? bo.getReadError() : "unknown type")
-                                     : "The request cannot be processed: no business object "
-                                       "handler is registered for the type " +
-                                           object.type();
+      result.error = refusal;
       return result;
     }
     ReturnStatusDescriptor status;

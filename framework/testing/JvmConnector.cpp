@@ -301,23 +301,21 @@ class JvmConnector : public Connector {
     return out;
   }
 
-  jmethodID id(const char* name, const char* sig) const {
-    jmethodID mid = env()->GetMethodID(cls_, name, sig);
+  // The id of the agent class's method `name` (`isStatic`: a static one).
+  jmethodID methodId(bool isStatic, const char* name, const char* sig) const {
+    jmethodID mid =
+        isStatic ? env()->GetStaticMethodID(cls_, name, sig) : env()->GetMethodID(cls_, name, sig);
     if (mid == nullptr) {
       env()->ExceptionClear();
-      throw Error(std::string("the agent class has no ") + name + sig);
+      throw Error(std::string("the agent class has no ") + (isStatic ? "static " : "") + name +
+                  sig);
     }
     return mid;
   }
 
-  jmethodID staticId(const char* name, const char* sig) const {
-    jmethodID mid = env()->GetStaticMethodID(cls_, name, sig);
-    if (mid == nullptr) {
-      env()->ExceptionClear();
-      throw Error(std::string("the agent class has no static ") + name + sig);
-    }
-    return mid;
-  }
+  jmethodID id(const char* name, const char* sig) const { return methodId(false, name, sig); }
+
+  jmethodID staticId(const char* name, const char* sig) const { return methodId(true, name, sig); }
 
   void callStatic(const char* name, const char* sig) const {
     env()->CallStaticVoidMethod(cls_, staticId(name, sig));

@@ -34,27 +34,23 @@ jclass agentClass() {
   return cls;
 }
 
-jmethodID method(const char* name, const char* sig) {
+// The id of the agent class's method `name` (`isStatic`: a static one); a missing one stops the
+// tests.
+jmethodID agentMethod(bool isStatic, const char* name, const char* sig) {
   checkPending();
-  jmethodID mid = env()->GetMethodID(agentClass(), name, sig);
+  jmethodID mid = isStatic ? env()->GetStaticMethodID(agentClass(), name, sig)
+                           : env()->GetMethodID(agentClass(), name, sig);
   if (mid == nullptr) {
     env()->ExceptionDescribe();
-    std::fprintf(stderr, "agent method %s%s missing\n", name, sig);
+    std::fprintf(stderr, "agent %smethod %s%s missing\n", isStatic ? "static " : "", name, sig);
     std::abort();
   }
   return mid;
 }
 
-jmethodID staticMethod(const char* name, const char* sig) {
-  checkPending();
-  jmethodID mid = env()->GetStaticMethodID(agentClass(), name, sig);
-  if (mid == nullptr) {
-    env()->ExceptionDescribe();
-    std::fprintf(stderr, "agent static method %s%s missing\n", name, sig);
-    std::abort();
-  }
-  return mid;
-}
+jmethodID method(const char* name, const char* sig) { return agentMethod(false, name, sig); }
+
+jmethodID staticMethod(const char* name, const char* sig) { return agentMethod(true, name, sig); }
 
 // Reads a list of record objects through a callback per element.
 template <typename F>
@@ -77,38 +73,36 @@ void forEach(jobject list, F&& f) {
   e->DeleteLocalRef(list);
 }
 
-std::string stringField(jobject obj, const char* name) {
+// The id of the field `name` (of type `sig`) of obj's class.
+jfieldID fieldOf(jobject obj, const char* name, const char* sig) {
   checkPending();
   JNIEnv* e = env();
   jclass cls = e->GetObjectClass(obj);
-  jfieldID fid = e->GetFieldID(cls, name, "Ljava/lang/String;");
-  jstring s = static_cast<jstring>(e->GetObjectField(obj, fid));
+  jfieldID fid = e->GetFieldID(cls, name, sig);
+  e->DeleteLocalRef(cls);
+  return fid;
+}
+
+const char kStringSig[] = "Ljava/lang/String;";
+
+std::string stringField(jobject obj, const char* name) {
+  JNIEnv* e = env();
+  jstring s = static_cast<jstring>(e->GetObjectField(obj, fieldOf(obj, name, kStringSig)));
   std::string out = str(s);
   if (s) e->DeleteLocalRef(s);
-  e->DeleteLocalRef(cls);
   return out;
 }
 
 bool stringFieldNull(jobject obj, const char* name) {
-  checkPending();
   JNIEnv* e = env();
-  jclass cls = e->GetObjectClass(obj);
-  jfieldID fid = e->GetFieldID(cls, name, "Ljava/lang/String;");
-  jobject s = e->GetObjectField(obj, fid);
-  bool isNullValue = s == nullptr;
-  if (s) e->DeleteLocalRef(s);
-  e->DeleteLocalRef(cls);
-  return isNullValue;
+  jobject s = e->GetObjectField(obj, fieldOf(obj, name, kStringSig));
+  if (s == nullptr) return true;
+  e->DeleteLocalRef(s);
+  return false;
 }
 
 int intField(jobject obj, const char* name) {
-  checkPending();
-  JNIEnv* e = env();
-  jclass cls = e->GetObjectClass(obj);
-  jfieldID fid = e->GetFieldID(cls, name, "I");
-  int v = e->GetIntField(obj, fid);
-  e->DeleteLocalRef(cls);
-  return v;
+  return env()->GetIntField(obj, fieldOf(obj, name, "I"));
 }
 
 // ---- the JVM's output, captured line by line ----
@@ -287,12 +281,15 @@ long Agent::faultsInjected(const char* callback) {
 }
 
 namespace {
-void callStringSetter(jobject obj, const char* name, const char* value) {
-  JNIEnv* e = env();
-  jstring v = jstrOrNull(value);
-  e->CallVoidMethod(obj, method(name, "(Ljava/lang/String;)V"), v);
+// Calls obj's method `name` taking one String with `v` (null or a local reference, released).
+void callWithString(jobject obj, const char* name, jstring v) {
+  env()->CallVoidMethod(obj, method(name, "(Ljava/lang/String;)V"), v);
   checkPending();
-  if (v) e->DeleteLocalRef(v);
+  if (v) env()->DeleteLocalRef(v);
+}
+
+void callStringSetter(jobject obj, const char* name, const char* value) {
+  callWithString(obj, name, jstrOrNull(value));
 }
 }  // namespace
 
@@ -384,20 +381,12 @@ void Agent::setTraceLevel(int level) {
 }
 
 void Agent::gotBusObjSpec(const std::string& specText) {
-  JNIEnv* e = env();
-  jstring s = jstr(specText);
-  e->CallVoidMethod(obj_, method("n_gotBusObjSpec", "(Ljava/lang/String;)V"), s);
-  checkPending();
-  e->DeleteLocalRef(s);
+  callWithString(obj_, "n_gotBusObjSpec", jstr(specText));
   checkNoException("n_gotBusObjSpec");
 }
 
 void Agent::gotBusObjSpec16(const std::u16string& specText) {
-  JNIEnv* e = env();
-  jstring s = jstr16(specText);
-  e->CallVoidMethod(obj_, method("n_gotBusObjSpec", "(Ljava/lang/String;)V"), s);
-  checkPending();
-  e->DeleteLocalRef(s);
+  callWithString(obj_, "n_gotBusObjSpec", jstr16(specText));
   checkNoException("n_gotBusObjSpec");
 }
 

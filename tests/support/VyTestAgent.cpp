@@ -206,14 +206,15 @@ Agent::Agent() {
   checkPending();
   jmethodID ctor = method("<init>", "()V");
   jobject local = e->NewObject(agentClass(), ctor);
-  obj_ = e->NewGlobalRef(local);
+  obj_.reset(e->NewGlobalRef(local));
   e->DeleteLocalRef(local);
 }
 
 Agent::~Agent() {
   if (initialised_) terminate();
-  env()->DeleteGlobalRef(obj_);
 }
+
+void Agent::DeleteGlobalRef::operator()(jobject obj) const { env()->DeleteGlobalRef(obj); }
 
 void Agent::setProperty(const std::string& name, const char* value) {
   JNIEnv* e = env();
@@ -293,22 +294,27 @@ void callStringSetter(jobject obj, const char* name, const char* value) {
 }
 }  // namespace
 
-void Agent::setEncoding(const char* encoding) { callStringSetter(obj_, "setEncoding", encoding); }
-void Agent::setLocale(const char* locale) { callStringSetter(obj_, "setLocale", locale); }
-void Agent::setCollabNames(const char* names) { callStringSetter(obj_, "setCollabNames", names); }
+void Agent::setEncoding(const char* encoding) {
+  callStringSetter(object(), "setEncoding", encoding);
+}
+void Agent::setLocale(const char* locale) { callStringSetter(object(), "setLocale", locale); }
+void Agent::setCollabNames(const char* names) {
+  callStringSetter(object(), "setCollabNames", names);
+}
 
 void Agent::setCapableOfPolling(bool value) {
-  env()->CallVoidMethod(obj_, method("setCapableOfPolling", "(Z)V"), value ? JNI_TRUE : JNI_FALSE);
+  env()->CallVoidMethod(object(), method("setCapableOfPolling", "(Z)V"),
+                        value ? JNI_TRUE : JNI_FALSE);
   checkPending();
 }
 
 void Agent::setEventAnswer(int answer) {
-  env()->CallVoidMethod(obj_, method("setEventAnswer", "(I)V"), answer);
+  env()->CallVoidMethod(object(), method("setEventAnswer", "(I)V"), answer);
   checkPending();
 }
 
 void Agent::setRecording(bool value) {
-  env()->CallVoidMethod(obj_, method("setRecording", "(Z)V"), value ? JNI_TRUE : JNI_FALSE);
+  env()->CallVoidMethod(object(), method("setRecording", "(Z)V"), value ? JNI_TRUE : JNI_FALSE);
   checkPending();
 }
 
@@ -316,7 +322,8 @@ void Agent::setSyncAnswer(const char* objectText, const char* statusText) {
   JNIEnv* e = env();
   jstring o = jstrOrNull(objectText);
   jstring s = jstrOrNull(statusText);
-  e->CallVoidMethod(obj_, method("setSyncAnswer", "(Ljava/lang/String;Ljava/lang/String;)V"), o, s);
+  e->CallVoidMethod(object(), method("setSyncAnswer", "(Ljava/lang/String;Ljava/lang/String;)V"), o,
+                    s);
   checkPending();
   if (o) e->DeleteLocalRef(o);
   if (s) e->DeleteLocalRef(s);
@@ -327,7 +334,7 @@ int Agent::init(const char* version, const char* dll) {
   jstring v = jstrOrNull(version);
   jstring d = jstrOrNull(dll);
   int rc =
-      e->CallIntMethod(obj_, method("n_init", "(Ljava/lang/String;Ljava/lang/String;)I"), v, d);
+      e->CallIntMethod(object(), method("n_init", "(Ljava/lang/String;Ljava/lang/String;)I"), v, d);
   checkPending();
   if (v) e->DeleteLocalRef(v);
   if (d) e->DeleteLocalRef(d);
@@ -337,14 +344,14 @@ int Agent::init(const char* version, const char* dll) {
 }
 
 int Agent::terminate() {
-  int rc = env()->CallIntMethod(obj_, method("n_terminate", "()I"));
+  int rc = env()->CallIntMethod(object(), method("n_terminate", "()I"));
   checkNoException("n_terminate");
   initialised_ = false;
   return rc;
 }
 
 int Agent::poll() {
-  int rc = env()->CallIntMethod(obj_, method("n_poll", "()I"));
+  int rc = env()->CallIntMethod(object(), method("n_poll", "()I"));
   checkNoException("n_poll");
   return rc;
 }
@@ -360,33 +367,33 @@ std::string callString(jobject obj, const char* name) {
 }
 }  // namespace
 
-std::string Agent::getVersion() { return callString(obj_, "n_getVersion"); }
-std::string Agent::cdkVersion() { return callString(obj_, "n_CDKVersion"); }
-std::string Agent::cjniVersion() { return callString(obj_, "n_CJNIVersion"); }
-std::string Agent::getPerfMonitors() { return callString(obj_, "n_getPerfMonitors"); }
+std::string Agent::getVersion() { return callString(object(), "n_getVersion"); }
+std::string Agent::cdkVersion() { return callString(object(), "n_CDKVersion"); }
+std::string Agent::cjniVersion() { return callString(object(), "n_CJNIVersion"); }
+std::string Agent::getPerfMonitors() { return callString(object(), "n_getPerfMonitors"); }
 
 void Agent::suspend() {
-  env()->CallVoidMethod(obj_, method("n_suspend", "()V"));
+  env()->CallVoidMethod(object(), method("n_suspend", "()V"));
   checkNoException("n_suspend");
 }
 
 void Agent::resume() {
-  env()->CallVoidMethod(obj_, method("n_resume", "()V"));
+  env()->CallVoidMethod(object(), method("n_resume", "()V"));
   checkNoException("n_resume");
 }
 
 void Agent::setTraceLevel(int level) {
-  env()->CallVoidMethod(obj_, method("n_setTraceLevel", "(I)V"), level);
+  env()->CallVoidMethod(object(), method("n_setTraceLevel", "(I)V"), level);
   checkNoException("n_setTraceLevel");
 }
 
 void Agent::gotBusObjSpec(const std::string& specText) {
-  callWithString(obj_, "n_gotBusObjSpec", jstr(specText));
+  callWithString(object(), "n_gotBusObjSpec", jstr(specText));
   checkNoException("n_gotBusObjSpec");
 }
 
 void Agent::gotBusObjSpec16(const std::u16string& specText) {
-  callWithString(obj_, "n_gotBusObjSpec", jstr16(specText));
+  callWithString(object(), "n_gotBusObjSpec", jstr16(specText));
   checkNoException("n_gotBusObjSpec");
 }
 
@@ -405,7 +412,7 @@ VerbResult Agent::doVerbFor(const std::u16string& content, bool transactional) {
   jobject status = e->NewObject(statusCls, e->GetMethodID(statusCls, "<init>", "()V"));
   VerbResult r;
   r.status = e->CallIntMethod(
-      obj_,
+      object(),
       method("n_DoVerbFor",
              "(LAppSide_Connector/StringBucket;ZLKyCommon/ReturnStatusDescriptor;)I"),
       bucket, transactional ? JNI_TRUE : JNI_FALSE, status);
@@ -429,7 +436,7 @@ int Agent::subscribeTo(const char* name, const char* verb, int perf) {
   JNIEnv* e = env();
   jstring n = jstrOrNull(name), v = jstrOrNull(verb);
   int rc = e->CallIntMethod(
-      obj_, method("n_SubscribeTo", "(Ljava/lang/String;Ljava/lang/String;I)I"), n, v, perf);
+      object(), method("n_SubscribeTo", "(Ljava/lang/String;Ljava/lang/String;I)I"), n, v, perf);
   checkPending();
   if (n) e->DeleteLocalRef(n);
   if (v) e->DeleteLocalRef(v);
@@ -441,7 +448,7 @@ bool Agent::isSubscribed(const char* name, const char* verb) {
   JNIEnv* e = env();
   jstring n = jstrOrNull(name), v = jstrOrNull(verb);
   jboolean rc = e->CallBooleanMethod(
-      obj_, method("n_isSubscribed", "(Ljava/lang/String;Ljava/lang/String;)Z"), n, v);
+      object(), method("n_isSubscribed", "(Ljava/lang/String;Ljava/lang/String;)Z"), n, v);
   checkPending();
   if (n) e->DeleteLocalRef(n);
   if (v) e->DeleteLocalRef(v);
@@ -453,8 +460,8 @@ int Agent::cancelSub(const char* name, const char* version, const char* verb) {
   JNIEnv* e = env();
   jstring n = jstrOrNull(name), ver = jstrOrNull(version), v = jstrOrNull(verb);
   int rc = e->CallIntMethod(
-      obj_, method("n_CancelSub", "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;)I"), n,
-      ver, v);
+      object(), method("n_CancelSub", "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;)I"),
+      n, ver, v);
   checkPending();
   for (jstring s : {n, ver, v})
     if (s) e->DeleteLocalRef(s);
@@ -466,7 +473,7 @@ int Agent::updateSubscription(const char* name, const char* verb, int unused, in
   JNIEnv* e = env();
   jstring n = jstrOrNull(name), v = jstrOrNull(verb);
   int rc = e->CallIntMethod(
-      obj_, method("n_UpdateSubscription", "(Ljava/lang/String;Ljava/lang/String;II)I"), n, v,
+      object(), method("n_UpdateSubscription", "(Ljava/lang/String;Ljava/lang/String;II)I"), n, v,
       unused, perf);
   checkPending();
   if (n) e->DeleteLocalRef(n);
@@ -477,28 +484,30 @@ int Agent::updateSubscription(const char* name, const char* verb, int unused, in
 
 std::vector<LogLine> Agent::logs() {
   std::vector<LogLine> out;
-  forEach(env()->CallObjectMethod(obj_, method("getLogs", "()Ljava/util/List;")), [&](jobject r) {
-    out.push_back({stringField(r, "text"), intField(r, "severity")});
-    checkPending();
-    checkPending();
-    checkPending();
-  });
+  forEach(env()->CallObjectMethod(object(), method("getLogs", "()Ljava/util/List;")),
+          [&](jobject r) {
+            out.push_back({stringField(r, "text"), intField(r, "severity")});
+            checkPending();
+            checkPending();
+            checkPending();
+          });
   return out;
 }
 
 std::vector<TraceLine> Agent::traces() {
   std::vector<TraceLine> out;
-  forEach(env()->CallObjectMethod(obj_, method("getTraces", "()Ljava/util/List;")), [&](jobject r) {
-    out.push_back({stringField(r, "name"), intField(r, "level"), stringField(r, "msg"),
-                   !stringFieldNull(r, "text2"), stringField(r, "text2")});
-    checkPending();
-  });
+  forEach(env()->CallObjectMethod(object(), method("getTraces", "()Ljava/util/List;")),
+          [&](jobject r) {
+            out.push_back({stringField(r, "name"), intField(r, "level"), stringField(r, "msg"),
+                           !stringFieldNull(r, "text2"), stringField(r, "text2")});
+            checkPending();
+          });
   return out;
 }
 
 std::vector<MsgRequest> Agent::messages() {
   std::vector<MsgRequest> out;
-  forEach(env()->CallObjectMethod(obj_, method("getMessages", "()Ljava/util/List;")),
+  forEach(env()->CallObjectMethod(object(), method("getMessages", "()Ljava/util/List;")),
           [&](jobject r) {
             out.push_back({intField(r, "msgNum"), intField(r, "msgType"),
                            !stringFieldNull(r, "text"), stringField(r, "text"),
@@ -510,36 +519,38 @@ std::vector<MsgRequest> Agent::messages() {
 
 std::vector<std::string> Agent::events() {
   std::vector<std::string> out;
-  forEach(env()->CallObjectMethod(obj_, method("getEvents", "()Ljava/util/List;")), [&](jobject r) {
-    out.push_back(str(static_cast<jstring>(r)));
-    checkPending();
-  });
+  forEach(env()->CallObjectMethod(object(), method("getEvents", "()Ljava/util/List;")),
+          [&](jobject r) {
+            out.push_back(str(static_cast<jstring>(r)));
+            checkPending();
+          });
   return out;
 }
 
 std::vector<SyncRequest> Agent::syncs() {
   std::vector<SyncRequest> out;
-  forEach(env()->CallObjectMethod(obj_, method("getSyncs", "()Ljava/util/List;")), [&](jobject r) {
-    out.push_back(
-        {stringField(r, "collabName"), stringField(r, "objectText"), stringField(r, "statusText")});
-    checkPending();
-  });
+  forEach(env()->CallObjectMethod(object(), method("getSyncs", "()Ljava/util/List;")),
+          [&](jobject r) {
+            out.push_back({stringField(r, "collabName"), stringField(r, "objectText"),
+                           stringField(r, "statusText")});
+            checkPending();
+          });
   return out;
 }
 
 int Agent::encodingRequests() {
-  int n = env()->CallIntMethod(obj_, method("getEncodingRequests", "()I"));
+  int n = env()->CallIntMethod(object(), method("getEncodingRequests", "()I"));
   checkPending();
   return n;
 }
 int Agent::localeRequests() {
-  int n = env()->CallIntMethod(obj_, method("getLocaleRequests", "()I"));
+  int n = env()->CallIntMethod(object(), method("getLocaleRequests", "()I"));
   checkPending();
   return n;
 }
 
 void Agent::clearRecords() {
-  env()->CallVoidMethod(obj_, method("clearRecords", "()V"));
+  env()->CallVoidMethod(object(), method("clearRecords", "()V"));
   checkPending();
 }
 

@@ -1,5 +1,7 @@
 package hardening;
 
+import static vytest.WireText.wire;
+
 import AppSide_Connector.BusObjNativeInterface;
 import AppSide_Connector.StringBucket;
 import KyCommon.ReturnStatusDescriptor;
@@ -12,16 +14,6 @@ import vytest.Check;
  * (message 80014 naming the encoding), and nothing crashes or is left pending.
  */
 public final class BadEncodingMain {
-  private static String field(String text) {
-    return text.length() + "\u0003" + text;
-  }
-
-  private static String wire(String... fields) {
-    StringBuilder b = new StringBuilder();
-    for (String f : fields) b.append(field(f));
-    return b.toString();
-  }
-
   public static void main(String[] args) {
     BusObjNativeInterface.loadConnector("VyTestConnector");
     BusObjNativeInterface.clearProperties();

@@ -5,16 +5,13 @@ import AppSide_Connector.StringBucket;
 import KyCommon.ReturnStatusDescriptor;
 import java.io.IOException;
 import java.nio.charset.StandardCharsets;
-import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.ArrayList;
-import java.util.Comparator;
 import java.util.HashMap;
 import java.util.List;
 import java.util.Map;
 import java.util.concurrent.atomic.AtomicBoolean;
 import java.util.concurrent.atomic.AtomicInteger;
-import java.util.stream.Stream;
 import vyagent.ObjectDef;
 import vyagent.ObjectText;
 import vyagent.ObjectWire;
@@ -22,6 +19,7 @@ import vyagent.SpecDef;
 import vyagent.SpecText;
 import vyagent.Specs;
 import vytest.Check;
+import vytest.TempDir;
 
 /**
  * libSqliteConnector under the real agent class against real database files: whole-tree verbs,
@@ -79,8 +77,8 @@ public final class SqliteConnectorTest {
   static boolean loaded;
 
   public static void main(String[] args) throws Exception {
-    dir = Files.createTempDirectory("vy-sqlite-test");
-    try {
+    try (TempDir scratch = new TempDir("vy-sqlite-test")) {
+      dir = scratch.path;
       createAndRetrieve();
       updateAndDelete();
       failuresLeaveNothing();
@@ -89,10 +87,6 @@ public final class SqliteConnectorTest {
       eventDelivery();
       pollQuantityAndRefusal();
       threads();
-    } finally {
-      try (Stream<Path> files = Files.walk(dir)) {
-        files.sorted(Comparator.reverseOrder()).forEach(p -> p.toFile().delete());
-      }
     }
     Check.finish();
   }

@@ -482,60 +482,52 @@ int Agent::updateSubscription(const char* name, const char* verb, int unused, in
   return rc;
 }
 
-std::vector<LogLine> Agent::logs() {
-  std::vector<LogLine> out;
-  forEach(env()->CallObjectMethod(object(), method("getLogs", "()Ljava/util/List;")),
-          [&](jobject r) {
-            out.push_back({stringField(r, "text"), intField(r, "severity")});
-            checkPending();
-            checkPending();
-            checkPending();
-          });
+namespace {
+
+// The records the agent's list getter `getter` answers, each read by `read`.
+template <class T, class Read>
+std::vector<T> records(jobject agent, const char* getter, Read read) {
+  std::vector<T> out;
+  forEach(env()->CallObjectMethod(agent, method(getter, "()Ljava/util/List;")), [&](jobject r) {
+    out.push_back(read(r));
+    checkPending();
+  });
   return out;
+}
+
+}  // namespace
+
+std::vector<LogLine> Agent::logs() {
+  return records<LogLine>(object(), "getLogs", [](jobject r) {
+    return LogLine{stringField(r, "text"), intField(r, "severity")};
+  });
 }
 
 std::vector<TraceLine> Agent::traces() {
-  std::vector<TraceLine> out;
-  forEach(env()->CallObjectMethod(object(), method("getTraces", "()Ljava/util/List;")),
-          [&](jobject r) {
-            out.push_back({stringField(r, "name"), intField(r, "level"), stringField(r, "msg"),
-                           !stringFieldNull(r, "text2"), stringField(r, "text2")});
-            checkPending();
-          });
-  return out;
+  return records<TraceLine>(object(), "getTraces", [](jobject r) {
+    return TraceLine{stringField(r, "name"), intField(r, "level"), stringField(r, "msg"),
+                     !stringFieldNull(r, "text2"), stringField(r, "text2")};
+  });
 }
 
 std::vector<MsgRequest> Agent::messages() {
-  std::vector<MsgRequest> out;
-  forEach(env()->CallObjectMethod(object(), method("getMessages", "()Ljava/util/List;")),
-          [&](jobject r) {
-            out.push_back({intField(r, "msgNum"), intField(r, "msgType"),
-                           !stringFieldNull(r, "text"), stringField(r, "text"),
-                           intField(r, "msgSet"), intField(r, "argCount"), stringField(r, "args")});
-            checkPending();
-          });
-  return out;
+  return records<MsgRequest>(object(), "getMessages", [](jobject r) {
+    return MsgRequest{intField(r, "msgNum"),  intField(r, "msgType"), !stringFieldNull(r, "text"),
+                      stringField(r, "text"), intField(r, "msgSet"),  intField(r, "argCount"),
+                      stringField(r, "args")};
+  });
 }
 
 std::vector<std::string> Agent::events() {
-  std::vector<std::string> out;
-  forEach(env()->CallObjectMethod(object(), method("getEvents", "()Ljava/util/List;")),
-          [&](jobject r) {
-            out.push_back(str(static_cast<jstring>(r)));
-            checkPending();
-          });
-  return out;
+  return records<std::string>(object(), "getEvents",
+                              [](jobject r) { return str(static_cast<jstring>(r)); });
 }
 
 std::vector<SyncRequest> Agent::syncs() {
-  std::vector<SyncRequest> out;
-  forEach(env()->CallObjectMethod(object(), method("getSyncs", "()Ljava/util/List;")),
-          [&](jobject r) {
-            out.push_back({stringField(r, "collabName"), stringField(r, "objectText"),
-                           stringField(r, "statusText")});
-            checkPending();
-          });
-  return out;
+  return records<SyncRequest>(object(), "getSyncs", [](jobject r) {
+    return SyncRequest{stringField(r, "collabName"), stringField(r, "objectText"),
+                       stringField(r, "statusText")};
+  });
 }
 
 int Agent::encodingRequests() {

@@ -270,7 +270,7 @@ public final class SqliteFaultTest {
   static String initError() {
     StringBuilder sb = new StringBuilder();
     for (BusObjNativeInterface.LogRecord l : agent.getLogs()) {
-      if (l.text.contains("unusable")) sb.append(l.text);
+      if (l.text().contains("unusable")) sb.append(l.text());
     }
     return sb.toString();
   }

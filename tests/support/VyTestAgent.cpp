@@ -7,6 +7,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "JvmStart.hpp"
+
 namespace vytest {
 namespace {
 
@@ -564,20 +566,9 @@ bool Agent::logged(const std::string& fragment) {
 // ---- main: one JVM for the whole binary ----
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  std::string cp = std::string("-Djava.class.path=") + VY_AGENT_JAR;
-  JavaVMOption options[4];
-  options[0].optionString = const_cast<char*>(cp.c_str());
-  options[1].optionString = const_cast<char*>("-Xcheck:jni");
-  options[2].optionString = const_cast<char*>("vfprintf");
-  options[2].extraInfo = reinterpret_cast<void*>(&vytest::captureVfprintf);
-  options[3].optionString = const_cast<char*>("-Xss4m");
-  JavaVMInitArgs args;
-  args.version = JNI_VERSION_1_8;
-  args.nOptions = 4;
-  args.options = options;
-  args.ignoreUnrecognized = JNI_FALSE;
   JNIEnv* e = nullptr;
-  if (JNI_CreateJavaVM(&vytest::gVm, reinterpret_cast<void**>(&e), &args) != JNI_OK) {
+  if (vy::startJvm({std::string("-Djava.class.path=") + VY_AGENT_JAR, "-Xcheck:jni", "-Xss4m"},
+                   &vytest::captureVfprintf, &vytest::gVm, &e) != JNI_OK) {
     std::fprintf(stderr, "cannot create the JVM\n");
     return 2;
   }

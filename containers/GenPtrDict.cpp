@@ -1,5 +1,18 @@
 #include "GenPtrDict.hpp"
 
+namespace {
+
+// The key and the value of a slot (null: none, or past the last).
+Hashable* keyOf(Hashable* slot) {
+  return slot == nullptr ? nullptr : static_cast<DictSlot*>(slot)->getKey();
+}
+
+void* valueOf(Hashable* slot) {
+  return slot == nullptr ? nullptr : static_cast<DictSlot*>(slot)->getValue();
+}
+
+}  // namespace
+
 GenPtrDict::~GenPtrDict() {
   // The slots and keys are the dictionary's own; the values are not.
   destructAll();
@@ -21,10 +34,7 @@ void GenPtrDict::set(Hashable* key, void* value) {
   add(*new DictSlot(key, value));
 }
 
-void* GenPtrDict::get(const Hashable& key) const {
-  DictSlot* slot = slotFor(key);
-  return slot == nullptr ? nullptr : slot->getValue();
-}
+void* GenPtrDict::get(const Hashable& key) const { return valueOf(slotFor(key)); }
 
 void* GenPtrDict::remove(const Hashable& key) {
   DictKey probe(key);
@@ -37,22 +47,10 @@ void* GenPtrDict::remove(const Hashable& key) {
 
 int GenPtrDict::isPresent(const Hashable& key) const { return slotFor(key) != nullptr; }
 
-Hashable* GenPtrDict::firstKey() {
-  DictSlot* slot = static_cast<DictSlot*>(first());
-  return slot == nullptr ? nullptr : slot->getKey();
-}
+Hashable* GenPtrDict::firstKey() { return keyOf(first()); }
 
-Hashable* GenPtrDict::nextKey() {
-  DictSlot* slot = static_cast<DictSlot*>(next());
-  return slot == nullptr ? nullptr : slot->getKey();
-}
+Hashable* GenPtrDict::nextKey() { return keyOf(next()); }
 
-void* GenPtrDict::firstValue() {
-  DictSlot* slot = static_cast<DictSlot*>(first());
-  return slot == nullptr ? nullptr : slot->getValue();
-}
+void* GenPtrDict::firstValue() { return valueOf(first()); }
 
-void* GenPtrDict::nextValue() {
-  DictSlot* slot = static_cast<DictSlot*>(next());
-  return slot == nullptr ? nullptr : slot->getValue();
-}
+void* GenPtrDict::nextValue() { return valueOf(next()); }

@@ -11,6 +11,7 @@
 
 #include "AppSide_Connector_BusObjNativeInterface.h"
 #include "FuzzSpecs.hpp"
+#include "JvmStart.hpp"
 
 namespace vyfuzz {
 namespace {
@@ -107,23 +108,10 @@ void registerNatives(JNIEnv* e) {
 
 void FuzzJvm::start() {
   if (gVm != nullptr) return;
-  std::string cp = std::string("-Djava.class.path=") + VY_AGENT_JAR;
-  JavaVMOption options[] = {
-      {const_cast<char*>(cp.c_str()), nullptr},
-      {const_cast<char*>("-Xcheck:jni"), nullptr},
-      {const_cast<char*>("-XX:+UseSerialGC"), nullptr},
-      {const_cast<char*>("-Xmx256m"), nullptr},
-      {const_cast<char*>("-Xss4m"), nullptr},
-      {const_cast<char*>("-XX:TieredStopAtLevel=1"), nullptr},
-      {const_cast<char*>("vfprintf"), reinterpret_cast<void*>(&watchVfprintf)},
-  };
-  JavaVMInitArgs args;
-  args.version = JNI_VERSION_1_8;
-  args.nOptions = sizeof options / sizeof options[0];
-  args.options = options;
-  args.ignoreUnrecognized = JNI_FALSE;
   JNIEnv* e = nullptr;
-  if (JNI_CreateJavaVM(&gVm, reinterpret_cast<void**>(&e), &args) != JNI_OK)
+  if (vy::startJvm({std::string("-Djava.class.path=") + VY_AGENT_JAR, "-Xcheck:jni",
+                    "-XX:+UseSerialGC", "-Xmx256m", "-Xss4m", "-XX:TieredStopAtLevel=1"},
+                   &watchVfprintf, &gVm, &e) != JNI_OK)
     die("JNI_CreateJavaVM");
 
   gAgentClass = globalClass(e, "AppSide_Connector/BusObjNativeInterface");

@@ -1,4 +1,5 @@
-// Pieces the native fuzz targets share: the start of every input, the units of a message, and the
+// Pieces the native fuzz targets share: the start of every input, the check of an object that did
+// not read, the units of a message, and the
 // pack-again check of the serializer targets.
 //
 // Threads: called on the thread that fuzzes.
@@ -8,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "BusinessObject.hpp"
@@ -26,10 +28,26 @@ inline void countNativeInput() {
   if (++runs % 4096 == 0) FuzzNative::clearRecords();
 }
 
-// The start of an input of a target that reads wire texts: counts it and gives its UTF-16 units.
-inline std::u16string nativeWireInput(const uint8_t* data, size_t size) {
-  countNativeInput();
-  return FuzzSpecs::unitsOf(data, size);
+// The input of a target that reads wire texts, counted (countNativeInput), as a message of its
+// UTF-16LE units.
+class WireInput {
+ public:
+  WireInput(const uint8_t* data, size_t size)
+      : units_((countNativeInput(), FuzzSpecs::unitsOf(data, size))),
+        message_(reinterpret_cast<const unsigned short*>(units_.c_str())) {}
+  StringMessage& message() { return message_; }
+
+ private:
+  std::u16string units_;
+  StringMessage message_;
+};
+
+// An object read from a wire text either has a spec or says why it has none: true when it read.
+template <class T>
+bool readOrExplained(T& obj) {
+  if (obj.getTheSpec() != nullptr) return true;
+  VY_FUZZ_CHECK(obj.getReadError() != nullptr, "an unreadable object without a reason");
+  return false;
 }
 
 // The UTF-16 units of a message's text.
@@ -78,6 +96,15 @@ int unpackInput(const uint8_t* data, size_t size, Pack pack, Unpack unpack,
   delete bo;
   FuzzDirectory::restore();
   return 0;
+}
+
+// Reads the text of `written` (a message an object wrote) into a new BusinessObject, which must
+// read (`notRead` otherwise).
+inline std::unique_ptr<BusinessObject> readBack(const StringMessage& written, const char* notRead) {
+  StringMessage copy(written.toUTF16String());
+  std::unique_ptr<BusinessObject> bo(new BusinessObject(copy));
+  VY_FUZZ_CHECK(bo->getTheSpec() != nullptr, notRead);
+  return bo;
 }
 
 // Writes the message of `obj` (a T, read from a message), reads it into a new T and writes that

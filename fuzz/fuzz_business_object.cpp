@@ -6,27 +6,19 @@
 // the same text; its parent-and-keys message reads back into the same layout; a clone has equal
 // content; the readable dump fits or says it does not.
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "BusObjSpec.hpp"
 #include "BusinessObject.hpp"
 #include "FuzzCheck.hpp"
 #include "FuzzMessages.hpp"
-#include "FuzzNative.hpp"
-#include "FuzzSpecs.hpp"
 #include "StringMessage.hpp"
 
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-  vyfuzz::FuzzNative::initialize(argc, argv);
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::u16string units = vyfuzz::nativeWireInput(data, size);
-  StringMessage input(reinterpret_cast<const unsigned short*>(units.c_str()));
-  BusinessObject bo(input);
-  if (bo.getTheSpec() == nullptr) {
-    VY_FUZZ_CHECK(bo.getReadError() != nullptr, "an unreadable object without a reason");
+  vyfuzz::WireInput input(data, size);
+  BusinessObject bo(input.message());
+  if (!vyfuzz::readOrExplained(bo)) {
     VY_FUZZ_CHECK(bo.getAttrValues() == nullptr, "an unreadable object kept values");
     return 0;
   }
@@ -35,15 +27,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                 "reading an object's message left tokens behind");
 
   // The parent-and-keys layout reads back into an object that writes the same layout.
-  StringMessage* keys = bo.toStringMessageParentAndKeys();
-  StringMessage keysCopy(keys->toUTF16String());
-  BusinessObject keysOnly(keysCopy);
-  VY_FUZZ_CHECK(keysOnly.getTheSpec() != nullptr, "a parent-and-keys message does not read back");
-  StringMessage* keysAgain = keysOnly.toStringMessageParentAndKeys();
-  VY_FUZZ_CHECK(vyfuzz::messageUnits(*keys) == vyfuzz::messageUnits(*keysAgain),
+  std::unique_ptr<StringMessage> keys(bo.toStringMessageParentAndKeys());
+  std::unique_ptr<BusinessObject> keysOnly =
+      vyfuzz::readBack(*keys, "a parent-and-keys message does not read back");
+  VY_FUZZ_CHECK(vyfuzz::messageUnits(*keys) ==
+                    vyfuzz::messageUnits(*keysOnly, &BusinessObject::toStringMessageParentAndKeys),
                 "parent-and-keys changed on the way");
-  delete keysAgain;
-  delete keys;
 
   BusinessObject* twin = bo.clone();
   VY_FUZZ_CHECK(twin != nullptr && twin->equalsContent(&bo) == 0, "a clone differs");

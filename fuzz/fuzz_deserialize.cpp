@@ -8,15 +8,7 @@
 
 #include "BusObjAndSpecSerializer.hpp"
 #include "BusinessObject.hpp"
-#include "FuzzDirectory.hpp"
 #include "FuzzMessages.hpp"
-#include "FuzzNative.hpp"
-
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-  vyfuzz::FuzzNative::initialize(argc, argv);
-  vyfuzz::FuzzDirectory::snapshot();
-  return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   return vyfuzz::unpackInput(data, size, BusObjAndSpecSerializer::serialize,

@@ -9,15 +9,7 @@
 
 #include "BusObjAndSpecSerializer.hpp"
 #include "BusinessObject.hpp"
-#include "FuzzDirectory.hpp"
 #include "FuzzMessages.hpp"
-#include "FuzzNative.hpp"
-
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-  vyfuzz::FuzzNative::initialize(argc, argv);
-  vyfuzz::FuzzDirectory::snapshot();
-  return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Compared on the parent-and-keys message: all that the packing carries (an unpacked text may

@@ -16,8 +16,6 @@
 #include "BusObjSpec.hpp"
 #include "FuzzCheck.hpp"
 #include "FuzzMessages.hpp"
-#include "FuzzNative.hpp"
-#include "FuzzSpecs.hpp"
 #include "StringMessage.hpp"
 
 namespace {
@@ -47,15 +45,9 @@ SpecFields fieldsOf(StringMessage& msg, int attrCount) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-  vyfuzz::FuzzNative::initialize(argc, argv);
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::u16string units = vyfuzz::nativeWireInput(data, size);
-  StringMessage input(reinterpret_cast<const unsigned short*>(units.c_str()));
-  BusObjSpec spec(input);
+  vyfuzz::WireInput input(data, size);
+  BusObjSpec spec(input.message());
   if (spec.getParseError() != nullptr) {
     VY_FUZZ_CHECK(spec.getAttributeCount() == 0, "a refused spec kept attributes");
     return 0;

@@ -11,7 +11,6 @@
 
 #include "FuzzCheck.hpp"
 #include "FuzzMessages.hpp"
-#include "FuzzNative.hpp"
 #include "FuzzSpecs.hpp"
 #include "StringMessage.hpp"
 
@@ -29,11 +28,6 @@ std::vector<std::string> tokensOf(StringMessage& msg) {
 }
 
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-  vyfuzz::FuzzNative::initialize(argc, argv);
-  return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;

@@ -5,37 +5,23 @@
 // whose message is the same text, leaving no token behind; the reference values compare equal
 // to the object read back.
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "BusinessObject.hpp"
 #include "FuzzCheck.hpp"
 #include "FuzzMessages.hpp"
-#include "FuzzNative.hpp"
-#include "FuzzSpecs.hpp"
 #include "StringMessage.hpp"
 #include "TransactionBusinessObject.hpp"
 
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-  vyfuzz::FuzzNative::initialize(argc, argv);
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::u16string units = vyfuzz::nativeWireInput(data, size);
-  StringMessage input(reinterpret_cast<const unsigned short*>(units.c_str()));
-  TransactionBusinessObject tbo(input);
-  if (tbo.getTheSpec() == nullptr) {
-    VY_FUZZ_CHECK(tbo.getReadError() != nullptr, "an unreadable object without a reason");
-    return 0;
-  }
+  vyfuzz::WireInput input(data, size);
+  TransactionBusinessObject tbo(input.message());
+  if (!vyfuzz::readOrExplained(tbo)) return 0;
   vyfuzz::checkMessageReadsBack(tbo, "a transaction object's message does not read back",
                                 "reading a transaction message left tokens behind");
 
-  StringMessage* base = tbo.toBusinessObjectString();
-  StringMessage baseCopy(base->toUTF16String());
-  BusinessObject plain(baseCopy);
-  VY_FUZZ_CHECK(plain.getTheSpec() != nullptr, "the base message does not read back");
-  delete base;
-  tbo.equalsRefAttrs(plain);
+  std::unique_ptr<StringMessage> base(tbo.toBusinessObjectString());
+  tbo.equalsRefAttrs(*vyfuzz::readBack(*base, "the base message does not read back"));
   return 0;
 }

@@ -73,49 +73,32 @@ void NativeAgentPort::setDeltaSupport(const std::string& type, bool supported) {
 }
 
 void NativeAgentPort::setCollabNames(const std::vector<std::string>& names) {
-  std::lock_guard<std::mutex> guard(lock_);
-  collabNames_ = names;
+  setLocked(collabNames_, names);
 }
 
-void NativeAgentPort::setCanPoll(bool capable) {
-  std::lock_guard<std::mutex> guard(lock_);
-  canPoll_ = capable;
-}
+void NativeAgentPort::setCanPoll(bool capable) { setLocked(canPoll_, capable); }
 
-void NativeAgentPort::setEventSink(EventSink sink) {
-  std::lock_guard<std::mutex> guard(lock_);
-  eventSink_ = std::move(sink);
-}
+void NativeAgentPort::setEventSink(EventSink sink) { setLocked(eventSink_, std::move(sink)); }
 
-void NativeAgentPort::setEventAnswer(int answer) {
-  std::lock_guard<std::mutex> guard(lock_);
-  eventAnswer_ = answer;
-}
+void NativeAgentPort::setEventAnswer(int answer) { setLocked(eventAnswer_, answer); }
 
 void NativeAgentPort::setSyncResponder(SyncResponder responder) {
-  std::lock_guard<std::mutex> guard(lock_);
-  syncResponder_ = std::move(responder);
+  setLocked(syncResponder_, std::move(responder));
 }
 
 std::vector<NativeAgentPort::LogLine> NativeAgentPort::logLines() const {
-  std::lock_guard<std::mutex> guard(lock_);
-  return logs_;
+  return copyLocked(logs_);
 }
 
 std::vector<NativeAgentPort::TraceLine> NativeAgentPort::traceLines() const {
-  std::lock_guard<std::mutex> guard(lock_);
-  return traces_;
+  return copyLocked(traces_);
 }
 
 std::vector<NativeAgentPort::Message> NativeAgentPort::messages() const {
-  std::lock_guard<std::mutex> guard(lock_);
-  return messages_;
+  return copyLocked(messages_);
 }
 
-std::vector<std::string> NativeAgentPort::events() const {
-  std::lock_guard<std::mutex> guard(lock_);
-  return events_;
-}
+std::vector<std::string> NativeAgentPort::events() const { return copyLocked(events_); }
 
 void NativeAgentPort::clearRecords() {
   std::lock_guard<std::mutex> guard(lock_);
@@ -125,10 +108,7 @@ void NativeAgentPort::clearRecords() {
   events_.clear();
 }
 
-void NativeAgentPort::setRecording(bool keep) {
-  std::lock_guard<std::mutex> guard(lock_);
-  recording_ = keep;
-}
+void NativeAgentPort::setRecording(bool keep) { setLocked(recording_, keep); }
 
 void NativeAgentPort::reset() {
   std::lock_guard<std::mutex> guard(lock_);
@@ -148,15 +128,9 @@ void NativeAgentPort::reset() {
   events_.clear();
 }
 
-const char* NativeAgentPort::encoding() {
-  std::lock_guard<std::mutex> guard(lock_);
-  return encoding_;
-}
+const char* NativeAgentPort::encoding() { return copyLocked(encoding_); }
 
-const char* NativeAgentPort::locale() {
-  std::lock_guard<std::mutex> guard(lock_);
-  return locale_;
-}
+const char* NativeAgentPort::locale() { return copyLocked(locale_); }
 
 int NativeAgentPort::configProp(const char* name, char* value, int size) {
   if (value != nullptr && size > 0) value[0] = '\0';
@@ -214,10 +188,7 @@ StringMessage* NativeAgentPort::collabNames() {
   return new StringMessage(joined.c_str());
 }
 
-bool NativeAgentPort::canPoll() {
-  std::lock_guard<std::mutex> guard(lock_);
-  return canPoll_;
-}
+bool NativeAgentPort::canPoll() { return copyLocked(canPoll_); }
 
 int NativeAgentPort::deliverEvent(BusinessObject& bo) {
   StringMessage* message = bo.toStringMessage();

@@ -17,6 +17,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "AgentPort.hpp"
@@ -91,6 +92,19 @@ class VY_EXPORT NativeAgentPort : public AgentPort {
   static NativeAgentPort& instance();
 
  private:
+  // Sets `member` to `value` under the lock.
+  template <class T, class V>
+  void setLocked(T& member, V&& value) {
+    std::lock_guard<std::mutex> guard(lock_);
+    member = std::forward<V>(value);
+  }
+  // A copy of `member` taken under the lock.
+  template <class T>
+  T copyLocked(const T& member) const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return member;
+  }
+
   mutable std::mutex lock_;
   // Encoding and locale texts handed out stay valid for the port's life: every name ever set is
   // kept.

@@ -42,10 +42,9 @@ VeneerUse::~VeneerUse() {
   if (counted_ && gUsers.fetch_sub(1) == 1 && gRetiring.load()) wake();
 }
 
-VeneerRetire::VeneerRetire() {
+VeneerRetire::VeneerRetire() : turn_(gRetirements) {
   const int own = tDepth > 0 ? 1 : 0;  // this thread's own use, if any, cannot end first
   ++tDepth;                            // callbacks made while retiring need no use of their own
-  gRetirements.lock();
   gRetiring.store(true);
   std::unique_lock<std::mutex> lock(gWait);
   gChanged.wait(lock, [own] { return gUsers.load() <= own; });
@@ -57,8 +56,8 @@ VeneerRetire::~VeneerRetire() {
     gRetiring.store(false);
   }
   gChanged.notify_all();
-  gRetirements.unlock();
   --tDepth;
+  // turn_, released after this, lets the next retirement in.
 }
 
 }  // namespace vy

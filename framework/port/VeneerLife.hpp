@@ -10,6 +10,8 @@
 #ifndef VY_VENEER_LIFE_HPP
 #define VY_VENEER_LIFE_HPP
 
+#include <mutex>
+
 namespace vy {
 
 class VeneerUse {
@@ -23,12 +25,14 @@ class VeneerUse {
   bool counted_;
 };
 
+// Not copied: it holds the process's one turn to retire.
 class VeneerRetire {
  public:
   VeneerRetire();
   ~VeneerRetire();
-  VeneerRetire(const VeneerRetire&) = delete;
-  VeneerRetire& operator=(const VeneerRetire&) = delete;
+
+ private:
+  std::unique_lock<std::mutex> turn_;  // one retirement at a time
 };
 
 }  // namespace vy

@@ -9,6 +9,7 @@
 
 #include "AgentPort.hpp"
 #include "ConnectorFault.hpp"
+#include "JvmStart.hpp"
 #include "KyMsgFormat.hpp"
 #include "LibraryLoad.hpp"
 #include "ObjectWire.hpp"
@@ -52,19 +53,8 @@ JavaVM* theVm(const JvmOptions& options) {
   if (!exists(jar)) throw Error("no agent jar at " + jar + " (set VY_AGENT_JAR)");
   std::vector<std::string> texts = {"-Djava.class.path=" + jar};
   texts.insert(texts.end(), options.options.begin(), options.options.end());
-  std::vector<JavaVMOption> opts(texts.size());
-  for (size_t i = 0; i < texts.size(); ++i) {
-    opts[i].optionString = const_cast<char*>(texts[i].c_str());
-    opts[i].extraInfo = nullptr;
-  }
-  JavaVMInitArgs args;
-  args.version = JNI_VERSION_1_8;
-  args.nOptions = static_cast<jint>(opts.size());
-  args.options = opts.data();
-  args.ignoreUnrecognized = JNI_FALSE;
   JNIEnv* env = nullptr;
-  if (JNI_CreateJavaVM(&vm, reinterpret_cast<void**>(&env), &args) != JNI_OK)
-    throw Error("the JVM could not start");
+  if (startJvm(texts, nullptr, &vm, &env) != JNI_OK) throw Error("the JVM could not start");
   return vm;
 }
 
@@ -301,23 +291,21 @@ class JvmConnector : public Connector {
     return out;
   }
 
-  jmethodID id(const char* name, const char* sig) const {
-    jmethodID mid = env()->GetMethodID(cls_, name, sig);
+  // The id of the agent class's method `name` (`isStatic`: a static one).
+  jmethodID methodId(bool isStatic, const char* name, const char* sig) const {
+    jmethodID mid =
+        isStatic ? env()->GetStaticMethodID(cls_, name, sig) : env()->GetMethodID(cls_, name, sig);
     if (mid == nullptr) {
       env()->ExceptionClear();
-      throw Error(std::string("the agent class has no ") + name + sig);
+      throw Error(std::string("the agent class has no ") + (isStatic ? "static " : "") + name +
+                  sig);
     }
     return mid;
   }
 
-  jmethodID staticId(const char* name, const char* sig) const {
-    jmethodID mid = env()->GetStaticMethodID(cls_, name, sig);
-    if (mid == nullptr) {
-      env()->ExceptionClear();
-      throw Error(std::string("the agent class has no static ") + name + sig);
-    }
-    return mid;
-  }
+  jmethodID id(const char* name, const char* sig) const { return methodId(false, name, sig); }
+
+  jmethodID staticId(const char* name, const char* sig) const { return methodId(true, name, sig); }
 
   void callStatic(const char* name, const char* sig) const {
     env()->CallStaticVoidMethod(cls_, staticId(name, sig));

@@ -1,6 +1,7 @@
 #include "KyVersion.hpp"
 
 #include <cctype>
+#include <charconv>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -86,25 +87,16 @@ char* KyVersion::toString() const { return toString(major_, minor_, point_); }
 // overwrite each other's text. Longer texts are cut to the buffer's 15 characters.
 char* KyVersion::toString(int major, int minor, int point) {
   thread_local char buffer[16];
-  // "%d.%d.%d" by hand: versions are rendered for every business object written.
+  // "%d.%d.%d" without printf's format parsing: versions are rendered for every business object
+  // written.
   char text[40];
-  int n = 0;
+  char* end = text;
   const int parts[3] = {major, minor, point};
   for (int k = 0; k < 3; ++k) {
-    if (k > 0) text[n++] = '.';
-    long long v = parts[k];
-    if (v < 0) {
-      text[n++] = '-';
-      v = -v;
-    }
-    char digits[12];
-    int d = 0;
-    do {
-      digits[d++] = static_cast<char>('0' + v % 10);
-      v /= 10;
-    } while (v > 0);
-    while (d > 0) text[n++] = digits[--d];
+    if (k > 0) *end++ = '.';
+    end = std::to_chars(end, text + sizeof text, parts[k]).ptr;
   }
+  int n = static_cast<int>(end - text);
   if (n > 15) n = 15;
   std::memcpy(buffer, text, static_cast<size_t>(n));
   buffer[n] = '\0';

@@ -112,20 +112,14 @@ class BOHandlerHelpersTest : public ::testing::Test {
     spec->setMyBOHandler(&handler);
   }
 
-  std::unique_ptr<BusinessObject> read(const std::vector<std::string>& fields) {
+  // The object (a BusinessObject or TransactionBusinessObject) read from `fields`; it must read.
+  template <class T = BusinessObject>
+  std::unique_ptr<T> read(const std::vector<std::string>& fields) {
     std::u16string w = vytest::wire(fields);
     StringMessage m(reinterpret_cast<const unsigned short*>(w.c_str()));
-    std::unique_ptr<BusinessObject> bo(new BusinessObject(m));
+    std::unique_ptr<T> bo(new T(m));
     EXPECT_NE(nullptr, bo->getSpecFor()) << (bo->getReadError() ? bo->getReadError() : "");
     return bo;
-  }
-
-  std::unique_ptr<TransactionBusinessObject> readTx(const std::vector<std::string>& fields) {
-    std::u16string w = vytest::wire(fields);
-    StringMessage m(reinterpret_cast<const unsigned short*>(w.c_str()));
-    std::unique_ptr<TransactionBusinessObject> tbo(new TransactionBusinessObject(m));
-    EXPECT_NE(nullptr, tbo->getSpecFor()) << (tbo->getReadError() ? tbo->getReadError() : "");
-    return tbo;
   }
 
   Agent agent;
@@ -206,8 +200,9 @@ TEST_F(BOHandlerHelpersTest, DeltaOfATypeWithoutRetrieveIsNeverWrittenAsAComplet
 // ---- best effort ----
 
 TEST_F(BOHandlerHelpersTest, BestEffortRetrieveOfMinus5Logs17057AndGoesOn) {
-  auto tbo = readTx(txFields("HlpItem", "Update", {"7", "Mine", "5", "KyIgnore"},
-                             {"KyIgnore", "Ref", "KyIgnore", "KyIgnore"}));
+  auto tbo =
+      read<TransactionBusinessObject>(txFields("HlpItem", "Update", {"7", "Mine", "5", "KyIgnore"},
+                                               {"KyIgnore", "Ref", "KyIgnore", "KyIgnore"}));
   handler.results["Retrieve"] = -5;
   handler.sets["Retrieve"] = {{1, "Ref"}, {2, "100"}};
   handler.sets["Update"] = {{3, "done"}};
@@ -234,8 +229,9 @@ TEST_F(BOHandlerHelpersTest, BestEffortRetrieveOfMinus5Logs17057AndGoesOn) {
 }
 
 TEST_F(BOHandlerHelpersTest, BestEffortFailedRetrieveReturnsItWith17119AsTheErrorText) {
-  auto tbo = readTx(txFields("HlpItem", "Delete", {"7", "Mine", "5", "KyIgnore"},
-                             {"KyIgnore", "Ref", "KyIgnore", "KyIgnore"}));
+  auto tbo =
+      read<TransactionBusinessObject>(txFields("HlpItem", "Delete", {"7", "Mine", "5", "KyIgnore"},
+                                               {"KyIgnore", "Ref", "KyIgnore", "KyIgnore"}));
   handler.results["Retrieve"] = -2;
   ReturnStatusDescriptor status;
   EXPECT_EQ(-2, tbo->doVerbFor(&status));
@@ -252,8 +248,9 @@ TEST_F(BOHandlerHelpersTest, BestEffortFailedRetrieveReturnsItWith17119AsTheErro
 }
 
 TEST_F(BOHandlerHelpersTest, BestEffortWithDifferingReferenceValuesReturnsMinus1With17117) {
-  auto tbo = readTx(txFields("HlpItem", "Update", {"7", "Mine", "5", "KyIgnore"},
-                             {"KyIgnore", "KyIgnore", "KyIgnore", "expected"}));
+  auto tbo =
+      read<TransactionBusinessObject>(txFields("HlpItem", "Update", {"7", "Mine", "5", "KyIgnore"},
+                                               {"KyIgnore", "KyIgnore", "KyIgnore", "expected"}));
   handler.sets["Retrieve"] = {{3, "actual"}, {1, "Theirs"}};
   ReturnStatusDescriptor status;
   EXPECT_EQ(-1, tbo->doVerbFor(&status));
@@ -268,8 +265,9 @@ TEST_F(BOHandlerHelpersTest, BestEffortWithDifferingReferenceValuesReturnsMinus1
 
 TEST_F(BOHandlerHelpersTest, ConnectorNamesAreCutTo24CharactersInTheErrorTexts) {
   Agent::setProperty("ConnectorName", "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789");
-  auto tbo = readTx(txFields("HlpItem", "Update", {"7", "Mine", "5", "KyIgnore"},
-                             {"KyIgnore", "Ref", "KyIgnore", "KyIgnore"}));
+  auto tbo =
+      read<TransactionBusinessObject>(txFields("HlpItem", "Update", {"7", "Mine", "5", "KyIgnore"},
+                                               {"KyIgnore", "Ref", "KyIgnore", "KyIgnore"}));
   handler.sets["Retrieve"] = {{1, "Other"}};
   ReturnStatusDescriptor status;
   EXPECT_EQ(-1, tbo->doVerbFor(&status));
@@ -282,8 +280,9 @@ TEST_F(BOHandlerHelpersTest, ConnectorNamesAreCutTo24CharactersInTheErrorTexts) 
 }
 
 TEST_F(BOHandlerHelpersTest, BestEffortOnATypeWithoutRetrieveNeverPerformsTheVerb) {
-  auto tbo = readTx(txFields("HlpNoRetrieve", "Delete", {"7", "Mine", "5", "KyIgnore"},
-                             {"KyIgnore", "KyIgnore", "KyIgnore", "KyIgnore"}));
+  auto tbo = read<TransactionBusinessObject>(
+      txFields("HlpNoRetrieve", "Delete", {"7", "Mine", "5", "KyIgnore"},
+               {"KyIgnore", "KyIgnore", "KyIgnore", "KyIgnore"}));
   ReturnStatusDescriptor status;
   EXPECT_EQ(-1, tbo->doVerbFor(&status));
   EXPECT_TRUE(handler.seen.empty());
@@ -292,8 +291,9 @@ TEST_F(BOHandlerHelpersTest, BestEffortOnATypeWithoutRetrieveNeverPerformsTheVer
 }
 
 TEST_F(BOHandlerHelpersTest, FailedWorkLeavesTheTransactionObjectUnchanged) {
-  auto tbo = readTx(txFields("HlpItem", "Update", {"7", "Mine", "5", "KyIgnore"},
-                             {"KyIgnore", "KyIgnore", "KyIgnore", "KyIgnore"}));
+  auto tbo =
+      read<TransactionBusinessObject>(txFields("HlpItem", "Update", {"7", "Mine", "5", "KyIgnore"},
+                                               {"KyIgnore", "KyIgnore", "KyIgnore", "KyIgnore"}));
   handler.results["Update"] = -1;
   handler.sets["Update"] = {{1, "partial"}};
   ReturnStatusDescriptor status;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "TestConnectorControl.hpp"
+#include "TestConnectorFixture.hpp"
 #include "TestTypeTexts.hpp"
 #include "VyConnector.hpp"
 #include "VyTestAgent.hpp"
@@ -35,34 +36,40 @@ std::vector<vytest::LogLine> errorLogs(Agent& agent, const std::string& part) {
   return out;
 }
 
+// A kind of thrown value, what the author is told of it, and the message a verb has always
+// requested for it: its own for ints and texts, 80401 naming the call for everything else.
 struct Kind {
   const char* kind;
-  int msgNum;          // the message a verb has always requested for it
-  const char* msgArg;  // and its argument
-  const char* thrown;  // what the author is told
+  const char* thrown;
+  int msgNum = 80401;
+  const char* msgArg = "DoVerbFor";
 };
 
 const Kind kKinds[] = {
-    {"int", 80402, "7", "the int 7"},
-    {"negative", 80402, "4294967294", "the int -2"},
-    {"string", 80403, "connector string failure", "the text \"connector string failure\""},
-    {"chars", 80403, "connector char* failure", "the text \"connector char* failure\""},
-    {"nulltext", 80403, "", "a null text"},
-    {"stdstring", 80401, "DoVerbFor", "the text \"connector std::string failure\""},
-    {"long", 80401, "DoVerbFor", "the long 123456789012"},
-    {"unsigned", 80401, "DoVerbFor", "the unsigned int 42"},
-    {"double", 80401, "DoVerbFor", "the double 2.5"},
-    {"runtime", 80401, "DoVerbFor", "std::runtime_error: connector runtime failure"},
-    {"derived", 80401, "DoVerbFor", "inventory::StockError: no stock for item 12"},
-    {"emptywhat", 80401, "DoVerbFor", "inventory::Silent (its what() is empty)"},
-    {"object", 80401, "DoVerbFor", "an object of type (anonymous namespace)::Thrown"},
+    {"int", "the int 7", 80402, "7"},
+    {"negative", "the int -2", 80402, "4294967294"},
+    {"string", "the text \"connector string failure\"", 80403, "connector string failure"},
+    {"chars", "the text \"connector char* failure\"", 80403, "connector char* failure"},
+    {"nulltext", "a null text", 80403, ""},
+    {"stdstring", "the text \"connector std::string failure\""},
+    {"long", "the long 123456789012"},
+    {"unsigned", "the unsigned int 42"},
+    {"double", "the double 2.5"},
+    {"runtime", "std::runtime_error: connector runtime failure"},
+    {"derived", "inventory::StockError: no stock for item 12"},
+    {"emptywhat", "inventory::Silent (its what() is empty)"},
+    {"object", "an object of type (anonymous namespace)::Thrown"},
 };
 
-class ConnectorFaultTest : public ::testing::Test {
- protected:
-  void SetUp() override { vyTestConnectorReset(); }
-  void TearDown() override { vyTestConnectorRegister(); }
-};
+// What the author is told of a thrown value of kind `kind`.
+std::string thrownText(const char* kind) {
+  for (const Kind& k : kKinds)
+    if (std::string(k.kind) == kind) return k.thrown;
+  ADD_FAILURE() << "no kind " << kind;
+  return "";
+}
+
+using ConnectorFaultTest = vytest::TestConnectorTest;
 
 TEST_F(ConnectorFaultTest, AThrowingVerbTellsTheStatusAndTheLogWhatWasThrown) {
   Agent agent;
@@ -106,9 +113,7 @@ TEST_F(ConnectorFaultTest, AThrowingVerbTellsTheStatusAndTheLogWhatWasThrown) {
 TEST_F(ConnectorFaultTest, ThrowingLifecycleSlotsAreLoggedWithWhatWasThrown) {
   for (const char* kind : {"runtime", "derived", "stdstring", "int", "string", "object"}) {
     SCOPED_TRACE(kind);
-    std::string thrown;
-    for (const Kind& k : kKinds)
-      if (std::string(k.kind) == kind) thrown = k.thrown;
+    const std::string thrown = thrownText(kind);
     {
       Agent agent;
       Agent::setProperty("Test.Throw.init", kind);
@@ -142,29 +147,35 @@ TEST_F(ConnectorFaultTest, ThrowingLifecycleSlotsAreLoggedWithWhatWasThrown) {
 }
 
 TEST_F(ConnectorFaultTest, SuspendAndResumeKeepTheirPrintedLineAndLogWhatWasThrown) {
-  Agent agent;
-  agent.init();
-  agent.clearRecords();
-  Agent::setProperty("Test.Throw.suspend", "runtime");
-  Agent::setProperty("Test.Throw.resume", "stdstring");
-  ::testing::internal::CaptureStdout();
-  agent.suspend();
-  agent.resume();
-  std::string out = ::testing::internal::GetCapturedStdout();
-  EXPECT_EQ(
-      "User code exception encountered in method suspend\n"
-      "User code exception encountered in method resume\n",
-      out);
-  EXPECT_TRUE(agent.messages().empty());
-  EXPECT_EQ(1u, errorLogs(agent,
-                          "User code exception encountered in method suspend (suspend: the "
-                          "connector threw std::runtime_error: connector runtime failure)")
-                    .size());
-  EXPECT_EQ(1u, errorLogs(agent,
-                          "resume: the connector threw the text \"connector std::string "
-                          "failure\"")
-                    .size());
-  JToCPPVeneer::deletefatalErrorFirstMessage();
+  const struct {
+    const char* suspendKind;
+    const char* resumeKind;
+  } kPairs[] = {{"runtime", "stdstring"}, {"string", "int"}};
+  for (const auto& p : kPairs) {
+    SCOPED_TRACE(std::string(p.suspendKind) + "/" + p.resumeKind);
+    Agent agent;
+    agent.init();
+    agent.clearRecords();
+    Agent::setProperty("Test.Throw.suspend", p.suspendKind);
+    Agent::setProperty("Test.Throw.resume", p.resumeKind);
+    ::testing::internal::CaptureStdout();
+    agent.suspend();
+    agent.resume();
+    std::string out = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(
+        "User code exception encountered in method suspend\n"
+        "User code exception encountered in method resume\n",
+        out);
+    EXPECT_TRUE(agent.messages().empty());
+    EXPECT_EQ(1u, errorLogs(agent, std::string("User code exception encountered in method suspend "
+                                               "(suspend: the connector threw ") +
+                                       thrownText(p.suspendKind) + ")")
+                      .size());
+    EXPECT_EQ(
+        1u, errorLogs(agent, std::string("resume: the connector threw ") + thrownText(p.resumeKind))
+                .size());
+    JToCPPVeneer::deletefatalErrorFirstMessage();
+  }
 }
 
 TEST_F(ConnectorFaultTest, AThrowingGetBOHandlerforBOIsLoggedAndTheSpecIsNotFiled) {

@@ -7,6 +7,7 @@
 
 #include "KyConversion.hpp"
 #include "TestConnectorControl.hpp"
+#include "TestConnectorFixture.hpp"
 #include "VyConnector.hpp"
 #include "VyTestAgent.hpp"
 
@@ -30,11 +31,7 @@ std::string windows1252ToUtf8(const char* text) {
   return s;
 }
 
-class JniPortalTest : public ::testing::Test {
- protected:
-  void SetUp() override { vyTestConnectorReset(); }
-  void TearDown() override { vyTestConnectorRegister(); }
-};
+using JniPortalTest = vytest::TestConnectorTest;
 
 TEST_F(JniPortalTest, UnloadReleasesEverythingAndTheNextInitLooksItUpAgain) {
   {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "TestConnectorControl.hpp"
+#include "TestConnectorFixture.hpp"
 #include "TestTypeTexts.hpp"
 #include "VyConnector.hpp"
 #include "VyTestAgent.hpp"
@@ -14,11 +15,7 @@ namespace {
 
 using vytest::Agent;
 
-class LifecycleTest : public ::testing::Test {
- protected:
-  void SetUp() override { vyTestConnectorReset(); }
-  void TearDown() override { vyTestConnectorRegister(); }
-};
+using LifecycleTest = vytest::TestConnectorTest;
 
 TEST_F(LifecycleTest, InitWithTheFrameworkVersionCallsTheConnector) {
   Agent agent;
@@ -119,20 +116,6 @@ TEST_F(LifecycleTest, ConnectorExceptionsBecomeMinusOneAndMessage80401) {
     for (auto& m : agent.messagesNumbered(80401)) ops.push_back(m.args);
     EXPECT_EQ((std::vector<std::string>{"poll", "getVersion", "terminate"}), ops) << kind;
   }
-}
-
-TEST_F(LifecycleTest, SuspendAndResumeExceptionsArePrinted) {
-  Agent agent;
-  agent.init();
-  Agent::setProperty("Test.Throw.suspend", "string");
-  Agent::setProperty("Test.Throw.resume", "int");
-  ::testing::internal::CaptureStdout();
-  agent.suspend();
-  agent.resume();
-  std::string out = ::testing::internal::GetCapturedStdout();
-  EXPECT_NE(std::string::npos, out.find("User code exception encountered in method suspend\n"));
-  EXPECT_NE(std::string::npos, out.find("User code exception encountered in method resume\n"));
-  EXPECT_TRUE(agent.messagesNumbered(80401).empty());
 }
 
 TEST_F(LifecycleTest, AJavaExceptionFromACallbackIsDescribedAndCleared) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "TestConnectorControl.hpp"
+#include "TestConnectorFixture.hpp"
 #include "VyConnector.hpp"
 #include "VyTestAgent.hpp"
 
@@ -42,13 +43,12 @@ std::vector<std::string> flowsOf(const std::string& report) {
   return out;
 }
 
-class SubscriptionEntryPointsTest : public ::testing::Test {
+class SubscriptionEntryPointsTest : public vytest::TestConnectorTest {
  protected:
   void SetUp() override {
-    vyTestConnectorReset();
+    TestConnectorTest::SetUp();
     agent_.init();
   }
-  void TearDown() override { vyTestConnectorRegister(); }
   Agent agent_;
 };
 

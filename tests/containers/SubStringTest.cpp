@@ -17,32 +17,38 @@ TEST(SubStringTest, ViewsAPartAndOutlivesChangesToItsString) {
   EXPECT_EQ(String(s(5, 0)), "");  // an empty part just past the end is still inside
 }
 
-TEST(SubStringTest, CompareUsesTheViewedLengthThenTheShorterIsLess) {
+int sign(int v) { return (v > 0) - (v < 0); }
+
+// compare and collate (strcoll on the cut texts) order "abc", viewed in a longer text, the same
+// way against a text given as char*, String and SubString: by the viewed length, then the shorter
+// is less.
+TEST(SubStringTest, CompareAndCollateUseTheViewedLengthThenTheShorterIsLess) {
   String s("abcdef");
   SubString abc = s(0, 3);
-  EXPECT_EQ(abc.compare("abc"), 0);
-  EXPECT_LT(abc.compare("abcd"), 0);
-  EXPECT_GT(abc.compare("ab"), 0);
-  EXPECT_LT(abc.compare("abd"), 0);
-  EXPECT_GT(abc.compare(String("abb")), 0);
-  EXPECT_EQ(abc.compare(String("abc")), 0);
+  const struct {
+    const char* other;
+    int sign;
+  } kCases[] = {{"abc", 0}, {"abcd", -1}, {"ab", 1}, {"abd", -1}, {"abb", 1}, {"bc", -1}};
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.other);
+    String other(c.other);
+    String padded = String(c.other) + "!";  // a longer text of which `other` is a view
+    SubString view = padded(0, static_cast<int>(other.length()));
+    EXPECT_EQ(c.sign, sign(abc.compare(c.other)));
+    EXPECT_EQ(c.sign, sign(abc.compare(other)));
+    EXPECT_EQ(c.sign, sign(abc.compare(view)));
+    EXPECT_EQ(c.sign, sign(abc.collate(c.other)));
+    EXPECT_EQ(c.sign, sign(abc.collate(other)));
+    EXPECT_EQ(c.sign, sign(abc.collate(view)));
+  }
   EXPECT_EQ(abc.compare(s(0, 3)), 0);
   EXPECT_LT(abc.compare(s(0, 4)), 0);
   EXPECT_GT(s(0, 4).compare(abc), 0);
   EXPECT_LT(abc.compare(s(1, 2)), 0);
+  EXPECT_EQ(abc.collate(s(0, 3)), 0);
+  EXPECT_GT(s(0, 4).collate(abc), 0);
   EXPECT_GT(abc.compare(static_cast<const char*>(nullptr)), 0);
   EXPECT_TRUE(abc == "abc");
-}
-
-TEST(SubStringTest, CollateFollowsTheSameLengthRule) {
-  String s("abcdef");
-  SubString abc = s(0, 3);
-  EXPECT_EQ(abc.collate("abc"), 0);
-  EXPECT_LT(abc.collate("abcd"), 0);
-  EXPECT_GT(abc.collate("ab"), 0);
-  EXPECT_LT(abc.collate(String("abd")), 0);
-  EXPECT_GT(s(0, 4).collate(abc), 0);
-  EXPECT_EQ(abc.collate(s(0, 3)), 0);
 }
 
 }  // namespace

@@ -12,15 +12,9 @@
 # Any sanitizer report fails the test that printed it (the runtime stops the process, or the
 # leak checker makes its exit status non-zero).
 set -e
-cd "$(dirname "$0")/../.."
-ROOT=$(pwd)
+. "$(dirname "$0")/sanitized-build.sh"
 BUILD=${ASAN_BUILD:-$ROOT/build-asan}
-JOBS=${JOBS:-2}
-
-if [ ! -f "$BUILD/build.ninja" ]; then
-  cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVY_SANITIZE=ON \
-    -DVY_BUILD_BENCH=OFF
-fi
+configure_once "$BUILD" -DVY_SANITIZE=ON
 cmake --build "$BUILD" -j "$JOBS"
 
 export ASAN_OPTIONS=detect_leaks=1:handle_segv=0:handle_sigbus=0:handle_sigfpe=0:handle_sigill=0:verify_asan_link_order=0:intercept_tls_get_addr=0:allow_user_segv_handler=1

@@ -6,15 +6,11 @@
 # to the sanitizer, but the kit's own shared state is all guarded by the kit's own locks and
 # atomics, so a report names a race in the kit. Any report fails the run (exit status 66).
 set -e
-cd "$(dirname "$0")/../.."
-ROOT=$(pwd)
+. "$(dirname "$0")/sanitized-build.sh"
 BUILD=${TSAN_BUILD:-$ROOT/build-tsan}
-JOBS=${JOBS:-2}
-if [ ! -f "$BUILD/build.ninja" ]; then
-  cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVY_BUILD_BENCH=OFF \
-    "-DCMAKE_CXX_FLAGS=-fsanitize=thread -fno-omit-frame-pointer" "-DCMAKE_C_FLAGS=-fsanitize=thread" \
-    -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread -DCMAKE_SHARED_LINKER_FLAGS=-fsanitize=thread
-fi
+configure_once "$BUILD" \
+  "-DCMAKE_CXX_FLAGS=-fsanitize=thread -fno-omit-frame-pointer" "-DCMAKE_C_FLAGS=-fsanitize=thread" \
+  -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread -DCMAKE_SHARED_LINKER_FLAGS=-fsanitize=thread
 cmake --build "$BUILD" -j "$JOBS" --target vy_jvm_tests vy_native_tests
 TSAN_OPTIONS="halt_on_error=0:exitcode=66:report_signal_unsafe=0:suppressions=$ROOT/tests/hardening/tsan.supp" \
   "$BUILD/bin/vy_jvm_tests" \

@@ -18,31 +18,14 @@
 #include "BusinessObject.hpp"
 #include "NativeAgent.hpp"
 #include "StringMessage.hpp"
+#include "TestTypeTexts.hpp"
 
 namespace {
 
 using Agent = vytest::NativeAgent;
 
-struct Attr {
-  std::string name;
-  std::string type;  // "String" or the name of a business object type
-  bool key = false;
-  const char* card = "1";
-};
-
-std::string specText(const std::string& name, const std::vector<Attr>& attrs) {
-  StringMessage msg;
-  for (const char* f : {"BusObjSpec", "4.2.0.0", name.c_str(), "1.0.0", "\x05"}) msg.appendField(f);
-  msg.appendField(std::to_string(attrs.size()).c_str());
-  msg.appendField("2");
-  for (const Attr& a : attrs) {
-    for (const char* f :
-         {a.name.c_str(), a.type.c_str(), a.key ? "true" : "false", "false", "false", "\x05", "40",
-          "\x05", "1.0.0", a.card, "Containment", "true", "\x05"})
-      msg.appendField(f);
-  }
-  for (const char* f : {"Create", "\x05", "Update", "\x05"}) msg.appendField(f);
-  return msg.toString();
+std::string specText(const std::string& name, const std::vector<vytest::AttrDef>& attrs) {
+  return vytest::messageText(vytest::specFields(name, attrs, {"Create", "Update"}));
 }
 
 BusObjSpecDirectory& directory() { return BusObjSpecDirectory::theBusObjSpecDirectory; }
@@ -53,7 +36,7 @@ void announce(Agent& agent, const std::string& p) {
   agent.gotBusObjSpec(specText(p + "Phone", {{"Number", "String", true}, {"Kind", "String"}}));
   agent.gotBusObjSpec(specText(p + "Customer", {{"Id", "String", true},
                                                 {"Name", "String"},
-                                                {"Phones", p + "Phone", false, "n"},
+                                                {"Phones", p + "Phone", false, false, "", "n"},
                                                 {"Owner", p + "Customer"},
                                                 {"Note", "String"}}));
 }
@@ -107,11 +90,22 @@ void forget(const std::vector<std::string>& names) {
   for (const std::string& n : names) directory().deleteBusObj(n.c_str(), "1.0.0");
 }
 
-TEST(BusObjAndSpecSerializerTest, PackedTextCarriesTheObjectAsOneFieldAndEachSpecOnce) {
+// Each test on a started native agent.
+class BusObjAndSpecSerializerTest : public ::testing::Test {
+ protected:
+  void SetUp() override { agent.init(); }
+
+  // Announces the types of prefix `p` (see announce) and gives its customer (see customer).
+  std::unique_ptr<BusinessObject> announcedCustomer(const std::string& p) {
+    announce(agent, p);
+    return customer(p);
+  }
+
   Agent agent;
-  agent.init();
-  announce(agent, "SerA");
-  std::unique_ptr<BusinessObject> bo = customer("SerA");
+};
+
+TEST_F(BusObjAndSpecSerializerTest, PackedTextCarriesTheObjectAsOneFieldAndEachSpecOnce) {
+  std::unique_ptr<BusinessObject> bo = announcedCustomer("SerA");
   std::string packed = own(BusObjAndSpecSerializer::serialize(bo.get()));
 
   std::vector<std::string> f = fields(packed);
@@ -137,11 +131,8 @@ TEST(BusObjAndSpecSerializerTest, PackedTextCarriesTheObjectAsOneFieldAndEachSpe
   EXPECT_EQ(nullptr, BusObjAndSpecSerializer::serializeParentSpecAndKeys(nullptr));
 }
 
-TEST(BusObjAndSpecSerializerTest, UnpackingFilesMissingSpecsAndKeepsKnownOnes) {
-  Agent agent;
-  agent.init();
-  announce(agent, "SerB");
-  std::unique_ptr<BusinessObject> bo = customer("SerB");
+TEST_F(BusObjAndSpecSerializerTest, UnpackingFilesMissingSpecsAndKeepsKnownOnes) {
+  std::unique_ptr<BusinessObject> bo = announcedCustomer("SerB");
   std::string original = wireOf(*bo);
   std::string packed = own(BusObjAndSpecSerializer::serialize(bo.get()));
 
@@ -176,11 +167,8 @@ TEST(BusObjAndSpecSerializerTest, UnpackingFilesMissingSpecsAndKeepsKnownOnes) {
   EXPECT_STREQ("Update", back->getVerb());
 }
 
-TEST(BusObjAndSpecSerializerTest, ParentAndKeysFormReadsBackAsAnAfterImageOfKeys) {
-  Agent agent;
-  agent.init();
-  announce(agent, "SerC");
-  std::unique_ptr<BusinessObject> bo = customer("SerC");
+TEST_F(BusObjAndSpecSerializerTest, ParentAndKeysFormReadsBackAsAnAfterImageOfKeys) {
+  std::unique_ptr<BusinessObject> bo = announcedCustomer("SerC");
   std::string packed = own(BusObjAndSpecSerializer::serializeParentSpecAndKeys(bo.get()));
 
   std::vector<std::string> f = fields(packed, BusObjAndSpecSerializer::specialDelimiter);
@@ -214,11 +202,8 @@ TEST(BusObjAndSpecSerializerTest, ParentAndKeysFormReadsBackAsAnAfterImageOfKeys
   EXPECT_TRUE(ownerBack->isIgnore("Note"));
 }
 
-TEST(BusObjAndSpecSerializerTest, MalformedTextsGiveNullAndFileNothing) {
-  Agent agent;
-  agent.init();
-  announce(agent, "SerD");
-  std::unique_ptr<BusinessObject> bo = customer("SerD");
+TEST_F(BusObjAndSpecSerializerTest, MalformedTextsGiveNullAndFileNothing) {
+  std::unique_ptr<BusinessObject> bo = announcedCustomer("SerD");
   std::string packed = own(BusObjAndSpecSerializer::serialize(bo.get()));
   std::vector<std::string> f = fields(packed);
   std::string phoneSpec = specNameOf(f[2]) == "SerDPhone" ? f[2] : f[3];
@@ -282,9 +267,7 @@ TEST(BusObjAndSpecSerializerTest, MalformedTextsGiveNullAndFileNothing) {
   }
 }
 
-TEST(BusObjAndSpecSerializerTest, PackingRunsOnSeveralThreadsAtOnce) {
-  Agent agent;
-  agent.init();
+TEST_F(BusObjAndSpecSerializerTest, PackingRunsOnSeveralThreadsAtOnce) {
   announce(agent, "SerE");
   announce(agent, "SerF");
   const std::vector<std::string> prefixes = {"SerE", "SerF", "SerE", "SerF"};
@@ -312,9 +295,7 @@ TEST(BusObjAndSpecSerializerTest, PackingRunsOnSeveralThreadsAtOnce) {
   EXPECT_EQ(std::vector<int>(prefixes.size(), 0), mismatches);
 }
 
-TEST(BusObjAndSpecSerializerTest, AMissingChildTypeIsReportedAndLeftOut) {
-  Agent agent;
-  agent.init();
+TEST_F(BusObjAndSpecSerializerTest, AMissingChildTypeIsReportedAndLeftOut) {
   agent.gotBusObjSpec(specText("SerGParent", {{"Id", "String", true}, {"Kid", "SerGNever"}}));
   BusinessObject bo("SerGParent");
   bo.setAttrValue("Id", "1", 5);

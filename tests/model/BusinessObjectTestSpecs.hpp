@@ -12,59 +12,17 @@
 #include <vector>
 
 #include "AgentRecords.hpp"
+#include "SpecFields.hpp"
 #include "VyConnector.hpp"
 
 namespace bospecs {
 
-struct AttrDef {
-  AttrDef(std::string n, std::string t, bool k = false, bool r = false, std::string d = "",
-          std::string c = "1")
-      : name(std::move(n)),
-        type(std::move(t)),
-        key(k),
-        required(r),
-        defaultValue(std::move(d)),
-        card(std::move(c)) {}
-  std::string name;
-  std::string type;
-  bool key;
-  bool required;
-  std::string defaultValue;  // empty: none
-  std::string card;
-};
+using vytest::AttrDef;
 
 inline std::u16string specText(const std::string& name, const std::vector<AttrDef>& attrs,
                                const std::vector<std::string>& verbs = {"Create", "Update",
                                                                         "Delete", "Retrieve"}) {
-  const std::string empty = "\x05";
-  std::vector<std::string> f = {"BusObjSpec",
-                                "4.2.0.0",
-                                name,
-                                "1.0.0",
-                                empty,
-                                std::to_string(attrs.size()),
-                                std::to_string(verbs.size())};
-  for (const AttrDef& a : attrs) {
-    std::vector<std::string> group = {a.name,
-                                      a.type,
-                                      a.key ? "true" : "false",
-                                      "false",
-                                      a.required ? "true" : "false",
-                                      empty,
-                                      "40",
-                                      a.defaultValue.empty() ? empty : a.defaultValue,
-                                      "1.0.0",
-                                      a.card,
-                                      "Containment",
-                                      "true",
-                                      empty};
-    f.insert(f.end(), group.begin(), group.end());
-  }
-  for (const std::string& v : verbs) {
-    f.push_back(v);
-    f.push_back(empty);
-  }
-  return vytest::wire(f);
+  return vytest::wire(vytest::specFields(name, attrs, verbs));
 }
 
 // Every type of these tests. Attribute indexes are noted where tests use them.

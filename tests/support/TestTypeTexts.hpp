@@ -9,6 +9,7 @@
 
 #include "BOAttrType.hpp"
 #include "BusinessObject.hpp"
+#include "SpecFields.hpp"
 #include "StringMessage.hpp"
 
 namespace vytest {
@@ -17,28 +18,22 @@ namespace vytest {
 inline std::vector<std::string> stringSpecFields(const std::string& type,
                                                  const std::vector<std::string>& attrs,
                                                  const std::vector<std::string>& verbs) {
-  std::vector<std::string> f = {"BusObjSpec",
-                                "4.2.0.0",
-                                type,
-                                "1.0.0",
-                                "\x05",
-                                std::to_string(attrs.size()),
-                                std::to_string(verbs.size())};
-  for (const std::string& name : attrs) {
-    std::vector<std::string> g = {name,   "String", "false", "false",       "false", "\x05", "40",
-                                  "\x05", "1.0.0",  "1",     "Containment", "true",  "\x05"};
-    f.insert(f.end(), g.begin(), g.end());
-  }
-  for (const std::string& verb : verbs) f.insert(f.end(), {verb, "\x05"});
-  return f;
+  std::vector<AttrDef> defs;
+  for (const std::string& name : attrs) defs.emplace_back(name, "String");
+  return specFields(type, defs, verbs);
 }
 
-// The same spec as a message text in the agent's encoding (what n_gotBusObjSpec is handed).
+// Fields as a message text in the agent's encoding (what n_gotBusObjSpec is handed for a spec).
+inline std::string messageText(const std::vector<std::string>& fields) {
+  StringMessage msg;
+  for (const std::string& f : fields) msg.appendField(f.c_str());
+  return msg.toString();
+}
+
+// The spec of stringSpecFields as a message text.
 inline std::string stringSpecText(const std::string& type, const std::vector<std::string>& attrs,
                                   const std::vector<std::string>& verbs) {
-  StringMessage msg;
-  for (const std::string& f : stringSpecFields(type, attrs, verbs)) msg.appendField(f.c_str());
-  return msg.toString();
+  return messageText(stringSpecFields(type, attrs, verbs));
 }
 
 // A Create of `type` (its spec filed) whose first attribute is `id`, as a message text.

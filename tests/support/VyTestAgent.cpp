@@ -7,6 +7,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "JvmStart.hpp"
+
 namespace vytest {
 namespace {
 
@@ -34,27 +36,23 @@ jclass agentClass() {
   return cls;
 }
 
-jmethodID method(const char* name, const char* sig) {
+// The id of the agent class's method `name` (`isStatic`: a static one); a missing one stops the
+// tests.
+jmethodID agentMethod(bool isStatic, const char* name, const char* sig) {
   checkPending();
-  jmethodID mid = env()->GetMethodID(agentClass(), name, sig);
+  jmethodID mid = isStatic ? env()->GetStaticMethodID(agentClass(), name, sig)
+                           : env()->GetMethodID(agentClass(), name, sig);
   if (mid == nullptr) {
     env()->ExceptionDescribe();
-    std::fprintf(stderr, "agent method %s%s missing\n", name, sig);
+    std::fprintf(stderr, "agent %smethod %s%s missing\n", isStatic ? "static " : "", name, sig);
     std::abort();
   }
   return mid;
 }
 
-jmethodID staticMethod(const char* name, const char* sig) {
-  checkPending();
-  jmethodID mid = env()->GetStaticMethodID(agentClass(), name, sig);
-  if (mid == nullptr) {
-    env()->ExceptionDescribe();
-    std::fprintf(stderr, "agent static method %s%s missing\n", name, sig);
-    std::abort();
-  }
-  return mid;
-}
+jmethodID method(const char* name, const char* sig) { return agentMethod(false, name, sig); }
+
+jmethodID staticMethod(const char* name, const char* sig) { return agentMethod(true, name, sig); }
 
 // Reads a list of record objects through a callback per element.
 template <typename F>
@@ -77,38 +75,36 @@ void forEach(jobject list, F&& f) {
   e->DeleteLocalRef(list);
 }
 
-std::string stringField(jobject obj, const char* name) {
+// The id of the field `name` (of type `sig`) of obj's class.
+jfieldID fieldOf(jobject obj, const char* name, const char* sig) {
   checkPending();
   JNIEnv* e = env();
   jclass cls = e->GetObjectClass(obj);
-  jfieldID fid = e->GetFieldID(cls, name, "Ljava/lang/String;");
-  jstring s = static_cast<jstring>(e->GetObjectField(obj, fid));
+  jfieldID fid = e->GetFieldID(cls, name, sig);
+  e->DeleteLocalRef(cls);
+  return fid;
+}
+
+const char kStringSig[] = "Ljava/lang/String;";
+
+std::string stringField(jobject obj, const char* name) {
+  JNIEnv* e = env();
+  jstring s = static_cast<jstring>(e->GetObjectField(obj, fieldOf(obj, name, kStringSig)));
   std::string out = str(s);
   if (s) e->DeleteLocalRef(s);
-  e->DeleteLocalRef(cls);
   return out;
 }
 
 bool stringFieldNull(jobject obj, const char* name) {
-  checkPending();
   JNIEnv* e = env();
-  jclass cls = e->GetObjectClass(obj);
-  jfieldID fid = e->GetFieldID(cls, name, "Ljava/lang/String;");
-  jobject s = e->GetObjectField(obj, fid);
-  bool isNullValue = s == nullptr;
-  if (s) e->DeleteLocalRef(s);
-  e->DeleteLocalRef(cls);
-  return isNullValue;
+  jobject s = e->GetObjectField(obj, fieldOf(obj, name, kStringSig));
+  if (s == nullptr) return true;
+  e->DeleteLocalRef(s);
+  return false;
 }
 
 int intField(jobject obj, const char* name) {
-  checkPending();
-  JNIEnv* e = env();
-  jclass cls = e->GetObjectClass(obj);
-  jfieldID fid = e->GetFieldID(cls, name, "I");
-  int v = e->GetIntField(obj, fid);
-  e->DeleteLocalRef(cls);
-  return v;
+  return env()->GetIntField(obj, fieldOf(obj, name, "I"));
 }
 
 // ---- the JVM's output, captured line by line ----
@@ -212,14 +208,15 @@ Agent::Agent() {
   checkPending();
   jmethodID ctor = method("<init>", "()V");
   jobject local = e->NewObject(agentClass(), ctor);
-  obj_ = e->NewGlobalRef(local);
+  obj_.reset(e->NewGlobalRef(local));
   e->DeleteLocalRef(local);
 }
 
 Agent::~Agent() {
   if (initialised_) terminate();
-  env()->DeleteGlobalRef(obj_);
 }
+
+void Agent::DeleteGlobalRef::operator()(jobject obj) const { env()->DeleteGlobalRef(obj); }
 
 void Agent::setProperty(const std::string& name, const char* value) {
   JNIEnv* e = env();
@@ -287,31 +284,39 @@ long Agent::faultsInjected(const char* callback) {
 }
 
 namespace {
-void callStringSetter(jobject obj, const char* name, const char* value) {
-  JNIEnv* e = env();
-  jstring v = jstrOrNull(value);
-  e->CallVoidMethod(obj, method(name, "(Ljava/lang/String;)V"), v);
+// Calls obj's method `name` taking one String with `v` (null or a local reference, released).
+void callWithString(jobject obj, const char* name, jstring v) {
+  env()->CallVoidMethod(obj, method(name, "(Ljava/lang/String;)V"), v);
   checkPending();
-  if (v) e->DeleteLocalRef(v);
+  if (v) env()->DeleteLocalRef(v);
+}
+
+void callStringSetter(jobject obj, const char* name, const char* value) {
+  callWithString(obj, name, jstrOrNull(value));
 }
 }  // namespace
 
-void Agent::setEncoding(const char* encoding) { callStringSetter(obj_, "setEncoding", encoding); }
-void Agent::setLocale(const char* locale) { callStringSetter(obj_, "setLocale", locale); }
-void Agent::setCollabNames(const char* names) { callStringSetter(obj_, "setCollabNames", names); }
+void Agent::setEncoding(const char* encoding) {
+  callStringSetter(object(), "setEncoding", encoding);
+}
+void Agent::setLocale(const char* locale) { callStringSetter(object(), "setLocale", locale); }
+void Agent::setCollabNames(const char* names) {
+  callStringSetter(object(), "setCollabNames", names);
+}
 
 void Agent::setCapableOfPolling(bool value) {
-  env()->CallVoidMethod(obj_, method("setCapableOfPolling", "(Z)V"), value ? JNI_TRUE : JNI_FALSE);
+  env()->CallVoidMethod(object(), method("setCapableOfPolling", "(Z)V"),
+                        value ? JNI_TRUE : JNI_FALSE);
   checkPending();
 }
 
 void Agent::setEventAnswer(int answer) {
-  env()->CallVoidMethod(obj_, method("setEventAnswer", "(I)V"), answer);
+  env()->CallVoidMethod(object(), method("setEventAnswer", "(I)V"), answer);
   checkPending();
 }
 
 void Agent::setRecording(bool value) {
-  env()->CallVoidMethod(obj_, method("setRecording", "(Z)V"), value ? JNI_TRUE : JNI_FALSE);
+  env()->CallVoidMethod(object(), method("setRecording", "(Z)V"), value ? JNI_TRUE : JNI_FALSE);
   checkPending();
 }
 
@@ -319,7 +324,8 @@ void Agent::setSyncAnswer(const char* objectText, const char* statusText) {
   JNIEnv* e = env();
   jstring o = jstrOrNull(objectText);
   jstring s = jstrOrNull(statusText);
-  e->CallVoidMethod(obj_, method("setSyncAnswer", "(Ljava/lang/String;Ljava/lang/String;)V"), o, s);
+  e->CallVoidMethod(object(), method("setSyncAnswer", "(Ljava/lang/String;Ljava/lang/String;)V"), o,
+                    s);
   checkPending();
   if (o) e->DeleteLocalRef(o);
   if (s) e->DeleteLocalRef(s);
@@ -330,7 +336,7 @@ int Agent::init(const char* version, const char* dll) {
   jstring v = jstrOrNull(version);
   jstring d = jstrOrNull(dll);
   int rc =
-      e->CallIntMethod(obj_, method("n_init", "(Ljava/lang/String;Ljava/lang/String;)I"), v, d);
+      e->CallIntMethod(object(), method("n_init", "(Ljava/lang/String;Ljava/lang/String;)I"), v, d);
   checkPending();
   if (v) e->DeleteLocalRef(v);
   if (d) e->DeleteLocalRef(d);
@@ -340,14 +346,14 @@ int Agent::init(const char* version, const char* dll) {
 }
 
 int Agent::terminate() {
-  int rc = env()->CallIntMethod(obj_, method("n_terminate", "()I"));
+  int rc = env()->CallIntMethod(object(), method("n_terminate", "()I"));
   checkNoException("n_terminate");
   initialised_ = false;
   return rc;
 }
 
 int Agent::poll() {
-  int rc = env()->CallIntMethod(obj_, method("n_poll", "()I"));
+  int rc = env()->CallIntMethod(object(), method("n_poll", "()I"));
   checkNoException("n_poll");
   return rc;
 }
@@ -363,41 +369,33 @@ std::string callString(jobject obj, const char* name) {
 }
 }  // namespace
 
-std::string Agent::getVersion() { return callString(obj_, "n_getVersion"); }
-std::string Agent::cdkVersion() { return callString(obj_, "n_CDKVersion"); }
-std::string Agent::cjniVersion() { return callString(obj_, "n_CJNIVersion"); }
-std::string Agent::getPerfMonitors() { return callString(obj_, "n_getPerfMonitors"); }
+std::string Agent::getVersion() { return callString(object(), "n_getVersion"); }
+std::string Agent::cdkVersion() { return callString(object(), "n_CDKVersion"); }
+std::string Agent::cjniVersion() { return callString(object(), "n_CJNIVersion"); }
+std::string Agent::getPerfMonitors() { return callString(object(), "n_getPerfMonitors"); }
 
 void Agent::suspend() {
-  env()->CallVoidMethod(obj_, method("n_suspend", "()V"));
+  env()->CallVoidMethod(object(), method("n_suspend", "()V"));
   checkNoException("n_suspend");
 }
 
 void Agent::resume() {
-  env()->CallVoidMethod(obj_, method("n_resume", "()V"));
+  env()->CallVoidMethod(object(), method("n_resume", "()V"));
   checkNoException("n_resume");
 }
 
 void Agent::setTraceLevel(int level) {
-  env()->CallVoidMethod(obj_, method("n_setTraceLevel", "(I)V"), level);
+  env()->CallVoidMethod(object(), method("n_setTraceLevel", "(I)V"), level);
   checkNoException("n_setTraceLevel");
 }
 
 void Agent::gotBusObjSpec(const std::string& specText) {
-  JNIEnv* e = env();
-  jstring s = jstr(specText);
-  e->CallVoidMethod(obj_, method("n_gotBusObjSpec", "(Ljava/lang/String;)V"), s);
-  checkPending();
-  e->DeleteLocalRef(s);
+  callWithString(object(), "n_gotBusObjSpec", jstr(specText));
   checkNoException("n_gotBusObjSpec");
 }
 
 void Agent::gotBusObjSpec16(const std::u16string& specText) {
-  JNIEnv* e = env();
-  jstring s = jstr16(specText);
-  e->CallVoidMethod(obj_, method("n_gotBusObjSpec", "(Ljava/lang/String;)V"), s);
-  checkPending();
-  e->DeleteLocalRef(s);
+  callWithString(object(), "n_gotBusObjSpec", jstr16(specText));
   checkNoException("n_gotBusObjSpec");
 }
 
@@ -416,7 +414,7 @@ VerbResult Agent::doVerbFor(const std::u16string& content, bool transactional) {
   jobject status = e->NewObject(statusCls, e->GetMethodID(statusCls, "<init>", "()V"));
   VerbResult r;
   r.status = e->CallIntMethod(
-      obj_,
+      object(),
       method("n_DoVerbFor",
              "(LAppSide_Connector/StringBucket;ZLKyCommon/ReturnStatusDescriptor;)I"),
       bucket, transactional ? JNI_TRUE : JNI_FALSE, status);
@@ -440,7 +438,7 @@ int Agent::subscribeTo(const char* name, const char* verb, int perf) {
   JNIEnv* e = env();
   jstring n = jstrOrNull(name), v = jstrOrNull(verb);
   int rc = e->CallIntMethod(
-      obj_, method("n_SubscribeTo", "(Ljava/lang/String;Ljava/lang/String;I)I"), n, v, perf);
+      object(), method("n_SubscribeTo", "(Ljava/lang/String;Ljava/lang/String;I)I"), n, v, perf);
   checkPending();
   if (n) e->DeleteLocalRef(n);
   if (v) e->DeleteLocalRef(v);
@@ -452,7 +450,7 @@ bool Agent::isSubscribed(const char* name, const char* verb) {
   JNIEnv* e = env();
   jstring n = jstrOrNull(name), v = jstrOrNull(verb);
   jboolean rc = e->CallBooleanMethod(
-      obj_, method("n_isSubscribed", "(Ljava/lang/String;Ljava/lang/String;)Z"), n, v);
+      object(), method("n_isSubscribed", "(Ljava/lang/String;Ljava/lang/String;)Z"), n, v);
   checkPending();
   if (n) e->DeleteLocalRef(n);
   if (v) e->DeleteLocalRef(v);
@@ -464,8 +462,8 @@ int Agent::cancelSub(const char* name, const char* version, const char* verb) {
   JNIEnv* e = env();
   jstring n = jstrOrNull(name), ver = jstrOrNull(version), v = jstrOrNull(verb);
   int rc = e->CallIntMethod(
-      obj_, method("n_CancelSub", "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;)I"), n,
-      ver, v);
+      object(), method("n_CancelSub", "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;)I"),
+      n, ver, v);
   checkPending();
   for (jstring s : {n, ver, v})
     if (s) e->DeleteLocalRef(s);
@@ -477,7 +475,7 @@ int Agent::updateSubscription(const char* name, const char* verb, int unused, in
   JNIEnv* e = env();
   jstring n = jstrOrNull(name), v = jstrOrNull(verb);
   int rc = e->CallIntMethod(
-      obj_, method("n_UpdateSubscription", "(Ljava/lang/String;Ljava/lang/String;II)I"), n, v,
+      object(), method("n_UpdateSubscription", "(Ljava/lang/String;Ljava/lang/String;II)I"), n, v,
       unused, perf);
   checkPending();
   if (n) e->DeleteLocalRef(n);
@@ -486,71 +484,67 @@ int Agent::updateSubscription(const char* name, const char* verb, int unused, in
   return rc;
 }
 
-std::vector<LogLine> Agent::logs() {
-  std::vector<LogLine> out;
-  forEach(env()->CallObjectMethod(obj_, method("getLogs", "()Ljava/util/List;")), [&](jobject r) {
-    out.push_back({stringField(r, "text"), intField(r, "severity")});
-    checkPending();
-    checkPending();
+namespace {
+
+// The records the agent's list getter `getter` answers, each read by `read`.
+template <class T, class Read>
+std::vector<T> records(jobject agent, const char* getter, Read read) {
+  std::vector<T> out;
+  forEach(env()->CallObjectMethod(agent, method(getter, "()Ljava/util/List;")), [&](jobject r) {
+    out.push_back(read(r));
     checkPending();
   });
   return out;
+}
+
+}  // namespace
+
+std::vector<LogLine> Agent::logs() {
+  return records<LogLine>(object(), "getLogs", [](jobject r) {
+    return LogLine{stringField(r, "text"), intField(r, "severity")};
+  });
 }
 
 std::vector<TraceLine> Agent::traces() {
-  std::vector<TraceLine> out;
-  forEach(env()->CallObjectMethod(obj_, method("getTraces", "()Ljava/util/List;")), [&](jobject r) {
-    out.push_back({stringField(r, "name"), intField(r, "level"), stringField(r, "msg"),
-                   !stringFieldNull(r, "text2"), stringField(r, "text2")});
-    checkPending();
+  return records<TraceLine>(object(), "getTraces", [](jobject r) {
+    return TraceLine{stringField(r, "name"), intField(r, "level"), stringField(r, "msg"),
+                     !stringFieldNull(r, "text2"), stringField(r, "text2")};
   });
-  return out;
 }
 
 std::vector<MsgRequest> Agent::messages() {
-  std::vector<MsgRequest> out;
-  forEach(env()->CallObjectMethod(obj_, method("getMessages", "()Ljava/util/List;")),
-          [&](jobject r) {
-            out.push_back({intField(r, "msgNum"), intField(r, "msgType"),
-                           !stringFieldNull(r, "text"), stringField(r, "text"),
-                           intField(r, "msgSet"), intField(r, "argCount"), stringField(r, "args")});
-            checkPending();
-          });
-  return out;
+  return records<MsgRequest>(object(), "getMessages", [](jobject r) {
+    return MsgRequest{intField(r, "msgNum"),  intField(r, "msgType"), !stringFieldNull(r, "text"),
+                      stringField(r, "text"), intField(r, "msgSet"),  intField(r, "argCount"),
+                      stringField(r, "args")};
+  });
 }
 
 std::vector<std::string> Agent::events() {
-  std::vector<std::string> out;
-  forEach(env()->CallObjectMethod(obj_, method("getEvents", "()Ljava/util/List;")), [&](jobject r) {
-    out.push_back(str(static_cast<jstring>(r)));
-    checkPending();
-  });
-  return out;
+  return records<std::string>(object(), "getEvents",
+                              [](jobject r) { return str(static_cast<jstring>(r)); });
 }
 
 std::vector<SyncRequest> Agent::syncs() {
-  std::vector<SyncRequest> out;
-  forEach(env()->CallObjectMethod(obj_, method("getSyncs", "()Ljava/util/List;")), [&](jobject r) {
-    out.push_back(
-        {stringField(r, "collabName"), stringField(r, "objectText"), stringField(r, "statusText")});
-    checkPending();
+  return records<SyncRequest>(object(), "getSyncs", [](jobject r) {
+    return SyncRequest{stringField(r, "collabName"), stringField(r, "objectText"),
+                       stringField(r, "statusText")};
   });
-  return out;
 }
 
 int Agent::encodingRequests() {
-  int n = env()->CallIntMethod(obj_, method("getEncodingRequests", "()I"));
+  int n = env()->CallIntMethod(object(), method("getEncodingRequests", "()I"));
   checkPending();
   return n;
 }
 int Agent::localeRequests() {
-  int n = env()->CallIntMethod(obj_, method("getLocaleRequests", "()I"));
+  int n = env()->CallIntMethod(object(), method("getLocaleRequests", "()I"));
   checkPending();
   return n;
 }
 
 void Agent::clearRecords() {
-  env()->CallVoidMethod(obj_, method("clearRecords", "()V"));
+  env()->CallVoidMethod(object(), method("clearRecords", "()V"));
   checkPending();
 }
 
@@ -572,20 +566,9 @@ bool Agent::logged(const std::string& fragment) {
 // ---- main: one JVM for the whole binary ----
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  std::string cp = std::string("-Djava.class.path=") + VY_AGENT_JAR;
-  JavaVMOption options[4];
-  options[0].optionString = const_cast<char*>(cp.c_str());
-  options[1].optionString = const_cast<char*>("-Xcheck:jni");
-  options[2].optionString = const_cast<char*>("vfprintf");
-  options[2].extraInfo = reinterpret_cast<void*>(&vytest::captureVfprintf);
-  options[3].optionString = const_cast<char*>("-Xss4m");
-  JavaVMInitArgs args;
-  args.version = JNI_VERSION_1_8;
-  args.nOptions = 4;
-  args.options = options;
-  args.ignoreUnrecognized = JNI_FALSE;
   JNIEnv* e = nullptr;
-  if (JNI_CreateJavaVM(&vytest::gVm, reinterpret_cast<void**>(&e), &args) != JNI_OK) {
+  if (vy::startJvm({std::string("-Djava.class.path=") + VY_AGENT_JAR, "-Xcheck:jni", "-Xss4m"},
+                   &vytest::captureVfprintf, &vytest::gVm, &e) != JNI_OK) {
     std::fprintf(stderr, "cannot create the JVM\n");
     return 2;
   }

@@ -9,7 +9,9 @@
 
 #include <jni.h>
 
+#include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "AgentRecords.hpp"
@@ -45,14 +47,13 @@ struct VerbResult {
 
 // One agent object (AppSide_Connector.BusObjNativeInterface). Creating one clears the static
 // script (properties, delta answers). Destroying it calls n_terminate if init ran.
+// Not copied: it owns the global reference to its Java object.
 class Agent {
  public:
   Agent();
   ~Agent();
-  Agent(const Agent&) = delete;
-  Agent& operator=(const Agent&) = delete;
 
-  jobject object() const { return obj_; }
+  jobject object() const { return obj_.get(); }
 
   // ---- script ----
   static void setProperty(const std::string& name, const char* value);  // null removes
@@ -108,7 +109,10 @@ class Agent {
   bool logged(const std::string& fragment);
 
  private:
-  jobject obj_;  // global reference
+  struct DeleteGlobalRef {
+    void operator()(jobject obj) const;
+  };
+  std::unique_ptr<std::remove_pointer_t<jobject>, DeleteGlobalRef> obj_;
   bool initialised_ = false;
 };
 

@@ -219,15 +219,7 @@ public class BusObjNativeInterface {
   // ---- records ----
 
   /** One logged line; severity is -1 for a line logged without one. */
-  public static final class LogRecord {
-    public final String text;
-    public final int severity;
-
-    LogRecord(String text, int severity) {
-      this.text = text;
-      this.severity = severity;
-    }
-
+  public record LogRecord(String text, int severity) {
     @Override
     public String toString() {
       return (severity < 0 ? "" : "[" + severity + "] ") + text;
@@ -235,21 +227,7 @@ public class BusObjNativeInterface {
   }
 
   /** One trace line, with every argument the native side passed. */
-  public static final class TraceRecord {
-    public final String name;
-    public final int level;
-    public final String indent;
-    public final String msg;
-    public final String text2;
-
-    TraceRecord(String name, int level, String indent, String msg, String text2) {
-      this.name = name;
-      this.level = level;
-      this.indent = indent;
-      this.msg = msg;
-      this.text2 = text2;
-    }
-
+  public record TraceRecord(String name, int level, String indent, String msg, String text2) {
     @Override
     public String toString() {
       return "<" + level + "> " + name + ": " + msg + (text2 == null ? "" : " " + text2);
@@ -257,23 +235,8 @@ public class BusObjNativeInterface {
   }
 
   /** One generateMsg request with all six arguments. */
-  public static final class MsgRecord {
-    public final int msgNum;
-    public final int msgType;
-    public final String text;
-    public final int msgSet;
-    public final int argCount;
-    public final String args;
-
-    MsgRecord(int msgNum, int msgType, String text, int msgSet, int argCount, String args) {
-      this.msgNum = msgNum;
-      this.msgType = msgType;
-      this.text = text;
-      this.msgSet = msgSet;
-      this.argCount = argCount;
-      this.args = args;
-    }
-
+  public record MsgRecord(int msgNum, int msgType, String text, int msgSet, int argCount,
+      String args) {
     @Override
     public String toString() {
       return "msg " + msgNum + " type " + msgType + " set " + msgSet + " (" + argCount + ") " + args
@@ -282,17 +245,7 @@ public class BusObjNativeInterface {
   }
 
   /** One synchronous request. */
-  public static final class SyncRecord {
-    public final String collabName;
-    public final String objectText;
-    public final String statusText;
-
-    SyncRecord(String collabName, String objectText, String statusText) {
-      this.collabName = collabName;
-      this.objectText = objectText;
-      this.statusText = statusText;
-    }
-  }
+  public record SyncRecord(String collabName, String objectText, String statusText) {}
 
   private final List<LogRecord> logs = Collections.synchronizedList(new ArrayList<>());
   private final List<TraceRecord> traces = Collections.synchronizedList(new ArrayList<>());

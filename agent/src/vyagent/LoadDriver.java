@@ -283,7 +283,7 @@ public final class LoadDriver {
     List<BusObjNativeInterface.LogRecord> logs = agent.getLogs();
     List<BusObjNativeInterface.LogRecord> errors = new ArrayList<>();
     for (BusObjNativeInterface.LogRecord l : logs) {
-      if (l.severity >= MLV_ERROR && l.severity <= MLV_INT_FATAL) errors.add(l);
+      if (l.severity() >= MLV_ERROR && l.severity() <= MLV_INT_FATAL) errors.add(l);
     }
     List<BusObjNativeInterface.LogRecord> shown = errors.isEmpty() ? logs : errors;
     if (shown.isEmpty()) {
@@ -294,7 +294,7 @@ public final class LoadDriver {
     int limit = Math.max(1, Math.min(opt.logLimit, INIT_CAUSE_LINES));
     for (int i = 0; i < shown.size() && i < limit; i++) {
       BusObjNativeInterface.LogRecord l = shown.get(i);
-      out.println("  " + severityName(l.severity) + shown(l.text));
+      out.println("  " + severityName(l.severity()) + shown(l.text()));
     }
     if (shown.size() > limit) {
       out.printf("  ... %d more line(s) (--show-log lists them all)%n", shown.size() - limit);

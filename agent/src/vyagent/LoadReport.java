@@ -90,7 +90,7 @@ final class LoadReport {
     } else {
       f.format("  %-24s %-12s %s%n", "flow", "operation", "average (ms)");
       for (PerfMonitors.Flow fl : r.perf) {
-        f.format("  %-24s %-12s %s%n", fl.name, fl.operation, fl.average);
+        f.format("  %-24s %-12s %s%n", fl.name(), fl.operation(), fl.average());
       }
     }
     if (opt.pollMs > 0) {

@@ -20,18 +20,8 @@ import java.util.concurrent.atomic.LongAdder;
  * after the seeds and an optional warm-up. Statuses, error texts and latencies are counted per
  * thread and merged into the result at the end.
  */
-final class LoadRun {
-  private final DriverOptions opt;
-  private final BusObjNativeInterface agent;
-  private final PrintStream out;
-  private final LoadRequests requests;
-
-  LoadRun(DriverOptions opt, BusObjNativeInterface agent, PrintStream out, LoadRequests requests) {
-    this.opt = opt;
-    this.agent = agent;
-    this.out = out;
-    this.requests = requests;
-  }
+record LoadRun(DriverOptions opt, BusObjNativeInterface agent, PrintStream out,
+    LoadRequests requests) {
 
   void run(LoadDriver.Result r) {
     for (String seed : requests.seeds) {

@@ -9,17 +9,7 @@ import java.util.List;
  */
 public final class PerfMonitors {
   /** One flow of the report. */
-  public static final class Flow {
-    public final String name;
-    public final String operation;
-    public final String average;
-
-    Flow(String name, String operation, String average) {
-      this.name = name;
-      this.operation = operation;
-      this.average = average;
-    }
-  }
+  public record Flow(String name, String operation, String average) {}
 
   private PerfMonitors() {}
 

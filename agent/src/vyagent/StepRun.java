@@ -12,21 +12,9 @@ import java.util.Locale;
  * Requests and polls sent one at a time, in order (--request, --script): each is printed with
  * its status, error text and response, and checked against the status it is expected to get.
  */
-final class StepRun {
+record StepRun(BusObjNativeInterface agent, PrintStream out, Specs specs, EventWatch events) {
   /** Polls that bring new events before "poll" (until quiet) gives up. */
   static final int QUIET_LIMIT = 100;
-
-  private final BusObjNativeInterface agent;
-  private final PrintStream out;
-  private final Specs specs;
-  private final EventWatch events;
-
-  StepRun(BusObjNativeInterface agent, PrintStream out, Specs specs, EventWatch events) {
-    this.agent = agent;
-    this.out = out;
-    this.specs = specs;
-    this.events = events;
-  }
 
   /** Runs every step; fills the result's step counts and the status of the last request. */
   void run(List<RequestScript.Step> steps, String title, boolean numbered, LoadDriver.Result r) {

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "TestConnectorControl.hpp"
+#include "TestConnectorFixture.hpp"
 #include "VyConnector.hpp"
 #include "VyTestAgent.hpp"
 
@@ -39,11 +40,7 @@ class MinimalGlobals : public GenGlobals {
   int initResult_;
 };
 
-class GenGlobalsTest : public ::testing::Test {
- protected:
-  void SetUp() override { vyTestConnectorReset(); }
-  void TearDown() override { vyTestConnectorRegister(); }
-};
+using GenGlobalsTest = vytest::TestConnectorTest;
 
 TEST_F(GenGlobalsTest, TheLastConstructedGlobalsAreTheOnesCalled) {
   GenGlobals* before = JToCPPVeneer::getTheAppGlob();

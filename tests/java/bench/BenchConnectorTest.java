@@ -111,7 +111,7 @@ public final class BenchConnectorTest {
   static List<String[]> verbLines() {
     List<String[]> out = new ArrayList<>();
     for (BusObjNativeInterface.LogRecord r : agent.getLogs()) {
-      Matcher m = LOG_LINE.matcher(r.text);
+      Matcher m = LOG_LINE.matcher(r.text());
       if (m.matches()) out.add(new String[] {m.group(1), m.group(2), m.group(3)});
     }
     return out;
@@ -139,7 +139,7 @@ public final class BenchConnectorTest {
   private static void absent() {
     Check.group("without ConsumeSuccessRate every verb fails");
     start(Map.of("ConnectorName", "BenchTest"));
-    Check.isTrue(agent.getLogs().stream().anyMatch(r -> r.text.startsWith("28: BenchTest")),
+    Check.isTrue(agent.getLogs().stream().anyMatch(r -> r.text().startsWith("28: BenchTest")),
         "message 28 with the connector name logged at init: " + agent.getLogs());
     agent.clearRecords();
     String[] verbs = {"Create", "Retrieve", "Update", "Delete", "Frobnicate", null};
@@ -328,7 +328,7 @@ public final class BenchConnectorTest {
     Check.eq(r.sent, r.latency.count(), "one latency per request");
     Check.eq(0L, r.exceptions, "no exception");
     // The connector logged one line per verb it saw: the driver counted every call it made.
-    long logged = d.agent().getLogs().stream().filter(l -> LOG_LINE.matcher(l.text).matches()).count();
+    long logged = d.agent().getLogs().stream().filter(l -> LOG_LINE.matcher(l.text()).matches()).count();
     // The seeds (Creates of the keys the other verbs name) come first and are not counted.
     Check.eq((long) vyagent.LoadRequests.POOL, r.seeded, "seeds sent");
     Check.eq(r.sent + r.seeded, logged, "connector log lines");

@@ -58,12 +58,7 @@ public final class DriverFormatsTest {
     Check.eq("4\u0003null4\u0003null3\u0003a\u0003b3\u0003\uD83D\uDE00x", w, "lengths in UTF-16 units");
     Check.eq(List.of("null", "null", "a\u0003b", "\uD83D\uDE00x"), Wire.split(w), "split back");
     for (String bad : new String[] {"5\u0003abc", "x\u0003a", "\u0003a", "0\u0003", "3"}) {
-      try {
-        Wire.split(bad);
-        Check.fail("malformed text accepted: " + Wire.show(bad));
-      } catch (IllegalArgumentException e) {
-        Check.isTrue(true, "refused");
-      }
+      Check.refuses("malformed " + Wire.show(bad), null, () -> Wire.split(bad));
     }
   }
 
@@ -109,20 +104,9 @@ public final class DriverFormatsTest {
         {"type A\n  attr X String default=\"open\nend\n", "line 2"},
         {"type A\n  attrib X String\nend\n", "line 2"},
     };
-    for (String[] c : cases) {
-      try {
-        SpecText.parse(c[0]);
-        Check.fail("accepted: " + c[0]);
-      } catch (IllegalArgumentException e) {
-        Check.isTrue(e.getMessage().contains(c[1]), "message \"" + e.getMessage() + "\" has " + c[1]);
-      }
-    }
-    try {
-      new Specs(SpecText.parse("type A\n  attr X Missing\nend\n")).checkComplete();
-      Check.fail("unknown child type accepted");
-    } catch (IllegalArgumentException e) {
-      Check.isTrue(e.getMessage().contains("Missing"), e.getMessage());
-    }
+    for (String[] c : cases) Check.refuses(c[0], c[1], () -> SpecText.parse(c[0]));
+    Check.refuses("an unknown child type", "Missing",
+        () -> new Specs(SpecText.parse("type A\n  attr X Missing\nend\n")).checkComplete());
   }
 
   static final String OBJECT = String.join("\n",
@@ -195,23 +179,12 @@ public final class DriverFormatsTest {
         "object Order\n  OrderId = 1\n",
         "object Order\nend\nobject Order\nend\n",
     };
-    for (String t : texts) {
-      try {
-        ObjectText.parse(t, specs);
-        Check.fail("accepted: " + t);
-      } catch (IllegalArgumentException e) {
-        Check.isTrue(true, "refused");
-      }
-    }
+    for (String t : texts) Check.refuses(t, null, () -> ObjectText.parse(t, specs));
     String shortCount = new Wire.Writer().field("BusinessObject").field("4.2.0.0").field("Line")
         .field("1.0.0").field("false").field("Create").field("en_US").field(3).field("1")
         .field("x").field("y").toString();
-    try {
-      ObjectWire.read(shortCount, specs);
-      Check.fail("attribute count that differs from the spec accepted");
-    } catch (IllegalArgumentException e) {
-      Check.isTrue(e.getMessage().contains("3 attributes"), e.getMessage());
-    }
+    Check.refuses("an attribute count that differs from the spec", "3 attributes",
+        () -> ObjectWire.read(shortCount, specs));
   }
 
   private static void figures() {
@@ -240,19 +213,14 @@ public final class DriverFormatsTest {
 
     List<PerfMonitors.Flow> flows = PerfMonitors.decode("#~Bench~Conn~init~3~#Bench~Conn~poll~0~#");
     Check.eq(2, flows.size(), "two flows");
-    Check.eq("Bench~Conn", flows.get(0).name, "name with the separator in it");
-    Check.eq("init", flows.get(0).operation, "operation");
-    Check.eq("3", flows.get(0).average, "average");
+    Check.eq("Bench~Conn", flows.get(0).name(), "name with the separator in it");
+    Check.eq("init", flows.get(0).operation(), "operation");
+    Check.eq("3", flows.get(0).average(), "average");
     Check.eq(0, PerfMonitors.decode("#~").size(), "no flows");
 
     Map<String, Integer> mix = DriverOptions.parseMix("Create=2, Retrieve ,Update=0");
     Check.eq(Map.of("Create", 2, "Retrieve", 1), mix, "mix weights; weight 0 drops a verb");
-    try {
-      DriverOptions.parseMix("Create=-1");
-      Check.fail("negative weight accepted");
-    } catch (IllegalArgumentException e) {
-      Check.isTrue(true, "refused");
-    }
+    Check.refuses("a negative weight", null, () -> DriverOptions.parseMix("Create=-1"));
   }
 
   private static void scripts() throws Exception {
@@ -300,14 +268,7 @@ public final class DriverFormatsTest {
         {"request\n  object Order\n    OrderId = 1\n", "no \"end\""},
         {"# nothing\n", "no step"},
     };
-    for (String[] c : bad) {
-      try {
-        RequestScript.parse(c[0], dir, specs);
-        Check.fail("accepted: " + c[0]);
-      } catch (IllegalArgumentException e) {
-        Check.isTrue(e.getMessage().contains(c[1]), "message \"" + e.getMessage() + "\" has " + c[1]);
-      }
-    }
+    for (String[] c : bad) Check.refuses(c[0], c[1], () -> RequestScript.parse(c[0], dir, specs));
     for (java.nio.file.Path p : new java.nio.file.Path[] {dir.resolve("one.bo"), dir}) {
       java.nio.file.Files.delete(p);
     }

@@ -52,10 +52,10 @@ public final class LifecycleMain {
     agent.n_setTraceLevel(2);
     boolean sawInit = false;
     for (BusObjNativeInterface.TraceRecord t : agent.getTraces()) {
-      if ("BusObjNativeInterface_n_init called.".equals(t.msg)) {
+      if ("BusObjNativeInterface_n_init called.".equals(t.msg())) {
         sawInit = true;
-        Check.eq("JavaDriven", t.name, "trace name");
-        Check.eq(5, t.level, "trace level of the entry trace");
+        Check.eq("JavaDriven", t.name(), "trace name");
+        Check.eq(5, t.level(), "trace level of the entry trace");
       }
     }
     Check.isTrue(sawInit, "n_init traced itself");
@@ -70,15 +70,15 @@ public final class LifecycleMain {
     Check.eq(-1, refused.n_init("4.1.1", "VyTestConnector"), "4.1.1 refused");
     boolean sawFatal = false;
     for (BusObjNativeInterface.MsgRecord m : refused.getMessages()) {
-      if (m.msgNum == 17017) {
+      if (m.msgNum() == 17017) {
         sawFatal = true;
-        Check.eq(7, m.msgType, "17017 is fatal");
-        Check.eq(1, m.msgSet, "framework message set");
-        Check.eq(0, m.argCount, "no arguments");
+        Check.eq(7, m.msgType(), "17017 is fatal");
+        Check.eq(1, m.msgSet(), "framework message set");
+        Check.eq(0, m.argCount(), "no arguments");
       }
     }
     Check.isTrue(sawFatal, "17017 requested");
-    Check.isTrue(refused.getLogs().stream().anyMatch(l -> l.text.startsWith("17017")), "17017 logged");
+    Check.isTrue(refused.getLogs().stream().anyMatch(l -> l.text().startsWith("17017")), "17017 logged");
     refused.n_terminate();
 
     Check.group("connector exceptions");
@@ -89,12 +89,12 @@ public final class LifecycleMain {
     Check.eq(0, thrower.n_init("4.1.0", "VyTestConnector"), "init");
     Check.eq(-1, thrower.n_poll(), "poll that throws");
     Check.eq("", thrower.n_getVersion(), "getVersion that throws");
-    long count80401 = thrower.getMessages().stream().filter(m -> m.msgNum == 80401).count();
+    long count80401 = thrower.getMessages().stream().filter(m -> m.msgNum() == 80401).count();
     Check.eq(2L, count80401, "80401 twice");
-    Check.isTrue(thrower.getLogs().stream().anyMatch(l -> l.severity == 6
-        && l.text.contains("poll: the connector threw an object of type")), "the poll fault logged");
-    Check.isTrue(thrower.getLogs().stream().anyMatch(l -> l.severity == 6
-        && l.text.contains("getVersion: the connector threw the text \"connector string failure\"")),
+    Check.isTrue(thrower.getLogs().stream().anyMatch(l -> l.severity() == 6
+        && l.text().contains("poll: the connector threw an object of type")), "the poll fault logged");
+    Check.isTrue(thrower.getLogs().stream().anyMatch(l -> l.severity() == 6
+        && l.text().contains("getVersion: the connector threw the text \"connector string failure\"")),
         "the getVersion fault logged with the thrown text");
     thrower.n_terminate();
 

@@ -17,12 +17,12 @@ public final class NoGlobalsMain {
     Check.eq(-1, agent.n_init("4.1.0", "VyConnector"), "init refused");
     BusObjNativeInterface.LogRecord fatal = null;
     for (BusObjNativeInterface.LogRecord l : agent.getLogs()) {
-      if (l.severity == 7) fatal = l;
+      if (l.severity() == 7) fatal = l;
     }
     Check.isTrue(fatal != null, "a fatal line is logged");
     if (fatal != null) {
-      Check.isTrue(fatal.text.contains("registered no connector globals object"), "names the problem: " + fatal.text);
-      Check.isTrue(fatal.text.contains("one static object of a GenGlobals subclass"), "says how to register");
+      Check.isTrue(fatal.text().contains("registered no connector globals object"), "names the problem: " + fatal.text());
+      Check.isTrue(fatal.text().contains("one static object of a GenGlobals subclass"), "says how to register");
     }
 
     Check.group("the other entry points stay safe");

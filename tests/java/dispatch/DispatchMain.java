@@ -46,7 +46,7 @@ public final class DispatchMain {
   static List<String> seen(BusObjNativeInterface agent) {
     List<String> out = new ArrayList<>();
     for (BusObjNativeInterface.LogRecord l : agent.getLogs()) {
-      if (l.text.startsWith("Test.Verb.Seen ")) out.add(l.text.substring("Test.Verb.Seen ".length()));
+      if (l.text().startsWith("Test.Verb.Seen ")) out.add(l.text().substring("Test.Verb.Seen ".length()));
     }
     return out;
   }
@@ -54,7 +54,7 @@ public final class DispatchMain {
   static BusObjNativeInterface.MsgRecord message(BusObjNativeInterface agent, int num) {
     BusObjNativeInterface.MsgRecord found = null;
     for (BusObjNativeInterface.MsgRecord m : agent.getMessages()) {
-      if (m.msgNum == num) found = m;
+      if (m.msgNum() == num) found = m;
     }
     return found;
   }
@@ -113,9 +113,9 @@ public final class DispatchMain {
       BusObjNativeInterface.MsgRecord m = message(agent, Integer.parseInt(c[1]));
       Check.isTrue(m != null, c[1] + " requested");
       if (m != null) {
-        Check.eq(c[2], m.args, c[1] + " argument");
-        Check.eq(1, m.msgSet, c[1] + " framework message set");
-        Check.eq(6, m.msgType, c[1] + " is an error");
+        Check.eq(c[2], m.args(), c[1] + " argument");
+        Check.eq(1, m.msgSet(), c[1] + " framework message set");
+        Check.eq(6, m.msgType(), c[1] + " is an error");
       }
     }
     unscript("Test.Verb.Throw", "Test.Throw.verb");
@@ -161,7 +161,7 @@ public final class DispatchMain {
     Outcome failed = send(agent, delta);
     Check.eq(-3, failed.status, "retrieve failure returned");
     Check.eq(1, seen(agent).size(), "no update after a failed retrieve");
-    Check.isTrue(agent.getLogs().stream().anyMatch(l -> l.text.startsWith("17115: " + TYPE)), "17115 logged");
+    Check.isTrue(agent.getLogs().stream().anyMatch(l -> l.text().startsWith("17115: " + TYPE)), "17115 logged");
     Check.isTrue(failed.error != null && failed.error.contains("17115"), "17115 becomes the error text: " + failed.error);
     Check.eq(delta, failed.content, "bucket kept");
     unscript("Test.Verb.ResultFor.Retrieve");
@@ -198,7 +198,7 @@ public final class DispatchMain {
     agent.clearRecords();
     Outcome info = send(agent, Wire.tx(TYPE, "Update", values, "KyIgnore", "Ref", "KyIgnore", "KyIgnore"), true);
     Check.eq(1, info.status, "a retrieve of -5 goes on");
-    Check.isTrue(agent.getLogs().stream().anyMatch(l -> l.text.startsWith("17057") && l.severity == -1), "17057 logged without severity");
+    Check.isTrue(agent.getLogs().stream().anyMatch(l -> l.text().startsWith("17057") && l.severity() == -1), "17057 logged without severity");
 
     Outcome badSection = send(agent, Wire.bo(TYPE, false, "Update", values) + Wire.fields("TransactionBusinessObject", "Nope", "1.0.0", "Update", "4"), true);
     Check.eq(-1, badSection.status, "unknown type in the section");

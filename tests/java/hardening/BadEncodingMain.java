@@ -1,5 +1,7 @@
 package hardening;
 
+import static vytest.WireText.wire;
+
 import AppSide_Connector.BusObjNativeInterface;
 import AppSide_Connector.StringBucket;
 import KyCommon.ReturnStatusDescriptor;
@@ -12,16 +14,6 @@ import vytest.Check;
  * (message 80014 naming the encoding), and nothing crashes or is left pending.
  */
 public final class BadEncodingMain {
-  private static String field(String text) {
-    return text.length() + "\u0003" + text;
-  }
-
-  private static String wire(String... fields) {
-    StringBuilder b = new StringBuilder();
-    for (String f : fields) b.append(field(f));
-    return b.toString();
-  }
-
   public static void main(String[] args) {
     BusObjNativeInterface.loadConnector("VyTestConnector");
     BusObjNativeInterface.clearProperties();
@@ -34,11 +26,11 @@ public final class BadEncodingMain {
     BusObjNativeInterface.setProperty("Test.InitResult", "5");
     Check.eq(0, agent.n_init("4.1.0", "VyTestConnector"), "init");
     long unconvertible = agent.getMessages().stream()
-        .filter(m -> m.msgNum == 80014 && m.msgType == 7 && m.msgSet == 1 && m.argCount == 0
-            && m.text == null)
+        .filter(m -> m.msgNum() == 80014 && m.msgType() == 7 && m.msgSet() == 1 && m.argCount() == 0
+            && m.text() == null)
         .count();
     Check.isTrue(unconvertible >= 1, "80014 for the unconvertible property: " + agent.getMessages());
-    Check.isTrue(agent.getLogs().stream().anyMatch(l -> l.text.startsWith("80014")),
+    Check.isTrue(agent.getLogs().stream().anyMatch(l -> l.text().startsWith("80014")),
         "80014 logged: " + agent.getLogs());
     BusObjNativeInterface.setProperty("Test.InitResult", null);
 
@@ -60,7 +52,7 @@ public final class BadEncodingMain {
           "an error text");
     }
     boolean told = agent.getMessages().stream()
-        .anyMatch(m -> m.msgNum == 80014 && "no-such-charset".equals(m.text));
+        .anyMatch(m -> m.msgNum() == 80014 && "no-such-charset".equals(m.text()));
     Check.isTrue(told, "80014 names the encoding");
 
     Check.group("the rest of the interface still answers");

@@ -1,5 +1,8 @@
 package serializer;
 
+import static vytest.WireText.field;
+import static vytest.WireText.wire;
+
 import AppSide_Connector.BusObjNativeInterface;
 import java.io.File;
 import java.io.IOException;
@@ -143,16 +146,6 @@ public final class SerializerTest {
   }
 
   // ---- texts ----
-
-  private static String field(String text) {
-    return text.length() + "\u0003" + text;
-  }
-
-  private static String wire(String... fields) {
-    StringBuilder b = new StringBuilder();
-    for (String f : fields) b.append(field(f));
-    return b.toString();
-  }
 
   private static List<String> split(String text, char delimiter) {
     List<String> fields = new ArrayList<>();

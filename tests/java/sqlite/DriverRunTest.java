@@ -8,6 +8,7 @@ import java.util.List;
 import java.util.regex.Matcher;
 import java.util.regex.Pattern;
 import vytest.Check;
+import vytest.TempDir;
 
 /**
  * The load driver as a user runs it: each run is a JVM of its own (vyagent.LoadDriver with this
@@ -23,17 +24,13 @@ public final class DriverRunTest {
   public static void main(String[] args) throws Exception {
     example = Path.of(args[0]);
     scripts = Path.of(args[1]);
-    work = Files.createTempDirectory("vy-driver-");
-    try {
+    try (TempDir scratch = new TempDir("vy-driver-")) {
+      work = scratch.path;
       script();
       requests();
       loads();
       badInput();
       initFailures();
-    } finally {
-      try (var files = Files.walk(work)) {
-        files.sorted((a, b) -> b.compareTo(a)).forEach(p -> p.toFile().delete());
-      }
     }
     Check.finish();
   }

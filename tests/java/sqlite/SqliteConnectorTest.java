@@ -5,16 +5,13 @@ import AppSide_Connector.StringBucket;
 import KyCommon.ReturnStatusDescriptor;
 import java.io.IOException;
 import java.nio.charset.StandardCharsets;
-import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.ArrayList;
-import java.util.Comparator;
 import java.util.HashMap;
 import java.util.List;
 import java.util.Map;
 import java.util.concurrent.atomic.AtomicBoolean;
 import java.util.concurrent.atomic.AtomicInteger;
-import java.util.stream.Stream;
 import vyagent.ObjectDef;
 import vyagent.ObjectText;
 import vyagent.ObjectWire;
@@ -22,6 +19,7 @@ import vyagent.SpecDef;
 import vyagent.SpecText;
 import vyagent.Specs;
 import vytest.Check;
+import vytest.TempDir;
 
 /**
  * libSqliteConnector under the real agent class against real database files: whole-tree verbs,
@@ -29,6 +27,9 @@ import vytest.Check;
  * threads with the polling thread running. Each group uses a database file of its own.
  */
 public final class SqliteConnectorTest {
+  /** The verbs every type of these tests has. */
+  static final String VERBS = "  verb Create\n  verb Retrieve\n  verb Update\n  verb Delete";
+
   static final String SPEC_TEXT = String.join("\n",
       "type SqlOrder 1.0.0",
       "  attr OrderId String key",
@@ -36,24 +37,24 @@ public final class SqliteConnectorTest {
       "  attr Total Double",
       "  attr Lines SqlOrderLine card=n",
       "  attr Customer SqlCustomer",
-      "  verb Create", "  verb Retrieve", "  verb Update", "  verb Delete",
+      VERBS,
       "end",
       "type SqlOrderLine 1.0.0",
       "  attr LineId String key",
       "  attr Product String",
       "  attr Quantity Integer",
       "  attr Notes SqlNote card=n",
-      "  verb Create", "  verb Retrieve", "  verb Update", "  verb Delete",
+      VERBS,
       "end",
       "type SqlNote 1.0.0",
       "  attr NoteId String key",
       "  attr Text LongText",
-      "  verb Create", "  verb Retrieve", "  verb Update", "  verb Delete",
+      VERBS,
       "end",
       "type SqlCustomer 1.0.0",
       "  attr CustomerId String key",
       "  attr Name String",
-      "  verb Create", "  verb Retrieve", "  verb Update", "  verb Delete",
+      VERBS,
       "end",
       // Names that are SQL keywords or carry quotes and blanks.
       "type Select 1.0.0",
@@ -63,12 +64,12 @@ public final class SqliteConnectorTest {
       "  attr \"q\\\"uote\" String",
       "  attr \"x'y\" LongText",
       "  attr \"Table\" Index card=n",
-      "  verb Create", "  verb Retrieve", "  verb Update", "  verb Delete",
+      VERBS,
       "end",
       "type Index 1.0.0",
       "  attr \"order\" String key",
       "  attr \"values\" String",
-      "  verb Create", "  verb Retrieve", "  verb Update", "  verb Delete",
+      VERBS,
       "end",
       "");
 
@@ -79,8 +80,8 @@ public final class SqliteConnectorTest {
   static boolean loaded;
 
   public static void main(String[] args) throws Exception {
-    dir = Files.createTempDirectory("vy-sqlite-test");
-    try {
+    try (TempDir scratch = new TempDir("vy-sqlite-test")) {
+      dir = scratch.path;
       createAndRetrieve();
       updateAndDelete();
       failuresLeaveNothing();
@@ -89,10 +90,6 @@ public final class SqliteConnectorTest {
       eventDelivery();
       pollQuantityAndRefusal();
       threads();
-    } finally {
-      try (Stream<Path> files = Files.walk(dir)) {
-        files.sorted(Comparator.reverseOrder()).forEach(p -> p.toFile().delete());
-      }
     }
     Check.finish();
   }
@@ -428,6 +425,12 @@ public final class SqliteConnectorTest {
     return out;
   }
 
+  /** One n_poll, answered 0, after which the events the agent holds read as `expected`. */
+  static void pollDelivers(String expected, String what) {
+    Check.eq(0, agent.n_poll(), "poll: " + what);
+    Check.eq(expected, describe(events()), what);
+  }
+
   static String describe(List<ObjectDef> events) {
     StringBuilder sb = new StringBuilder();
     for (ObjectDef e : events) {
@@ -444,15 +447,13 @@ public final class SqliteConnectorTest {
     start("events", Map.of());
     Check.eq(1, send(order("E0")).status, "Create E0 (prepares the tables)");
     agent.n_SubscribeTo("SqlOrder", null, 0);
-    Check.eq(0, agent.n_poll(), "poll");
-    Check.eq("SqlOrder Create E0 Open;", describe(events()), "the Create of E0");
+    pollDelivers("SqlOrder Create E0 Open;", "the Create of E0");
     ObjectDef e0 = events().get(0);
     Check.eq(3, ((ObjectDef.Container) e0.get("Lines")).children.size(), "delivered with its tree");
     agent.clearRecords();
 
     sql("INSERT INTO SqlOrder (OrderId, Status) VALUES ('E1', 'New');");
-    Check.eq(0, agent.n_poll(), "poll");
-    Check.eq("SqlOrder Create E1 New;", describe(events()), "an insert by sqlite3");
+    pollDelivers("SqlOrder Create E1 New;", "an insert by sqlite3");
     agent.clearRecords();
     sql("UPDATE SqlOrder SET Status = 'Paid' WHERE OrderId = 'E1';"
         + "INSERT INTO SqlOrder (OrderId, Status) VALUES ('E2', 'New');"
@@ -479,13 +480,11 @@ public final class SqliteConnectorTest {
     cust.set("CustomerId", "K1");
     Check.eq(1, send(cust).status, "Create a top-level SqlCustomer");
     sql("INSERT INTO SqlOrder (OrderId, Status) VALUES ('E3', 'New');");
-    Check.eq(0, agent.n_poll(), "poll");
-    Check.eq("SqlOrder Create E3 New;", describe(events()), "only the subscribed one");
+    pollDelivers("SqlOrder Create E3 New;", "only the subscribed one");
     Check.eq("SqlCustomer|Create", sql("SELECT type, verb FROM vy_event"), "the other is pending");
     agent.clearRecords();
     agent.n_SubscribeTo("SqlCustomer", "Create", 0);
-    Check.eq(0, agent.n_poll(), "poll");
-    Check.eq("SqlCustomer Create K1;", describe(events()), "delivered once subscribed");
+    pollDelivers("SqlCustomer Create K1;", "delivered once subscribed");
     stop();
   }
 
@@ -506,13 +505,11 @@ public final class SqliteConnectorTest {
     agent.clearRecords();
     sql("INSERT INTO SqlOrder (OrderId) VALUES ('R1'), ('R2');");
     agent.setEventAnswer(-1);
-    Check.eq(0, agent.n_poll(), "poll while the agent refuses");
-    Check.eq("SqlOrder Create R1 null;", describe(events()), "refused: the poll stops");
+    pollDelivers("SqlOrder Create R1 null;", "the agent refuses: the poll stops");
     Check.eq("2", sql("SELECT count(*) FROM vy_event WHERE taken = 0"), "both still pending");
     agent.clearRecords();
     agent.setEventAnswer(1);
-    Check.eq(0, agent.n_poll(), "poll");
-    Check.eq("SqlOrder Create R1 null;SqlOrder Create R2 null;", describe(events()), "delivered");
+    pollDelivers("SqlOrder Create R1 null;SqlOrder Create R2 null;", "delivered");
     stop();
   }
 

@@ -18,16 +18,15 @@ import java.nio.file.Path;
 import java.nio.file.StandardOpenOption;
 import java.util.ArrayList;
 import java.util.Base64;
-import java.util.Comparator;
 import java.util.HashMap;
 import java.util.LinkedHashMap;
 import java.util.List;
 import java.util.Map;
 import java.util.Random;
-import java.util.stream.Stream;
 import vyagent.ObjectDef;
 import vyagent.ObjectWire;
 import vytest.Check;
+import vytest.TempDir;
 
 /**
  * libSqliteConnector killed with SIGKILL in the middle of a load, then started again.
@@ -59,13 +58,9 @@ public final class SqliteCrashTest {
     }
     String env = System.getenv("VY_SQLITE_KILL_ROUNDS");
     int rounds = env != null ? Integer.parseInt(env) : 3;
-    SqliteConnectorTest.dir = Files.createTempDirectory("vy-sqlite-crash");
-    try {
+    try (TempDir scratch = new TempDir("vy-sqlite-crash")) {
+      SqliteConnectorTest.dir = scratch.path;
       run(rounds);
-    } finally {
-      try (Stream<Path> files = Files.walk(SqliteConnectorTest.dir)) {
-        files.sorted(Comparator.reverseOrder()).forEach(p -> p.toFile().delete());
-      }
     }
     Check.finish();
   }

@@ -18,13 +18,12 @@ import java.nio.file.Path;
 import java.nio.file.StandardCopyOption;
 import java.nio.file.attribute.PosixFilePermissions;
 import java.util.ArrayList;
-import java.util.Comparator;
 import java.util.List;
 import java.util.Map;
 import java.util.Random;
-import java.util.stream.Stream;
 import vyagent.ObjectDef;
 import vytest.Check;
+import vytest.TempDir;
 
 /**
  * libSqliteConnector when the database misbehaves: full, read-only, locked by another process
@@ -45,16 +44,12 @@ public final class SqliteFaultTest {
     if (!permissionsHold() && System.getenv("VY_SQLITE_NO_DAC") == null) {
       System.exit(rerunWithoutOverride(args));
     }
-    SqliteConnectorTest.dir = Files.createTempDirectory("vy-sqlite-fault");
-    try {
+    try (TempDir scratch = new TempDir("vy-sqlite-fault")) {
+      SqliteConnectorTest.dir = scratch.path;
       databaseFull();
       readOnlyFile();
       lockedPastBusyTimeout();
       corruptAtStart();
-    } finally {
-      try (Stream<Path> files = Files.walk(SqliteConnectorTest.dir)) {
-        files.sorted(Comparator.reverseOrder()).forEach(p -> p.toFile().delete());
-      }
     }
     System.out.println("figures: " + requests + " requests, " + faults + " faults injected, "
         + failuresAnswered + " failures answered");
@@ -275,7 +270,7 @@ public final class SqliteFaultTest {
   static String initError() {
     StringBuilder sb = new StringBuilder();
     for (BusObjNativeInterface.LogRecord l : agent.getLogs()) {
-      if (l.text.contains("unusable")) sb.append(l.text);
+      if (l.text().contains("unusable")) sb.append(l.text());
     }
     return sb.toString();
   }

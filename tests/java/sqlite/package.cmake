@@ -5,15 +5,7 @@
 set(work "${BIN}/sqlite-package-test")
 include("${SRC}/tests/package/install.cmake")
 vy_install_scratch("${work}" prefix)
-execute_process(COMMAND ${CMAKE_COMMAND} -S "${SRC}/connectors/sqlite" -B "${work}/build" -G Ninja
-                -DCMAKE_PREFIX_PATH=${prefix} RESULT_VARIABLE rc)
-if(NOT rc EQUAL 0)
-  message(FATAL_ERROR "configuring the connector against the installed kit failed: ${rc}")
-endif()
-execute_process(COMMAND ${CMAKE_COMMAND} --build "${work}/build" RESULT_VARIABLE rc)
-if(NOT rc EQUAL 0)
-  message(FATAL_ERROR "building the connector against the installed kit failed: ${rc}")
-endif()
+vy_build_outside("${SRC}/connectors/sqlite" "${work}/build" "${prefix}" "the connector")
 set(lib "${work}/build/libSqliteConnector.so")
 if(NOT EXISTS "${lib}")
   message(FATAL_ERROR "no ${lib}")
@@ -21,17 +13,9 @@ endif()
 set(example "${SRC}/connectors/sqlite/example")
 # The installed launcher, run from outside the build with no build folder in the environment.
 function(vy_launch code regex)
-  execute_process(
-    COMMAND ${CMAKE_COMMAND} -E env --unset=VY_BUILD JAVA=${JAVA} "${prefix}/bin/vyagent"
-      --lib ${lib} --spec ${example}/orders.spec --props ${example}/example.properties
-      -P DatabasePath=${work}/example.db ${ARGN}
-    WORKING_DIRECTORY "${work}"
-    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  message("${out}${err}")
-  if(NOT rc STREQUAL code OR NOT "${out}${err}" MATCHES "${regex}")
-    message(FATAL_ERROR "vyagent ${ARGN}: exit status ${rc} (expected ${code}), output above "
-                        "should match '${regex}'")
-  endif()
+  vy_expect_launch("${work}" ${code} "${regex}" "JAVA=${JAVA};${prefix}/bin/vyagent"
+                   --lib ${lib} --spec ${example}/orders.spec --props ${example}/example.properties
+                   -P DatabasePath=${work}/example.db ${ARGN})
 endfunction()
 # Create then Retrieve in one process; the Create's event reaches the subscription.
 vy_launch(0 "Create: status 1 .*Retrieve: status 1 .*2 step\\(s\\), 2 as expected.*SqlOrder Create"

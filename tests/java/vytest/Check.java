@@ -37,6 +37,27 @@ public final class Check {
     new Throwable().getStackTrace();
   }
 
+  /** A piece of work under test, which may throw. */
+  public interface Work {
+    void run() throws Exception;
+  }
+
+  /**
+   * Checks that `work` refuses `input` (as the report names it) with an IllegalArgumentException
+   * whose message contains `part` (any message where `part` is null).
+   */
+  public static void refuses(String input, String part, Work work) {
+    try {
+      work.run();
+      fail("accepted: " + input);
+    } catch (IllegalArgumentException e) {
+      isTrue(part == null || e.getMessage().contains(part),
+          "message \"" + e.getMessage() + "\" has " + part);
+    } catch (Exception e) {
+      fail("refused " + input + " with " + e);
+    }
+  }
+
   /** Ends the run: exit status 0 only when every check passed. */
   public static void finish() {
     System.out.println((failures == 0 ? "[ PASS] " : "[FAILED] ") + checks + " checks, "

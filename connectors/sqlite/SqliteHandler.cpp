@@ -3,41 +3,16 @@
 #include <exception>
 
 #include "ConnectionPool.hpp"
+#include "ConnectorText.hpp"
 #include "ObjectStore.hpp"
 #include "SqliteConnection.hpp"
 #include "SqliteError.hpp"
 #include "SqliteGlobals.hpp"
 #include "Transaction.hpp"
 
-namespace {
-
-// Key values in error texts are cut to this many bytes; a 1 MB key must not become a 1 MB
-// message.
-const size_t kShownValue = 80;
-
-}  // namespace
-
 std::string SqliteHandler::describe(BusinessObject& bo, std::string_view verb,
                                     std::string_view cause) {
-  std::string text = bo.getName() != nullptr ? bo.getName() : "?";
-  text += " [";
-  const char* separator = "";
-  for (const vy::Attr& a : vy::attributes(bo)) {
-    if (!a.isKey() || a.isObject()) continue;
-    std::optional<std::string_view> value = vy::text(bo, a);
-    (text += separator) += a.name();
-    separator = ", ";
-    if (!value) {
-      text += "=<none>";
-    } else if (value->empty()) {
-      text += "=<blank>";
-    } else {
-      (text += "=") += value->substr(0, kShownValue);
-      if (value->size() > kShownValue) text += "...";
-    }
-  }
-  ((((text += "]: ") += verb) += " failed: ") += cause);
-  return text;
+  return connectortext::describe(bo, verb, cause);
 }
 
 vy::Status SqliteHandler::verb(BusinessObject& bo, std::string_view verb) {

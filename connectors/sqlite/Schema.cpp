@@ -17,53 +17,25 @@ Schema::~Schema() = default;
 
 void Schema::reset(bool create) {
   std::unique_lock<std::shared_mutex> guard(lock);
-  ready.clear();
+  clear();
   createTables = create;
 }
 
 const TableMapping& Schema::ensure(SqliteConnection& connection, BusObjSpec* spec) {
-  {
-    std::shared_lock<std::shared_mutex> guard(lock);
-    auto it = ready.find(spec);
-    if (it != ready.end()) return *it->second;
-  }
-  // Every type of the tree, each once (a type may contain itself).
-  std::vector<BusObjSpec*> tree{spec};
-  std::set<BusObjSpec*> seen{spec};
-  for (size_t i = 0; i < tree.size(); i++) {
-    for (const vy::Attr& a : vy::attributes(*tree[i])) {
-      if (a.isObject() && seen.insert(&vy::childSpec(a)).second) tree.push_back(&vy::childSpec(a));
-    }
-  }
+  if (const TableMapping* m = find(spec)) return *m;
+  std::vector<std::unique_ptr<TableMapping>> built = build(spec, SqliteDialect::instance());
   if (!connection.inAutocommit()) {
     // A rollback of the caller's transaction would take the new tables with it.
     throw SqliteError(std::string(spec->getName()) +
                       ": tables are prepared only outside a transaction");
   }
-  std::vector<std::unique_ptr<TableMapping>> built;
-  for (BusObjSpec* s : tree)
-    built.push_back(std::make_unique<TableMapping>(s, SqliteDialect::instance()));
   {
     // A file opened read-only is only checked: its tables must be there already.
     Transaction transaction(connection, !connection.readOnly());
     for (auto& m : built) prepareTable(connection, *m);
     transaction.commit();
   }
-  std::unique_lock<std::shared_mutex> guard(lock);
-  for (auto& m : built) {
-    BusObjSpec* s = m->spec();
-    if (ready.find(s) == ready.end()) ready.emplace(s, std::move(m));
-  }
-  return *ready.at(spec);
-}
-
-const TableMapping& Schema::mappingFor(BusObjSpec* spec) const {
-  std::shared_lock<std::shared_mutex> guard(lock);
-  auto it = ready.find(spec);
-  if (it == ready.end()) {
-    throw SqliteError(std::string(spec->getName()) + ": the type's table is not prepared");
-  }
-  return *it->second;
+  return keep(std::move(built), spec);
 }
 
 void Schema::prepareTable(SqliteConnection& connection, const TableMapping& mapping) const {

@@ -10,18 +10,16 @@
 #ifndef SQLITE_CONNECTOR_SCHEMA_HPP
 #define SQLITE_CONNECTOR_SCHEMA_HPP
 
-#include <map>
-#include <memory>
 #include <shared_mutex>
 #include <string>
 #include <vector>
 
-#include "TableMapping.hpp"
+#include "MappingCache.hpp"
 
 class BusObjSpec;
 class SqliteConnection;
 
-class Schema : public TableMappings {
+class Schema : public MappingCache {
  public:
   Schema();
   ~Schema() override;
@@ -35,7 +33,6 @@ class Schema : public TableMappings {
   // (a rollback would undo the tables); later calls may come from anywhere.
   const TableMapping& ensure(SqliteConnection& connection, BusObjSpec* spec);
   // The mapping of a spec already made ready by ensure (directly or as part of a tree).
-  const TableMapping& mappingFor(BusObjSpec* spec) const override;
   // The CREATE TRIGGER statements (IF NOT EXISTS) that record the writes of a type's table in
   // the event table.
   static std::vector<std::string> triggerSql(const TableMapping& mapping);
@@ -43,8 +40,7 @@ class Schema : public TableMappings {
  private:
   void prepareTable(SqliteConnection& connection, const TableMapping& mapping) const;
 
-  mutable std::shared_mutex lock;
-  std::map<BusObjSpec*, std::unique_ptr<TableMapping>> ready;
+  mutable std::shared_mutex lock;  // guards createTables
   bool createTables = true;
 };
 

@@ -1,0 +1,200 @@
+#include "PgConnection.hpp"
+
+#include <cstdlib>
+#include <vector>
+
+#include "PgError.hpp"
+
+namespace {
+
+// libpq's messages end in a newline and may run over several lines; a status text is one line.
+std::string oneLine(const char* text) {
+  std::string out;
+  bool blank = false;
+  for (const char* p = text != nullptr ? text : ""; *p != '\0'; p++) {
+    bool space = *p == '\n' || *p == '\t' || *p == ' ' || *p == '\r';
+    if (space) {
+      blank = !out.empty();
+      continue;
+    }
+    if (blank) out += ' ';
+    blank = false;
+    out += *p;
+  }
+  return out;
+}
+
+// SQLSTATE classes and codes that end the connection: connection exceptions (08), the server
+// shutting down or restarting (57P01-57P03).
+bool endsConnection(const std::string& state) {
+  return state.compare(0, 2, "08") == 0 || state == "57P01" || state == "57P02" || state == "57P03";
+}
+
+class PgStatement : public SqlStatement {
+ public:
+  PgStatement(PgConnection& connection, const std::string& name)
+      : connection(connection), name(name) {}
+  ~PgStatement() override { PQclear(result); }
+
+  void bindText(int index, std::optional<std::string_view> text) override {
+    if (index > static_cast<int>(params.size())) params.resize(index);
+    params[index - 1] = text ? std::make_optional(std::string(*text)) : std::nullopt;
+  }
+  void bindInt(int index, long long value) override { bindText(index, std::to_string(value)); }
+
+  bool step() override {
+    if (result == nullptr) execute();
+    return ++row < rows;
+  }
+  bool isNull(int column) const override { return PQgetisnull(result, row, column) != 0; }
+  std::string text(int column) const override {
+    return std::string(PQgetvalue(result, row, column),
+                       static_cast<size_t>(PQgetlength(result, row, column)));
+  }
+  long long integer(int column) const override {
+    return std::strtoll(PQgetvalue(result, row, column), nullptr, 10);
+  }
+
+ private:
+  void execute() {
+    std::vector<const char*> values;
+    for (const auto& p : params) values.push_back(p ? p->c_str() : nullptr);
+    result = PQexecPrepared(connection.handle(), name.c_str(), static_cast<int>(values.size()),
+                            values.data(), nullptr, nullptr, 0);
+    ExecStatusType status = PQresultStatus(result);
+    if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
+      PgError e = connection.error(result);
+      PQclear(result);
+      result = nullptr;
+      throw e;
+    }
+    rows = PQntuples(result);
+  }
+
+  PgConnection& connection;
+  const std::string& name;
+  std::vector<std::optional<std::string>> params;
+  PGresult* result = nullptr;
+  int row = -1;
+  int rows = 0;
+};
+
+}  // namespace
+
+std::string PgConnection::Options::describe() const {
+  std::string out = connectionString;
+  auto add = [&out](const char* key, const std::string& value) {
+    if (!value.empty()) out += (out.empty() ? "" : " ") + std::string(key) + "=" + value;
+  };
+  add("host", host);
+  add("port", port);
+  add("dbname", database);
+  add("user", user);
+  return out.empty() ? "libpq's defaults" : out;
+}
+
+PgConnection::PgConnection(const Options& o) : options(o) { connect(); }
+
+PgConnection::~PgConnection() { PQfinish(conn); }
+
+void PgConnection::connect() {
+  PQfinish(conn);
+  conn = nullptr;
+  names.clear();
+  const std::string timeout = std::to_string(options.connectTimeoutS);
+  // Later keywords win: the separate settings first, then the connection string (expanded from
+  // dbname), then what the connector needs.
+  std::vector<const char*> keys, values;
+  auto add = [&](const char* key, const std::string& value) {
+    if (value.empty()) return;
+    keys.push_back(key);
+    values.push_back(value.c_str());
+  };
+  add("host", options.host);
+  add("port", options.port);
+  add("dbname", options.database);
+  add("user", options.user);
+  add("password", options.password);
+  add("connect_timeout", timeout);
+  add("dbname", options.connectionString);
+  add("application_name", options.applicationName);
+  add("client_encoding", "UTF8");
+  keys.push_back(nullptr);
+  values.push_back(nullptr);
+  conn = PQconnectdbParams(keys.data(), values.data(), 1);
+  if (conn == nullptr || PQstatus(conn) != CONNECTION_OK) {
+    std::string why = conn != nullptr ? oneLine(PQerrorMessage(conn)) : "out of memory";
+    throw PgError("cannot connect to PostgreSQL (" + options.describe() + "): " + why, "08001",
+                  true);
+  }
+  // Notices ("relation ... already exists, skipping") would go to standard error.
+  exec("SET client_min_messages = warning; SET statement_timeout = " +
+       std::to_string(options.statementTimeoutMs));
+}
+
+PgError PgConnection::error(const PGresult* result) const {
+  std::string state;
+  std::string message;
+  if (result != nullptr) {
+    const char* s = PQresultErrorField(result, PG_DIAG_SQLSTATE);
+    if (s != nullptr) state = s;
+    message = oneLine(PQresultErrorMessage(result));
+  }
+  if (message.empty()) message = oneLine(PQerrorMessage(conn));
+  if (message.rfind("ERROR: ", 0) == 0 || message.rfind("FATAL: ", 0) == 0) {
+    message.erase(0, 7);
+  }
+  const bool lost = PQstatus(conn) != CONNECTION_OK || endsConnection(state);
+  if (state == "57014" && message.find("statement timeout") != std::string::npos) {
+    message += " (\"StatementTimeout\" is " + std::to_string(options.statementTimeoutMs) + " ms)";
+  } else if (lost) {
+    message += " (the connection to the server was lost)";
+  }
+  return PgError(message, state, lost);
+}
+
+const std::string& PgConnection::prepared(const std::string& sql) {
+  auto it = names.find(sql);
+  if (it != names.end()) return it->second;
+  std::string name = "vy_" + std::to_string(names.size() + 1);
+  PGresult* result = PQprepare(conn, name.c_str(), sql.c_str(), 0, nullptr);
+  if (PQresultStatus(result) != PGRES_COMMAND_OK) {
+    PgError e = error(result);
+    PQclear(result);
+    throw e;
+  }
+  PQclear(result);
+  return names.emplace(sql, name).first->second;
+}
+
+std::unique_ptr<SqlStatement> PgConnection::statement(const std::string& sql) {
+  return std::make_unique<PgStatement>(*this, prepared(sql));
+}
+
+void PgConnection::exec(const std::string& sql) {
+  PGresult* result = PQexec(conn, sql.c_str());
+  ExecStatusType status = PQresultStatus(result);
+  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+    PgError e = error(result);
+    PQclear(result);
+    throw e;
+  }
+  PQclear(result);
+}
+
+void PgConnection::begin() {
+  if (!usable()) connect();
+  try {
+    exec("BEGIN");
+  } catch (const PgError& e) {
+    // The server went away while the connection sat idle: make a new one and begin there.
+    if (!e.connectionLost()) throw;
+    connect();
+    exec("BEGIN");
+  }
+}
+
+bool PgConnection::inTransaction() const {
+  PGTransactionStatusType s = PQtransactionStatus(conn);
+  return s == PQTRANS_INTRANS || s == PQTRANS_INERROR || s == PQTRANS_ACTIVE;
+}

@@ -127,7 +127,10 @@ void PgConnection::connect() {
     throw PgError("cannot connect to PostgreSQL (" + options.describe() + "): " + why, "08001",
                   true);
   }
-  // Notices ("relation ... already exists, skipping") would go to standard error.
+  // Notices ("relation ... already exists, skipping", the server's farewell when it shuts down)
+  // would go to standard error; what matters reaches the caller as an error.
+  PQsetNoticeProcessor(
+      conn, [](void*, const char*) {}, nullptr);
   exec("SET client_min_messages = warning; SET statement_timeout = " +
        std::to_string(options.statementTimeoutMs));
 }

@@ -1,6 +1,8 @@
 #include "PgEventPoller.hpp"
 
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ObjectStore.hpp"
@@ -12,6 +14,7 @@ namespace {
 
 struct Event {
   std::string id, type, verb, key;
+  bool waits;  // an earlier event of the object is held elsewhere
 };
 
 // A text[] parameter: {"a","b"} with " and \ escaped.
@@ -28,13 +31,19 @@ std::string textArray(const std::vector<std::string>& items) {
   return out + "}";
 }
 
-// The kinds asked for, given as two arrays of the same length ($1 types, $2 verbs).
+// Claims the oldest pending events of the kinds asked for ($1 types and $2 verbs, two arrays of
+// the same length), skipping those another poll holds. Each comes with a flag: true when an
+// earlier event of the same object and of those kinds is pending outside this claim (held by
+// another agent's poll, or locked by a writer that has not committed), so it must wait.
 const char* const kClaim =
-    "SELECT e.id, e.type, e.verb, e.key FROM vy_event e"
-    " WHERE (e.type, e.verb) IN (SELECT * FROM unnest($1::text[], $2::text[]))"
-    " AND NOT EXISTS (SELECT 1 FROM vy_event p WHERE p.type = e.type AND p.key = e.key"
-    " AND p.id < e.id AND (p.type, p.verb) IN (SELECT * FROM unnest($1::text[], $2::text[])))"
-    " ORDER BY e.id LIMIT $3 FOR UPDATE OF e SKIP LOCKED";
+    "WITH kinds AS (SELECT * FROM unnest($1::text[], $2::text[]) AS k(type, verb)),"
+    " claimed AS MATERIALIZED (SELECT id, type, verb, key FROM vy_event"
+    " WHERE (type, verb) IN (SELECT type, verb FROM kinds)"
+    " ORDER BY id LIMIT $3 FOR UPDATE SKIP LOCKED)"
+    " SELECT c.id, c.type, c.verb, c.key, EXISTS (SELECT 1 FROM vy_event p"
+    " WHERE p.type = c.type AND p.key = c.key AND p.id < c.id"
+    " AND p.id NOT IN (SELECT id FROM claimed)"
+    " AND (p.type, p.verb) IN (SELECT type, verb FROM kinds)) FROM claimed c ORDER BY c.id";
 
 // The event's object: keys from the event, and for "Create" and "Update" the current tree. Null
 // for a type the agent has not announced (yet).
@@ -108,12 +117,20 @@ int PgEventPoller::poll() {
     st->bindText(1, textArray(types));
     st->bindText(2, textArray(verbs));
     st->bindInt(3, quantity.load());
-    while (st->step()) events.push_back({st->text(0), st->text(1), st->text(2), st->text(3)});
+    while (st->step()) {
+      events.push_back({st->text(0), st->text(1), st->text(2), st->text(3), st->text(4) == "t"});
+    }
   }
 
   int delivered = 0;
   std::string failure;
+  // Objects whose events wait this poll out: one that waits holds back the later ones too.
+  std::set<std::pair<std::string, std::string>> waiting;
   for (const Event& event : events) {
+    if (event.waits || waiting.count({event.type, event.key}) != 0) {
+      waiting.emplace(event.type, event.key);
+      continue;
+    }
     std::unique_ptr<BusinessObject> bo;
     try {
       // In a savepoint: a tree that cannot be read ends the poll, and the events taken so far
@@ -132,7 +149,10 @@ int PgEventPoller::poll() {
     if (bo == nullptr) continue;  // a type the agent has not announced (yet)
     int answer = vy::raiseEvent(*bo, event.verb);
     if (answer < 0) {
-      if (answer == vy::kEventNotSubscribed) continue;  // the subscription went away meanwhile
+      if (answer == vy::kEventNotSubscribed) {
+        waiting.emplace(event.type, event.key);  // the subscription went away meanwhile
+        continue;
+      }
       break;  // refused: keep the order, try again next poll
     }
     std::unique_ptr<SqlStatement> st = c.statement("DELETE FROM vy_event WHERE id = $1");

@@ -4,9 +4,9 @@
 //
 // A poll runs in one transaction on the poller's own connection. It claims up to "PollQuantity"
 // pending events of the kinds (type, verb) somebody subscribes to, oldest first, with
-// SELECT ... FOR UPDATE SKIP LOCKED: events another agent's poll has claimed are skipped, and so
-// is an event of an object whose earlier event is still pending or claimed elsewhere, so one
-// object's events come in order whichever agent takes them. Each event is delivered as the
+// SELECT ... FOR UPDATE SKIP LOCKED: events another agent's poll has claimed are skipped, and an
+// event of an object whose earlier event is claimed elsewhere waits (held, not delivered) until
+// that one is gone, so one object's events come in order whichever agent takes them. Each event is delivered as the
 // object's current tree (for "Create" and "Update"; as its keys alone when the object is gone,
 // and for "Delete") and deleted in the same transaction once the agent took it (an answer that
 // is not negative). An unsubscribed answer (-10) leaves it pending; a refusal leaves it pending

@@ -5,7 +5,7 @@
 #
 #   scratch-server.sh start DIR     initdb (first time), start; prints the port
 #   scratch-server.sh stop DIR      stop (fast: open connections are closed)
-#   scratch-server.sh restart DIR   stop and start again on the same port
+#   scratch-server.sh restart DIR   stop (when running) and start again on the same port
 #   scratch-server.sh kill DIR      stop at once (immediate: no checkpoint, as in a crash)
 #
 # The connector connects with Host=DIR Port=<port> User=postgres Database=postgres. Extra
@@ -57,7 +57,7 @@ start)
 stop) ctl -m fast -w stop >/dev/null ;;
 kill) ctl -m immediate -w stop >/dev/null ;;
 restart)
-  ctl -m fast -w stop >/dev/null
+  if ctl status >/dev/null 2>&1; then ctl -m fast -w stop >/dev/null; fi
   start_on "$(cat "$dir/port")"
   ;;
 *) echo "usage: $0 start|stop|restart|kill DIR" >&2; exit 1 ;;

@@ -30,7 +30,7 @@ public final class SqliteConnectorTest {
   /** The verbs every type of these tests has. */
   static final String VERBS = "  verb Create\n  verb Retrieve\n  verb Update\n  verb Delete";
 
-  static final String SPEC_TEXT = String.join("\n",
+  public static final String SPEC_TEXT = String.join("\n",
       "type SqlOrder 1.0.0",
       "  attr OrderId String key",
       "  attr Status String",
@@ -73,10 +73,10 @@ public final class SqliteConnectorTest {
       "end",
       "");
 
-  static final Specs specs = new Specs(SpecText.parse(SPEC_TEXT));
+  public static final Specs specs = new Specs(SpecText.parse(SPEC_TEXT));
   static Path dir;
   static Path db;
-  static BusObjNativeInterface agent;
+  public static BusObjNativeInterface agent;
   static boolean loaded;
 
   public static void main(String[] args) throws Exception {
@@ -116,20 +116,20 @@ public final class SqliteConnectorTest {
   }
 
   /** What one request gave back. */
-  static final class Reply {
-    int status;
-    String error;
-    String bucket;
-    ObjectDef object() {
+  public static final class Reply {
+    public int status;
+    public String error;
+    public String bucket;
+    public ObjectDef object() {
       return ObjectWire.read(bucket, specs);
     }
   }
 
-  static Reply send(ObjectDef o) {
+  public static Reply send(ObjectDef o) {
     return send(ObjectWire.write(o));
   }
 
-  static Reply send(String wire) {
+  public static Reply send(String wire) {
     StringBucket b = new StringBucket(wire);
     ReturnStatusDescriptor st = new ReturnStatusDescriptor();
     Reply r = new Reply();
@@ -139,11 +139,11 @@ public final class SqliteConnectorTest {
     return r;
   }
 
-  static ObjectDef parse(String... lines) {
+  public static ObjectDef parse(String... lines) {
     return ObjectText.parse(String.join("\n", lines) + "\n", specs);
   }
 
-  static ObjectDef retrieve(String type, String keyAttr, String key) {
+  public static ObjectDef retrieve(String type, String keyAttr, String key) {
     ObjectDef o = new ObjectDef(specs.get(type));
     o.verb = "Retrieve";
     o.set(keyAttr, key);
@@ -152,7 +152,7 @@ public final class SqliteConnectorTest {
   }
 
   /** The tree with every verb cleared, so trees from different verbs compare by content. */
-  static ObjectDef noVerbs(ObjectDef o) {
+  public static ObjectDef noVerbs(ObjectDef o) {
     for (ObjectDef x : o.tree()) x.verb = null;
     return o;
   }
@@ -198,7 +198,7 @@ public final class SqliteConnectorTest {
       "  end",
       "end");
 
-  static ObjectDef order(String key) {
+  public static ObjectDef order(String key) {
     return parse(String.format(ORDER, key));
   }
 
@@ -419,7 +419,7 @@ public final class SqliteConnectorTest {
 
   // ---- events ----
 
-  static List<ObjectDef> events() {
+  public static List<ObjectDef> events() {
     List<ObjectDef> out = new ArrayList<>();
     for (String w : agent.getEvents()) out.add(ObjectWire.read(w, specs));
     return out;
@@ -431,7 +431,7 @@ public final class SqliteConnectorTest {
     Check.eq(expected, describe(events()), what);
   }
 
-  static String describe(List<ObjectDef> events) {
+  public static String describe(List<ObjectDef> events) {
     StringBuilder sb = new StringBuilder();
     for (ObjectDef e : events) {
       String key = e.spec.name.equals("SqlOrder") ? (String) e.get("OrderId") : (String) e.get("CustomerId");

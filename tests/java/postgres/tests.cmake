@@ -1,0 +1,10 @@
+# The PostgreSQL connector against real servers of the tests' own (connectors/postgres/example/
+# scratch-server.sh). Without the PostgreSQL binaries these tests fail; VY_ALLOW_NO_POSTGRES=1
+# in the environment skips them instead.
+if(TARGET PostgresConnector)
+  set(VY_PG_SCRATCH ${CMAKE_SOURCE_DIR}/connectors/postgres/example/scratch-server.sh)
+  add_dependencies(vytests PostgresConnector)
+  vy_java_test(postgres_connector postgres.PgConnectorTest ARGS ${VY_PG_SCRATCH})
+  set_tests_properties(java_postgres_connector PROPERTIES SKIP_RETURN_CODE 77
+    ENVIRONMENT "VY_PG_OPTS=-c fsync=off")
+endif()

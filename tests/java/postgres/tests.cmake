@@ -8,3 +8,12 @@ if(TARGET PostgresConnector)
   set_tests_properties(java_postgres_connector PROPERTIES SKIP_RETURN_CODE 77
     ENVIRONMENT "VY_PG_OPTS=-c fsync=off")
 endif()
+
+# Three agent processes (the load driver) sharing one server, every one polling: each event
+# delivered once across them. VY_PG_AGENTS_SECONDS sets the load's length (default 20).
+if(TARGET PostgresConnector)
+  vy_java_test(postgres_agents postgres.PgAgentsTest
+    ARGS ${VY_PG_SCRATCH} ${CMAKE_SOURCE_DIR}/connectors/sqlite/example/orders.spec)
+  set_tests_properties(java_postgres_agents PROPERTIES SKIP_RETURN_CODE 77
+    ENVIRONMENT "VY_PG_OPTS=-c fsync=off")
+endif()

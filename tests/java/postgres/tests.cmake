@@ -17,3 +17,11 @@ if(TARGET PostgresConnector)
   set_tests_properties(java_postgres_agents PROPERTIES SKIP_RETURN_CODE 77
     ENVIRONMENT "VY_PG_OPTS=-c fsync=off")
 endif()
+
+# The connector built from the installed kit alone, then run by the installed load driver.
+if(TARGET PostgresConnector)
+  add_test(NAME postgres_package
+    COMMAND ${CMAKE_COMMAND} -DSRC=${CMAKE_SOURCE_DIR} -DBIN=${CMAKE_BINARY_DIR}
+            -DJAVA=${Java_JAVA_EXECUTABLE} -P ${CMAKE_CURRENT_LIST_DIR}/package.cmake)
+  set_tests_properties(postgres_package PROPERTIES TIMEOUT 600)
+endif()

@@ -6,12 +6,12 @@
 // pending events of the kinds (type, verb) somebody subscribes to, oldest first, with
 // SELECT ... FOR UPDATE SKIP LOCKED: events another agent's poll has claimed are skipped, and an
 // event of an object whose earlier event is claimed elsewhere waits (held, not delivered) until
-// that one is gone, so one object's events come in order whichever agent takes them. Each event is delivered as the
-// object's current tree (for "Create" and "Update"; as its keys alone when the object is gone,
-// and for "Delete") and deleted in the same transaction once the agent took it (an answer that
-// is not negative). An unsubscribed answer (-10) leaves it pending; a refusal leaves it pending
-// and ends the poll. The transaction commits at the end of the poll, so an agent that dies while
-// it holds claimed events loses none: the server rolls back and the events are pending again
+// that one is gone, so one object's events come in order whichever agent takes them. Each event is
+// delivered as the object's current tree (for "Create" and "Update"; as its keys alone when the
+// object is gone, and for "Delete") and deleted in the same transaction once the agent took it (an
+// answer that is not negative). An unsubscribed answer (-10) leaves it pending; a refusal leaves it
+// pending and ends the poll. The transaction commits at the end of the poll, so an agent that dies
+// while it holds claimed events loses none: the server rolls back and the events are pending again
 // (an event delivered in that poll is then delivered again: at least once, never lost).
 //
 // Ownership: refers to the globals' schema and owns its connection. Failures throw PgError.

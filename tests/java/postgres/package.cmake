@@ -5,15 +5,10 @@
 set(work "${BIN}/postgres-package-test")
 include("${SRC}/tests/package/install.cmake")
 vy_install_scratch("${work}" prefix)
-execute_process(COMMAND ${CMAKE_COMMAND} -S "${SRC}/connectors/postgres" -B "${work}/build" -G Ninja
-                -DCMAKE_PREFIX_PATH=${prefix} RESULT_VARIABLE rc)
-if(NOT rc EQUAL 0)
-  message(FATAL_ERROR "configuring the connector against the installed kit failed: ${rc}")
-endif()
-execute_process(COMMAND ${CMAKE_COMMAND} --build "${work}/build" RESULT_VARIABLE rc)
+vy_build_outside("${SRC}/connectors/postgres" "${work}/build" "${prefix}" "the connector")
 set(lib "${work}/build/libPostgresConnector.so")
-if(NOT rc EQUAL 0 OR NOT EXISTS "${lib}")
-  message(FATAL_ERROR "building the connector against the installed kit failed: ${rc}")
+if(NOT EXISTS "${lib}")
+  message(FATAL_ERROR "no ${lib}")
 endif()
 set(scratch "${SRC}/connectors/postgres/example/scratch-server.sh")
 execute_process(COMMAND ${scratch} start "${work}/server" RESULT_VARIABLE rc
@@ -25,6 +20,7 @@ elseif(NOT rc EQUAL 0)
   message(FATAL_ERROR "no scratch PostgreSQL server: ${err}")
 endif()
 set(example "${SRC}/connectors/sqlite/example")
+# Run here rather than with vy_expect_launch, so that the server is stopped before a failure.
 execute_process(
   COMMAND ${CMAKE_COMMAND} -E env --unset=VY_BUILD JAVA=${JAVA} "${prefix}/bin/vyagent"
     --lib ${lib} --spec ${example}/orders.spec

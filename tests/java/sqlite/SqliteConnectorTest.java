@@ -353,30 +353,41 @@ public final class SqliteConnectorTest {
     stop();
   }
 
+  /** Keys that are SQL, blanks around a value, and a number that must stay text. */
+  public static final String[] HOSTILE_KEYS = {"k'1\"; DROP TABLE \"Select\"; --", "  padded  ", "007"};
+
+  /**
+   * A Create of the keyword-named type with hostile values: SQL in values, every character from 1
+   * to 0x7ff, CJK and one outside the BMP, a blank, `big` as the long text, and a child.
+   */
+  public static ObjectDef hostile(String key, String big) {
+    StringBuilder binary = new StringBuilder();
+    for (char c = 1; c < 0x800; c++) binary.append(c);
+    binary.append("\uFFFD\u4E2D\uD83D\uDE00");
+    ObjectDef o = new ObjectDef(specs.get("Select"));
+    o.verb = "Create";
+    o.set("from", key);
+    o.set("where", "'; DROP TABLE \"Index\"; --");
+    o.set("group by", binary.toString());
+    o.set("q\"uote", ObjectDef.BLANK);
+    o.set("x'y", big);
+    ObjectDef.Container c = new ObjectDef.Container();
+    ObjectDef child = new ObjectDef(specs.get("Index"));
+    child.verb = "Create";
+    child.set("order", "\"); DELETE FROM vy_event; --");
+    child.set("values", "NULL");
+    c.children.add(child);
+    o.set("Table", c);
+    return o;
+  }
+
   static void hostileValues() throws Exception {
     Check.group("hostile values and keyword names are stored and returned exactly");
     start("hostile", Map.of());
-    StringBuilder binary = new StringBuilder();
-    for (char c = 1; c < 0x800; c++) binary.append(c);
-    binary.append("\uFFFD\u4E2D\uD83D\uDE00");  // CJK and a character outside the BMP
     StringBuilder big = new StringBuilder(1 << 20);
     for (int i = 0; big.length() < (1 << 20); i++) big.append("line ").append(i).append(" 'q' \"d\";\n");
-    String[] keys = {"k'1\"; DROP TABLE \"Select\"; --", "  padded  ", "007"};
-    for (String key : keys) {
-      ObjectDef o = new ObjectDef(specs.get("Select"));
-      o.verb = "Create";
-      o.set("from", key);
-      o.set("where", "'; DROP TABLE \"Index\"; --");
-      o.set("group by", binary.toString());
-      o.set("q\"uote", ObjectDef.BLANK);
-      o.set("x'y", big.toString());
-      ObjectDef.Container c = new ObjectDef.Container();
-      ObjectDef child = new ObjectDef(specs.get("Index"));
-      child.verb = "Create";
-      child.set("order", "\"); DELETE FROM vy_event; --");
-      child.set("values", "NULL");
-      c.children.add(child);
-      o.set("Table", c);
+    for (String key : HOSTILE_KEYS) {
+      ObjectDef o = hostile(key, big.toString());
       Reply r = send(o);
       Check.eq(1, r.status, "Create " + key + ": " + r.error);
       ObjectDef back = retrieve("Select", "from", key);

@@ -1,5 +1,6 @@
 #include "PgEventPoller.hpp"
 
+#include <cstdlib>
 #include <set>
 #include <string>
 #include <utility>
@@ -45,6 +46,68 @@ const char* const kClaim =
     " AND p.id NOT IN (SELECT id FROM claimed)"
     " AND (p.type, p.verb) IN (SELECT type, verb FROM kinds)) FROM claimed c ORDER BY c.id";
 
+// The texts of a JSON array of strings as array_to_json writes the keys: "\\", "\"" and the
+// control characters escaped, everything else as it is. False for anything else.
+bool keyTexts(const std::string& json, std::vector<std::string>* out) {
+  size_t i = 0;
+  auto skip = [&] {
+    while (i < json.size() && (json[i] == ' ' || json[i] == '\n' || json[i] == '\t')) i++;
+  };
+  skip();
+  if (i >= json.size() || json[i++] != '[') return false;
+  skip();
+  if (i < json.size() && json[i] == ']') return true;
+  while (i < json.size()) {
+    if (json[i++] != '"') return false;
+    std::string text;
+    while (i < json.size() && json[i] != '"') {
+      char c = json[i++];
+      if (c != '\\') {
+        text += c;
+        continue;
+      }
+      if (i >= json.size()) return false;
+      char e = json[i++];
+      switch (e) {
+        case 'b':
+          text += '\b';
+          break;
+        case 'f':
+          text += '\f';
+          break;
+        case 'n':
+          text += '\n';
+          break;
+        case 'r':
+          text += '\r';
+          break;
+        case 't':
+          text += '\t';
+          break;
+        case 'u': {
+          // Only control characters come escaped this way; they are one byte in UTF-8.
+          if (i + 4 > json.size()) return false;
+          unsigned long code = std::strtoul(json.substr(i, 4).c_str(), nullptr, 16);
+          if (code >= 0x80) return false;
+          text += static_cast<char>(code);
+          i += 4;
+          break;
+        }
+        default:
+          text += e;
+          break;  // " \ /
+      }
+    }
+    if (i++ >= json.size()) return false;
+    out->push_back(text);
+    skip();
+    if (i < json.size() && json[i] == ']') return true;
+    if (i >= json.size() || json[i++] != ',') return false;
+    skip();
+  }
+  return false;
+}
+
 // The event's object: keys from the event, and for "Create" and "Update" the current tree. Null
 // for a type the agent has not announced (yet).
 std::unique_ptr<BusinessObject> eventObject(PgConnection& connection, PgSchema& schema,
@@ -53,11 +116,8 @@ std::unique_ptr<BusinessObject> eventObject(PgConnection& connection, PgSchema& 
   std::unique_ptr<BusinessObject> bo = vy::makeObject(event.type);
   const TableMapping& m = schema.mappingFor(bo->getTheSpec());
   std::vector<std::string> keys;
-  {
-    std::unique_ptr<SqlStatement> st = connection.statement(
-        "SELECT value FROM json_array_elements_text($1::json) WITH ORDINALITY ORDER BY ordinality");
-    st->bindText(1, event.key);
-    while (st->step()) keys.push_back(st->text(0));
+  if (!keyTexts(event.key, &keys)) {
+    throw PgError("the event's key " + event.key + " is not a JSON array of texts");
   }
   const std::vector<vy::Attr>& keyAttrs = m.keyAttrs();
   for (size_t k = 0; k < keys.size() && k < keyAttrs.size(); k++)
@@ -122,7 +182,7 @@ int PgEventPoller::poll() {
     }
   }
 
-  int delivered = 0;
+  std::vector<std::string> taken;
   std::string failure;
   // Objects whose events wait this poll out: one that waits holds back the later ones too.
   std::set<std::pair<std::string, std::string>> waiting;
@@ -132,18 +192,16 @@ int PgEventPoller::poll() {
       continue;
     }
     std::unique_ptr<BusinessObject> bo;
+    // After a savepoint (one name, taken again for each event): a tree that cannot be read ends
+    // the poll, and the events taken so far stay taken.
+    c.exec("SAVEPOINT vy_read");
     try {
-      // In a savepoint: a tree that cannot be read ends the poll, and the events taken so far
-      // stay taken.
-      PgTransaction read(c);
       bo = eventObject(c, schema, event);
-      read.commit();
-    } catch (const PgError& e) {
-      if (e.connectionLost()) throw;
-      failure = e.what();
-      break;
     } catch (const std::exception& e) {
+      const PgError* error = dynamic_cast<const PgError*>(&e);
+      if (error != nullptr && error->connectionLost()) throw;
       failure = e.what();
+      c.exec("ROLLBACK TO SAVEPOINT vy_read");
       break;
     }
     if (bo == nullptr) continue;  // a type the agent has not announced (yet)
@@ -155,12 +213,16 @@ int PgEventPoller::poll() {
       }
       break;  // refused: keep the order, try again next poll
     }
-    std::unique_ptr<SqlStatement> st = c.statement("DELETE FROM vy_event WHERE id = $1");
-    st->bindText(1, event.id);
+    taken.push_back(event.id);
+  }
+  if (!taken.empty()) {
+    // The events the agent took go in one statement, with the commit of the claim.
+    std::unique_ptr<SqlStatement> st =
+        c.statement("DELETE FROM vy_event WHERE id = ANY($1::bigint[])");
+    st->bindText(1, textArray(taken));
     st->run();
-    delivered++;
   }
   transaction.commit();
   if (!failure.empty()) throw PgError("reading the object of an event failed: " + failure);
-  return delivered;
+  return static_cast<int>(taken.size());
 }

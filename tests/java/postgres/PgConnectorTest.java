@@ -169,15 +169,24 @@ public final class PgConnectorTest {
     start(Map.of());
     // The long text also carries what would end a dollar-quoted body.
     String big = "x'\"\\;$body$ ".repeat(1 << 16);
-    for (String key : SqliteConnectorTest.HOSTILE_KEYS) {
+    List<String> keys = new ArrayList<>(List.of(SqliteConnectorTest.HOSTILE_KEYS));
+    keys.add("tab\there\\back\u0001\u00e9\"");  // escaped in the event table's JSON keys
+    agent.n_SubscribeTo("Select", null, 0);
+    for (String key : keys) {
       ObjectDef o = SqliteConnectorTest.hostile(key, big);
       Reply r = send(o);
       Check.eq(1, r.status, "Create " + key + ": " + r.error);
       ObjectDef back = retrieve("Select", "from", key);
       Check.isTrue(back != null && noVerbs(o).equals(noVerbs(back)), "round trip of " + key);
     }
-    Check.eq("3|3|1", server.sql("SELECT (SELECT count(*) FROM \"Select\"), (SELECT count(*) FROM"
+    Check.eq("4|4|1", server.sql("SELECT (SELECT count(*) FROM \"Select\"), (SELECT count(*) FROM"
         + " \"Index\"), (SELECT count(*) FROM \"Select\" WHERE \"from\" = '007')"), "rows");
+    Check.eq(0, agent.n_poll(), "poll");
+    List<String> evented = new ArrayList<>();
+    for (ObjectDef e : events()) evented.add(e.verb + " " + e.get("from") + " " + e.get("where"));
+    List<String> expected = new ArrayList<>();
+    for (String key : keys) expected.add("Create " + key + " '; DROP TABLE \"Index\"; --");
+    Check.eq(expected, evented, "an event per object, its keys read back from the event table");
     stop();
   }
 

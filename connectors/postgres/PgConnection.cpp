@@ -1,6 +1,8 @@
 #include "PgConnection.hpp"
 
 #include <cstdlib>
+#include <map>
+#include <utility>
 #include <vector>
 
 #include "PgError.hpp"
@@ -81,15 +83,47 @@ class PgStatement : public SqlStatement {
 
 }  // namespace
 
+std::map<std::string, std::string> PgConnection::Options::settings() const {
+  std::map<std::string, std::string> out;
+  if (!connectionString.empty()) {
+    char* why = nullptr;
+    PQconninfoOption* parsed = PQconninfoParse(connectionString.c_str(), &why);
+    if (parsed == nullptr) {
+      std::string text = "\"ConnectionString\" is not a libpq connection string or URI: " +
+                         oneLine(why != nullptr ? why : "out of memory");
+      PQfreemem(why);
+      throw PgError(text);
+    }
+    for (PQconninfoOption* o = parsed; o->keyword != nullptr; o++) {
+      if (o->val != nullptr && *o->val != '\0') out[o->keyword] = o->val;
+    }
+    PQconninfoFree(parsed);
+  }
+  // The separate settings fill in what the connection string leaves out.
+  for (const auto& [key, value] : {std::pair<const char*, const std::string&>{"host", host},
+                                   {"port", port},
+                                   {"dbname", database},
+                                   {"user", user},
+                                   {"password", password}}) {
+    if (!value.empty() && out.count(key) == 0) out[key] = value;
+  }
+  if (out.count("connect_timeout") == 0) out["connect_timeout"] = std::to_string(connectTimeoutS);
+  if (out.count("application_name") == 0) out["application_name"] = applicationName;
+  out["client_encoding"] = "UTF8";
+  return out;
+}
+
 std::string PgConnection::Options::describe() const {
-  std::string out = connectionString;
-  auto add = [&out](const char* key, const std::string& value) {
-    if (!value.empty()) out += (out.empty() ? "" : " ") + std::string(key) + "=" + value;
-  };
-  add("host", host);
-  add("port", port);
-  add("dbname", database);
-  add("user", user);
+  std::string out;
+  try {
+    for (const auto& [key, value] : settings()) {
+      if (key == "host" || key == "hostaddr" || key == "port" || key == "dbname" || key == "user") {
+        out += (out.empty() ? "" : " ") + key + "=" + value;
+      }
+    }
+  } catch (const PgError&) {
+    return "an unreadable \"ConnectionString\"";
+  }
   return out.empty() ? "libpq's defaults" : out;
 }
 
@@ -101,27 +135,15 @@ void PgConnection::connect() {
   PQfinish(conn);
   conn = nullptr;
   names.clear();
-  const std::string timeout = std::to_string(options.connectTimeoutS);
-  // Later keywords win: the separate settings first, then the connection string (expanded from
-  // dbname), then what the connector needs.
+  const std::map<std::string, std::string> settings = options.settings();
   std::vector<const char*> keys, values;
-  auto add = [&](const char* key, const std::string& value) {
-    if (value.empty()) return;
-    keys.push_back(key);
+  for (const auto& [key, value] : settings) {
+    keys.push_back(key.c_str());
     values.push_back(value.c_str());
-  };
-  add("host", options.host);
-  add("port", options.port);
-  add("dbname", options.database);
-  add("user", options.user);
-  add("password", options.password);
-  add("connect_timeout", timeout);
-  add("dbname", options.connectionString);
-  add("application_name", options.applicationName);
-  add("client_encoding", "UTF8");
+  }
   keys.push_back(nullptr);
   values.push_back(nullptr);
-  conn = PQconnectdbParams(keys.data(), values.data(), 1);
+  conn = PQconnectdbParams(keys.data(), values.data(), 0);
   if (conn == nullptr || PQstatus(conn) != CONNECTION_OK) {
     std::string why = conn != nullptr ? oneLine(PQerrorMessage(conn)) : "out of memory";
     throw PgError("cannot connect to PostgreSQL (" + options.describe() + "): " + why, "08001",

@@ -12,6 +12,7 @@
 
 #include <libpq-fe.h>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -27,14 +28,17 @@ class PgConnection : public SqlSession {
     static const int DEFAULT_CONNECT_TIMEOUT_S = 5;
     // A libpq connection string or URI ("host=... dbname=..."), or empty.
     std::string connectionString;
-    // Used where the connection string leaves them out (empty: libpq's defaults).
+    // Used where the connection string leaves them out (empty: libpq's defaults, PGHOST etc.).
     std::string host, port, database, user, password;
     // The most a statement may run (lock waits included); 0 for no limit.
     int statementTimeoutMs = DEFAULT_STATEMENT_TIMEOUT_MS;
     int connectTimeoutS = DEFAULT_CONNECT_TIMEOUT_S;
     // What the server shows as the connection's application.
     std::string applicationName = "vy-postgres-connector";
-    // "host=... port=... dbname=..." for messages (no password).
+    // The libpq settings: the connection string's, then the separate ones it leaves out, and
+    // the connector's own. Throws PgError for a connection string libpq cannot read.
+    std::map<std::string, std::string> settings() const;
+    // "host=... port=... dbname=... user=..." for messages (never the password).
     std::string describe() const;
   };
 

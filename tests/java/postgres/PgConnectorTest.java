@@ -339,6 +339,19 @@ public final class PgConnectorTest {
     Check.eq(0, init(Map.of()), "n_init with the server back");
     Check.eq(1, send(order("D1")).status, "served");
     stop();
+
+    Check.group("\"ConnectionString\" wins over the separate settings; one libpq cannot read fails init");
+    Check.eq(0, init(Map.of("ConnectionString", "postgresql://postgres@/postgres?host=" + server.dir
+        + "&port=" + server.port, "Host", "/no/such/folder", "Password", "secret-word")),
+        "n_init with a URI and a Host that would not reach the server");
+    Check.isTrue(retrieve("SqlOrder", "OrderId", "D1") != null, "served through the URI");
+    stop();
+    agent.clearRecords();
+    Check.eq(-1, init(Map.of("ConnectionString", "host=" + server.dir + " port", "Password",
+        "secret-word")), "n_init with a broken connection string");
+    log = agent.getLogs().toString();
+    Check.isTrue(log.contains("\"ConnectionString\" is not a libpq connection string")
+        && !log.contains("secret-word"), "the log says why, and never the password: " + log);
   }
 
   /**

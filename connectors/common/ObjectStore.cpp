@@ -75,6 +75,17 @@ std::vector<std::string> ObjectStore::keyValues(BusinessObject& bo, const TableM
   return keys;
 }
 
+bool ObjectStore::run(BusinessObject& bo, std::string_view verb) {
+  if (verb == BusinessObject::CREATE_VERB) {
+    create(bo);
+    return true;
+  }
+  if (verb == "Retrieve") return retrieve(bo);
+  if (verb == BusinessObject::UPDATE_VERB) return update(bo);
+  if (verb == BusinessObject::DELETE_VERB) return remove(bo);
+  throw SqlError("the verb is not supported");
+}
+
 // ---- create ----
 
 void ObjectStore::create(BusinessObject& bo) { insertTree(bo, Link()); }

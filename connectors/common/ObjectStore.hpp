@@ -23,6 +23,10 @@ class ObjectStore {
   ObjectStore(SqlSession& session, const TableMappings& schema)
       : connection(session), schema(schema) {}
 
+  // Carries out bo's verb, "Create", "Retrieve", "Update" or "Delete", as below; false when the
+  // object is not there. Throws SqlError for any other verb.
+  bool run(BusinessObject& bo, std::string_view verb);
+
   // Inserts the whole tree. Keys that arrive blank or ignored are generated and written into
   // the objects.
   void create(BusinessObject& bo);

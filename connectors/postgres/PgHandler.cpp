@@ -69,19 +69,9 @@ vy::Status PgHandler::run(BusinessObject& bo, std::string_view verb) {
     return static_cast<vy::Status>(result);
   }
 
-  bool found = true;
   PgTransaction transaction(connection);
-  if (verb == BusinessObject::CREATE_VERB) {
-    store.create(bo);
-  } else if (verb == "Retrieve") {
-    found = store.retrieve(bo);
-  } else if (verb == BusinessObject::UPDATE_VERB) {
-    found = lockTop(connection, m, bo) && store.update(bo);
-  } else if (verb == BusinessObject::DELETE_VERB) {
-    found = lockTop(connection, m, bo) && store.remove(bo);
-  } else {
-    throw vy::VerbError(connectortext::describe(bo, verb, "the verb is not supported"));
-  }
+  const bool writes = verb == BusinessObject::UPDATE_VERB || verb == BusinessObject::DELETE_VERB;
+  const bool found = (!writes || lockTop(connection, m, bo)) && store.run(bo, verb);
   if (!found) {
     throw vy::VerbError(connectortext::describe(bo, verb, "no such object in the database"));
   }

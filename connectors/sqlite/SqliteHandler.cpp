@@ -52,19 +52,8 @@ vy::Status SqliteHandler::run(BusinessObject& bo, std::string_view verb) {
     return static_cast<vy::Status>(result);
   }
 
-  bool found = true;
   Transaction transaction(connection, !retrieve);
-  if (verb == BusinessObject::CREATE_VERB) {
-    store.create(bo);
-  } else if (retrieve) {
-    found = store.retrieve(bo);
-  } else if (verb == BusinessObject::UPDATE_VERB) {
-    found = store.update(bo);
-  } else if (verb == BusinessObject::DELETE_VERB) {
-    found = store.remove(bo);
-  } else {
-    throw vy::VerbError(describe(bo, verb, "the verb is not supported"));
-  }
+  const bool found = store.run(bo, verb);
   if (!found) throw vy::VerbError(describe(bo, verb, "no such object in the database"));
   transaction.commit();
   return vy::Status::Success;

@@ -404,23 +404,32 @@ public final class SqliteConnectorTest {
     stop();
   }
 
+  /**
+   * Sends a delta Update of the stored order `key` that sets its Status to "Paid", and checks
+   * that it succeeds and that the stored tree is the order's with that Status; returns the delta.
+   */
+  public static ObjectDef deltaUpdate(String key) {
+    ObjectDef delta = new ObjectDef(specs.get("SqlOrder"));
+    delta.verb = "Update";
+    delta.delta = true;
+    delta.set("OrderId", key);
+    delta.set("Status", "Paid");
+    Reply r = send(delta);
+    Check.eq(1, r.status, "delta Update: " + r.error);
+    ObjectDef expected = order(key);
+    expected.set("Status", "Paid");
+    ObjectDef back = retrieve("SqlOrder", "OrderId", key);
+    Check.isTrue(back != null && noVerbs(expected).equals(noVerbs(back)), "merged: " + back);
+    return delta;
+  }
+
   static void deltaUpdates() throws Exception {
     for (String answer : new String[] {null, "true"}) {
       Check.group("a delta Update, delta support " + answer);
       start("delta" + answer, Map.of());
       if (answer != null) BusObjNativeInterface.setDeltaSupportAnswer("SqlOrder", answer);
       Check.eq(1, send(order("D1")).status, "Create D1");
-      ObjectDef delta = new ObjectDef(specs.get("SqlOrder"));
-      delta.verb = "Update";
-      delta.delta = true;
-      delta.set("OrderId", "D1");
-      delta.set("Status", "Paid");
-      Reply r = send(delta);
-      Check.eq(1, r.status, "delta Update: " + r.error);
-      ObjectDef expected = order("D1");
-      expected.set("Status", "Paid");
-      ObjectDef back = retrieve("SqlOrder", "OrderId", "D1");
-      Check.isTrue(back != null && noVerbs(expected).equals(noVerbs(back)), "merged: " + back);
+      ObjectDef delta = deltaUpdate("D1");
       delta.set("OrderId", "D9");
       Check.eq(-1, send(delta).status, "delta Update of a missing object");
       stop();

@@ -10,7 +10,6 @@
 #include "PgError.hpp"
 #include "PgGlobals.hpp"
 #include "PgTransaction.hpp"
-#include "SqlText.hpp"
 
 namespace {
 
@@ -19,13 +18,7 @@ namespace {
 // comparing against a tree the other is changing. False when there is no such row.
 bool lockTop(PgConnection& connection, const TableMapping& m, BusinessObject& bo) {
   std::vector<std::string> keys = ObjectStore::keyValues(bo, m);
-  std::string sql = "SELECT 1 FROM " + m.quotedTable() +
-                    " WHERE \"vy_parent_type\" = '' AND \"vy_parent_attr\" = ''"
-                    " AND \"vy_parent_key\" = ''";
-  for (size_t k = 0; k < keys.size(); k++) {
-    sql += " AND " + sqltext::id(m.keyAttrs()[k].name()) + " = $" + std::to_string(k + 1);
-  }
-  std::unique_ptr<SqlStatement> st = connection.statement(sql + " FOR UPDATE");
+  std::unique_ptr<SqlStatement> st = connection.statement(m.selectTopSql() + " FOR UPDATE");
   for (size_t k = 0; k < keys.size(); k++) st->bindText(static_cast<int>(k) + 1, keys[k]);
   return st->step();
 }

@@ -46,6 +46,7 @@ public final class PgConnectorTest {
       hostileValues();
       eventDelivery();
       claimedElsewhere();
+      oneObjectManyWriters();
       statementTimeout();
       restartUnderLoad();
       downAtInit();
@@ -248,6 +249,44 @@ public final class PgConnectorTest {
     agent.clearRecords();
     Check.eq(0, agent.n_poll(), "poll after the other session let go");
     Check.eq("SqlOrder Create C1 Open;SqlOrder Update C1 Open;", describe(events()), "in order");
+    stop();
+  }
+
+  static void oneObjectManyWriters() throws Exception {
+    Check.group("Updates of one object with different trees from four threads take turns");
+    start(Map.of("PoolSize", "4"));
+    Check.eq(1, send(order("M1")).status, "Create M1");
+    List<String> failures = Collections.synchronizedList(new ArrayList<>());
+    List<Thread> threads = new ArrayList<>();
+    for (int t = 0; t < 4; t++) {
+      final int id = t;
+      Thread w = new Thread(() -> {
+        for (int i = 0; i < 25; i++) {
+          // Each thread writes lines of its own keys and of its neighbour's, so trees overlap.
+          ObjectDef o = asUpdate(order("M1"));
+          lines(o).clear();
+          for (int k : new int[] {id, (id + 1) % 4}) {
+            ObjectDef line = new ObjectDef(specs.get("SqlOrderLine"));
+            line.verb = "Update";
+            line.set("LineId", "L" + k);
+            line.set("Product", "by " + id + " at " + i);
+            lines(o).add(line);
+          }
+          Reply r = send(o);
+          if (r.status != 1) failures.add(r.error);
+        }
+      });
+      threads.add(w);
+      w.start();
+    }
+    for (Thread w : threads) w.join();
+    Check.eq(List.of(), failures, "every Update succeeded");
+    ObjectDef back = retrieve("SqlOrder", "OrderId", "M1");
+    List<String> writers = new ArrayList<>();
+    for (ObjectDef line : lines(back)) writers.add(((String) line.get("Product")).split(" at")[0]);
+    Check.isTrue(writers.size() == 2 && writers.get(0).equals(writers.get(1)),
+        "the stored tree is one writer's whole: " + writers);
+    Check.eq("2", server.sql("SELECT count(*) FROM \"SqlOrderLine\""), "no line left over");
     stop();
   }
 

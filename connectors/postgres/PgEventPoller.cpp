@@ -129,6 +129,19 @@ std::unique_ptr<BusinessObject> eventObject(PgConnection& connection, PgSchema& 
   return bo;
 }
 
+// The kinds (type, verb) of the pending events that somebody subscribes to.
+void subscribedKinds(PgConnection& c, std::vector<std::string>* types,
+                     std::vector<std::string>* verbs) {
+  std::unique_ptr<SqlStatement> st = c.statement("SELECT DISTINCT type, verb FROM vy_event");
+  while (st->step()) {
+    std::string type = st->text(0), verb = st->text(1);
+    if (vy::isSubscribed(type, verb) == 1) {
+      types->push_back(type);
+      verbs->push_back(verb);
+    }
+  }
+}
+
 }  // namespace
 
 void PgEventPoller::setQuantity(int n) { quantity = n > 0 ? n : DEFAULT_QUANTITY; }
@@ -150,20 +163,20 @@ int PgEventPoller::poll() {
     connection.reset();
     connection = std::make_unique<PgConnection>(options);
   }
-  PgConnection& c = *connection;
-
-  // Which kinds of pending event somebody wants; the others stay where they are.
+  // Which kinds of pending event somebody wants; the others stay where they are. A connection
+  // found dead here (the server restarted since the last poll) is remade once: nothing was
+  // claimed yet.
   std::vector<std::string> types, verbs;
-  {
-    std::unique_ptr<SqlStatement> st = c.statement("SELECT DISTINCT type, verb FROM vy_event");
-    while (st->step()) {
-      std::string type = st->text(0), verb = st->text(1);
-      if (vy::isSubscribed(type, verb) == 1) {
-        types.push_back(type);
-        verbs.push_back(verb);
-      }
-    }
+  try {
+    subscribedKinds(*connection, &types, &verbs);
+  } catch (const PgError& e) {
+    if (!e.connectionLost()) throw;
+    types.clear();
+    verbs.clear();
+    connection = std::make_unique<PgConnection>(options);
+    subscribedKinds(*connection, &types, &verbs);
   }
+  PgConnection& c = *connection;
   if (types.empty()) return 0;
   // Tables of types this agent has not used yet are made ready before the claim.
   for (const std::string& type : types) {

@@ -64,6 +64,8 @@ class SqlDialect {
   virtual const char* integerType() const = 0;
   // True for a table name the database keeps for itself.
   virtual bool reservedTable(const std::string& name) const = 0;
+  // The longest name (in bytes) the database keeps whole; 0 for no limit.
+  virtual size_t maxNameBytes() const { return 0; }
 };
 
 #endif  // VY_SQL_COMMON_SQL_SESSION_HPP

@@ -34,6 +34,16 @@ TableMapping::TableMapping(BusObjSpec* s, const SqlDialect& dialect)
       dialect.reservedTable(name)) {
     throw SqlError("the type name \"" + name + "\" cannot be a table name");
   }
+  // A database that cuts longer names would map two names onto one, or raise events under a
+  // name no spec has.
+  const size_t longest = dialect.maxNameBytes();
+  auto checkLength = [&](std::string_view what) {
+    if (longest > 0 && what.size() > longest) {
+      throw SqlError("the name \"" + std::string(what) + "\" is longer than the " +
+                     std::to_string(longest) + " bytes the database keeps of a name");
+    }
+  };
+  checkLength(name);
   for (const vy::Attr& a : vy::attributes(*s)) {
     if (a.isObject()) {
       objects.push_back(a);
@@ -44,6 +54,7 @@ TableMapping::TableMapping(BusObjSpec* s, const SqlDialect& dialect)
         throw SqlError(name + ": the attribute name \"" + link + "\" is reserved");
       }
     }
+    checkLength(a.name());
     simple.push_back(a);
     if (a.isKey()) keys.push_back(a);
   }

@@ -23,6 +23,8 @@ class PgDialect : public SqlDialect {
   bool reservedTable(const std::string& name) const override {
     return name.compare(0, 3, "pg_") == 0;
   }
+  // NAMEDATALEN - 1: the server cuts longer names silently.
+  size_t maxNameBytes() const override { return 63; }
 
   // The event table, the key sequences and the trigger function, created when missing.
   static const char* createSharedSql();

@@ -21,6 +21,8 @@ import sqlite.SqliteConnectorTest;
 import sqlite.SqliteConnectorTest.Reply;
 import vyagent.ObjectDef;
 import vyagent.SpecDef;
+import vyagent.SpecText;
+import vyagent.Specs;
 import vytest.Check;
 
 /**
@@ -175,6 +177,17 @@ public final class PgConnectorTest {
     }
     Check.eq("4|4|1", server.sql("SELECT (SELECT count(*) FROM \"Select\"), (SELECT count(*) FROM"
         + " \"Index\"), (SELECT count(*) FROM \"Select\" WHERE \"from\" = '007')"), "rows");
+    // The server would cut a 64-byte name to 63 and raise its events under a name no spec has.
+    String longName = "T" + "x".repeat(63);
+    Specs longSpecs = new Specs(SpecText.parse("type " + longName + " 1.0.0\n  attr Id String key\n"
+        + "  verb Create\n  verb Retrieve\nend\n"));
+    agent.n_gotBusObjSpec(longSpecs.get(longName).toWire());
+    ObjectDef tooLong = new ObjectDef(longSpecs.get(longName));
+    tooLong.verb = "Create";
+    tooLong.set("Id", "1");
+    Reply refused = send(tooLong);
+    Check.isTrue(refused.status == -1 && refused.error.contains("is longer than the 63 bytes"),
+        "a name the server would cut: " + refused.error);
     Check.eq(0, agent.n_poll(), "poll");
     List<String> evented = new ArrayList<>();
     for (ObjectDef e : events()) evented.add(e.verb + " " + e.get("from") + " " + e.get("where"));

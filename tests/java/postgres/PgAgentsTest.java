@@ -90,7 +90,7 @@ public final class PgAgentsTest {
           "Create=1,Update=1,Retrieve=1", "--children", "2", "--threads", "2", "--duration",
           seconds, "--poll-ms", "10", "--subscribe", "SqlOrder", "--show-events", "100000000",
           "--max-failures", "0")).redirectErrorStream(true).redirectOutput(out.toFile()).start());
-      Thread.sleep(50);  // load keys carry the start's millisecond
+      Thread.sleep(300);  // load keys carry the millisecond the driver made them in
     }
     Map<String, Integer> delivered = new TreeMap<>();
     for (int a = 0; a < AGENTS; a++) {

@@ -89,6 +89,19 @@ public final class PgConnectorTest {
     Check.eq(0, agent.n_terminate(), "n_terminate");
   }
 
+  /** Waits (up to 10 s) until a session holds a lock of `mode` on `table`. */
+  static void waitForLock(String mode, String table) throws Exception {
+    for (int i = 0; i < 500; i++) {
+      if (!server.sql("SELECT count(*) FROM pg_locks l JOIN pg_class c ON c.oid = l.relation"
+          + " WHERE c.relname = '" + table + "' AND l.mode = '" + mode + "' AND l.granted")
+          .equals("0")) {
+        return;
+      }
+      Thread.sleep(20);
+    }
+    Check.fail("no session took the " + mode + " on " + table);
+  }
+
   static ObjectDef asUpdate(ObjectDef o) {
     for (ObjectDef x : o.tree()) x.verb = "Update";
     return o;
@@ -250,11 +263,7 @@ public final class PgConnectorTest {
     try (PgServer.Session holder = server.session()) {
       holder.send("BEGIN; SELECT id FROM vy_event WHERE key = '[\"C1\"]' AND verb = 'Create'"
           + " FOR UPDATE;");
-      for (int i = 0; i < 100 && server.sql("SELECT count(*) FROM pg_locks l JOIN pg_class c ON"
-          + " c.oid = l.relation WHERE c.relname = 'vy_event' AND l.mode = 'RowShareLock'")
-          .equals("0"); i++) {
-        Thread.sleep(20);
-      }
+      waitForLock("RowShareLock", "vy_event");
       Check.eq(0, agent.n_poll(), "poll");
       Check.eq("SqlOrder Create C2 Open;", describe(events()), "only C2's event");
       holder.send("ROLLBACK;");
@@ -309,7 +318,7 @@ public final class PgConnectorTest {
     Check.eq(1, send(order("T1")).status, "Create T1");
     try (PgServer.Session locker = server.session()) {
       locker.send("BEGIN; LOCK TABLE \"SqlOrder\" IN ACCESS EXCLUSIVE MODE;");
-      Thread.sleep(300);
+      waitForLock("AccessExclusiveLock", "SqlOrder");
       Reply r = send(asUpdate(order("T1")));
       Check.isTrue(r.status == -1 && r.error.contains("statement timeout")
           && r.error.contains("\"StatementTimeout\" is 300 ms"), "text: " + r.error);

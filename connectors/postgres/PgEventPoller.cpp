@@ -199,15 +199,17 @@ int PgEventPoller::poll() {
   std::string failure;
   // Objects whose events wait this poll out: one that waits holds back the later ones too.
   std::set<std::pair<std::string, std::string>> waiting;
+  bool saved = false;
   for (const Event& event : events) {
     if (event.waits || waiting.count({event.type, event.key}) != 0) {
       waiting.emplace(event.type, event.key);
       continue;
     }
     std::unique_ptr<BusinessObject> bo;
-    // After a savepoint (one name, taken again for each event): a tree that cannot be read ends
-    // the poll, and the events taken so far stay taken.
-    c.exec("SAVEPOINT vy_read");
+    // After a savepoint (the previous event's released in the same round trip): a tree that
+    // cannot be read ends the poll, and the events taken so far stay taken.
+    c.exec(saved ? "RELEASE SAVEPOINT vy_read; SAVEPOINT vy_read" : "SAVEPOINT vy_read");
+    saved = true;
     try {
       bo = eventObject(c, schema, event);
     } catch (const std::exception& e) {
@@ -217,7 +219,10 @@ int PgEventPoller::poll() {
       c.exec("ROLLBACK TO SAVEPOINT vy_read");
       break;
     }
-    if (bo == nullptr) continue;  // a type the agent has not announced (yet)
+    if (bo == nullptr) {
+      waiting.emplace(event.type, event.key);  // a type the agent has not announced (yet)
+      continue;
+    }
     int answer = vy::raiseEvent(*bo, event.verb);
     if (answer < 0) {
       if (answer == vy::kEventNotSubscribed) {

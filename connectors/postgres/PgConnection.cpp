@@ -26,6 +26,9 @@ std::string oneLine(const char* text) {
   return out;
 }
 
+// Longer server messages are cut to this many bytes.
+const size_t kShownMessage = 1000;
+
 // SQLSTATE classes and codes that end the connection: connection exceptions (08), the server
 // shutting down or restarting (57P01-57P03).
 bool endsConnection(const std::string& state) {
@@ -169,6 +172,8 @@ PgError PgConnection::error(const PGresult* result) const {
   if (message.rfind("ERROR: ", 0) == 0 || message.rfind("FATAL: ", 0) == 0) {
     message.erase(0, 7);
   }
+  // The server's DETAIL repeats the values of a key; a 1 MB key must not become a 1 MB message.
+  if (message.size() > kShownMessage) message = message.substr(0, kShownMessage) + "...";
   const bool lost = PQstatus(conn) != CONNECTION_OK || endsConnection(state);
   if (state == "57014" && message.find("statement timeout") != std::string::npos) {
     message += " (\"StatementTimeout\" is " + std::to_string(options.statementTimeoutMs) + " ms)";

@@ -162,6 +162,11 @@ public final class PgConnectorTest {
         && f.error.contains("duplicate key value"), "duplicate child key: " + f.error);
     Check.eq("0|0", server.sql("SELECT (SELECT count(*) FROM \"SqlOrder\" WHERE \"OrderId\" ="
         + " 'F1'), (SELECT count(*) FROM vy_event)"), "no row, no event");
+    String longKey = "K".repeat(2000);  // the server's text repeats the whole key
+    Check.eq(1, send(order(longKey)).status, "Create of a 2,000-byte key");
+    Reply twice = send(order(longKey));
+    Check.isTrue(twice.status == -1 && twice.error.contains("duplicate key value")
+        && twice.error.length() < 1300, "the text is cut: " + twice.error.length() + " bytes");
 
     Check.group("a delta Update: the retrieve and the update in one transaction, one connection");
     BusObjNativeInterface.setDeltaSupportAnswer("SqlOrder", "true");

@@ -52,6 +52,7 @@ public final class PgConnectorTest {
       statementTimeout();
       restartUnderLoad();
       downAtInit();
+      existingTablesOnly();
       agentDiesHoldingEvents();
     } finally {
       server.close();
@@ -412,6 +413,24 @@ public final class PgConnectorTest {
     log = agent.getLogs().toString();
     Check.isTrue(log.contains("\"ConnectionString\" is not a libpq connection string")
         && !log.contains("secret-word"), "the log says why, and never the password: " + log);
+  }
+
+  static void existingTablesOnly() throws Exception {
+    Check.group("\"CreateTables\" false: nothing is created, and what is missing is named");
+    server.sql("DROP SCHEMA public CASCADE; CREATE SCHEMA public;");
+    agent.clearRecords();
+    Check.eq(-1, init(Map.of("CreateTables", "false")), "n_init without the event table");
+    Check.isTrue(agent.getLogs().toString().contains("the tables vy_event and vy_key_sequence do"
+        + " not exist and \"CreateTables\" is false"), "the log says so");
+    Check.eq(0, init(Map.of()), "n_init that creates them");
+    stop();
+    Check.eq(0, init(Map.of("CreateTables", "false")), "n_init with them there");
+    Reply r = send(order("X1"));
+    Check.isTrue(r.status == -1 && r.error.contains("table \"SqlOrder\" does not exist and"
+        + " \"CreateTables\" is false"), "a type without its table: " + r.error);
+    Check.eq("vy_event,vy_key_sequence", server.sql("SELECT string_agg(tablename, ',' ORDER BY"
+        + " tablename) FROM pg_tables WHERE schemaname = 'public'"), "no table made");
+    stop();
   }
 
   /**

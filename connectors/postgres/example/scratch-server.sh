@@ -25,9 +25,12 @@ fi
 as_server() {
   if [ "$(id -u)" = 0 ]; then runuser -u postgres -- "$@"; else "$@"; fi
 }
-mkdir -p "$dir"
+if [ "$cmd" = start ]; then
+  mkdir -p "$dir"
+  [ "$(id -u)" = 0 ] && chown postgres "$dir"
+fi
+[ -d "$dir/data" ] || [ "$cmd" = start ] || { echo "scratch-server.sh: no server in $dir" >&2; exit 1; }
 dir=$(cd "$dir" && pwd)
-[ "$(id -u)" = 0 ] && chown postgres "$dir"
 data="$dir/data"
 ctl() { as_server "$bin/pg_ctl" -D "$data" -l "$dir/server.log" "$@"; }
 start_on() {

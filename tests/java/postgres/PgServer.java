@@ -128,6 +128,7 @@ final class PgServer implements AutoCloseable {
   }
 
   private void stopQuietly() {
+    if (!Files.exists(dir)) return;  // closed already
     try {
       run(script.toString(), "stop", dir.toString());
     } catch (Exception e) {

@@ -1,8 +1,9 @@
 #!/bin/sh
 # Installs the Debian packages the build and the tests need, when any is missing.
-# Run as root on a fresh machine; as another user it only reports what is missing.
+# Run as root on a fresh machine; as another user it only reports what is missing. PostgreSQL 15
+# is for the PostgreSQL connector's tests, which start servers of their own (never the service).
 set -e
-PACKAGES="cmake ninja-build g++ make openjdk-17-jdk-headless libgtest-dev libbenchmark-dev libsqlite3-dev sqlite3"
+PACKAGES="cmake ninja-build g++ make openjdk-17-jdk-headless libgtest-dev libbenchmark-dev libsqlite3-dev sqlite3 postgresql-15 libpq-dev"
 missing=""
 for p in $PACKAGES; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

@@ -6,6 +6,7 @@
 
 #include "SqlText.hpp"
 #include "SqliteConnection.hpp"
+#include "SqliteDialect.hpp"
 #include "SqliteError.hpp"
 #include "TableMapping.hpp"
 #include "Transaction.hpp"
@@ -16,52 +17,25 @@ Schema::~Schema() = default;
 
 void Schema::reset(bool create) {
   std::unique_lock<std::shared_mutex> guard(lock);
-  ready.clear();
+  clear();
   createTables = create;
 }
 
 const TableMapping& Schema::ensure(SqliteConnection& connection, BusObjSpec* spec) {
-  {
-    std::shared_lock<std::shared_mutex> guard(lock);
-    auto it = ready.find(spec);
-    if (it != ready.end()) return *it->second;
-  }
-  // Every type of the tree, each once (a type may contain itself).
-  std::vector<BusObjSpec*> tree{spec};
-  std::set<BusObjSpec*> seen{spec};
-  for (size_t i = 0; i < tree.size(); i++) {
-    for (const vy::Attr& a : vy::attributes(*tree[i])) {
-      if (a.isObject() && seen.insert(&vy::childSpec(a)).second) tree.push_back(&vy::childSpec(a));
-    }
-  }
+  if (const TableMapping* m = find(spec)) return *m;
+  std::vector<std::unique_ptr<TableMapping>> built = build(spec, SqliteDialect::instance());
   if (!connection.inAutocommit()) {
     // A rollback of the caller's transaction would take the new tables with it.
     throw SqliteError(std::string(spec->getName()) +
                       ": tables are prepared only outside a transaction");
   }
-  std::vector<std::unique_ptr<TableMapping>> built;
-  for (BusObjSpec* s : tree) built.push_back(std::make_unique<TableMapping>(s));
   {
     // A file opened read-only is only checked: its tables must be there already.
     Transaction transaction(connection, !connection.readOnly());
     for (auto& m : built) prepareTable(connection, *m);
     transaction.commit();
   }
-  std::unique_lock<std::shared_mutex> guard(lock);
-  for (auto& m : built) {
-    BusObjSpec* s = m->spec();
-    if (ready.find(s) == ready.end()) ready.emplace(s, std::move(m));
-  }
-  return *ready.at(spec);
-}
-
-const TableMapping& Schema::mappingFor(BusObjSpec* spec) const {
-  std::shared_lock<std::shared_mutex> guard(lock);
-  auto it = ready.find(spec);
-  if (it == ready.end()) {
-    throw SqliteError(std::string(spec->getName()) + ": the type's table is not prepared");
-  }
-  return *it->second;
+  return keep(std::move(built), spec);
 }
 
 void Schema::prepareTable(SqliteConnection& connection, const TableMapping& mapping) const {
@@ -85,7 +59,8 @@ void Schema::prepareTable(SqliteConnection& connection, const TableMapping& mapp
       throw SqliteError("table " + mapping.quotedTable() + " does not exist and " + whyNot,
                         connection.readOnly() ? SQLITE_READONLY : 0);
     }
-    for (const std::string& sql : mapping.createSql()) connection.exec(sql);
+    connection.exec(mapping.createTableSql());
+    for (const std::string& sql : triggerSql(mapping)) connection.exec(sql);
     return;
   }
   // An older table of the type: attributes added to the spec since become new columns.
@@ -101,6 +76,41 @@ void Schema::prepareTable(SqliteConnection& connection, const TableMapping& mapp
                     " TEXT");
   }
   if (create) {
-    for (const std::string& sql : mapping.createSql()) connection.exec(sql);
+    for (const std::string& sql : triggerSql(mapping)) connection.exec(sql);
   }
+}
+
+std::vector<std::string> Schema::triggerSql(const TableMapping& mapping) {
+  using sqltext::id;
+  std::string key;
+  for (const vy::Attr& a : mapping.keyAttrs()) {
+    key += (key.empty() ? "" : ", ") + std::string("NEW.") + id(a.name());
+  }
+  const std::string type = sqltext::literal(mapping.typeName());
+  struct Kind {
+    const char* when;
+    const char* verb;
+    const char* row;
+  };
+  std::vector<std::string> out;
+  for (const Kind& k : {Kind{"INSERT", "Create", "NEW"}, Kind{"UPDATE", "Update", "NEW"},
+                        Kind{"DELETE", "Delete", "OLD"}}) {
+    std::string row = k.row;
+    std::string rowKey = key;
+    if (row == "OLD") {
+      for (std::string::size_type p = 0; (p = rowKey.find("NEW.", p)) != std::string::npos;) {
+        rowKey.replace(p, 4, "OLD.");
+      }
+    }
+    out.push_back(
+        "CREATE TRIGGER IF NOT EXISTS " +
+        id(std::string("vy_") + k.verb + " " + mapping.typeName()) + " AFTER " + k.when + " ON " +
+        mapping.quotedTable() + " BEGIN" + " INSERT INTO vy_event (type, verb, key) SELECT " +
+        type + ", '" + k.verb + "', json_array(" + rowKey + ") WHERE " + row +
+        ".\"vy_parent_type\" = '';" + " INSERT INTO vy_event (type, verb, key) SELECT " + row +
+        ".\"vy_root_type\"," + " 'Update', " + row + ".\"vy_root_key\" WHERE " + row +
+        ".\"vy_parent_type\" <> '' AND NOT EXISTS (SELECT 1 FROM vy_event WHERE type = " + row +
+        ".\"vy_root_type\" AND key = " + row + ".\"vy_root_key\" AND taken = 0);" + " END");
+  }
+  return out;
 }

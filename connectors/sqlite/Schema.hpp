@@ -10,18 +10,19 @@
 #ifndef SQLITE_CONNECTOR_SCHEMA_HPP
 #define SQLITE_CONNECTOR_SCHEMA_HPP
 
-#include <map>
-#include <memory>
 #include <shared_mutex>
+#include <string>
+#include <vector>
+
+#include "MappingCache.hpp"
 
 class BusObjSpec;
 class SqliteConnection;
-class TableMapping;
 
-class Schema {
+class Schema : public MappingCache {
  public:
   Schema();
-  ~Schema();
+  ~Schema() override;
   Schema(const Schema&) = delete;
   Schema& operator=(const Schema&) = delete;
 
@@ -32,13 +33,14 @@ class Schema {
   // (a rollback would undo the tables); later calls may come from anywhere.
   const TableMapping& ensure(SqliteConnection& connection, BusObjSpec* spec);
   // The mapping of a spec already made ready by ensure (directly or as part of a tree).
-  const TableMapping& mappingFor(BusObjSpec* spec) const;
+  // The CREATE TRIGGER statements (IF NOT EXISTS) that record the writes of a type's table in
+  // the event table.
+  static std::vector<std::string> triggerSql(const TableMapping& mapping);
 
  private:
   void prepareTable(SqliteConnection& connection, const TableMapping& mapping) const;
 
-  mutable std::shared_mutex lock;
-  std::map<BusObjSpec*, std::unique_ptr<TableMapping>> ready;
+  mutable std::shared_mutex lock;  // guards createTables
   bool createTables = true;
 };
 

@@ -106,7 +106,7 @@ SqliteConnection::~SqliteConnection() {
   if (db != nullptr) sqlite3_close_v2(db);
 }
 
-Statement SqliteConnection::prepare(const std::string& sql) {
+sqlite3_stmt* SqliteConnection::lease(const std::string& sql, bool** inUse) {
   auto it = cache.find(sql);
   if (it == cache.end()) {
     auto cached = std::make_unique<Cached>();
@@ -114,9 +114,25 @@ Statement SqliteConnection::prepare(const std::string& sql) {
     it = cache.emplace(sql, std::move(cached)).first;
   }
   Cached& c = *it->second;
-  if (c.inUse) return Statement(db, compile(db, sql), nullptr);
+  if (c.inUse) {
+    *inUse = nullptr;
+    return compile(db, sql);
+  }
   c.inUse = true;
-  return Statement(db, c.stmt, &c.inUse);
+  *inUse = &c.inUse;
+  return c.stmt;
+}
+
+Statement SqliteConnection::prepare(const std::string& sql) {
+  bool* inUse;
+  sqlite3_stmt* stmt = lease(sql, &inUse);
+  return Statement(db, stmt, inUse);
+}
+
+std::unique_ptr<SqlStatement> SqliteConnection::statement(const std::string& sql) {
+  bool* inUse;
+  sqlite3_stmt* stmt = lease(sql, &inUse);
+  return std::make_unique<Statement>(db, stmt, inUse);
 }
 
 void SqliteConnection::exec(const std::string& sql) {

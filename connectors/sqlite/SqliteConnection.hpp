@@ -17,7 +17,7 @@
 
 #include "Statement.hpp"
 
-class SqliteConnection {
+class SqliteConnection : public SqlSession {
  public:
   // How connections are opened; the same for every connection of a pool.
   struct Options {
@@ -31,12 +31,14 @@ class SqliteConnection {
 
   // Opens (creating when missing) the database file.
   explicit SqliteConnection(const Options& options);
-  ~SqliteConnection();
+  ~SqliteConnection() override;
   SqliteConnection(const SqliteConnection&) = delete;
   SqliteConnection& operator=(const SqliteConnection&) = delete;
 
   // The cached statement for `sql`, prepared on first use.
   Statement prepare(const std::string& sql);
+  // The same, for the shared tree code.
+  std::unique_ptr<SqlStatement> statement(const std::string& sql) override;
   // Runs one or more statements that take no parameters.
   void exec(const std::string& sql);
   // True when no transaction is open on this connection.
@@ -53,6 +55,10 @@ class SqliteConnection {
     sqlite3_stmt* stmt = nullptr;
     bool inUse = false;
   };
+
+  // The statement for `sql` and its lease flag, or a private copy (and null) when the cached
+  // one is in use.
+  sqlite3_stmt* lease(const std::string& sql, bool** inUse);
 
   std::string path;
   sqlite3* db = nullptr;

@@ -4,16 +4,16 @@
 #ifndef SQLITE_CONNECTOR_SQLITE_ERROR_HPP
 #define SQLITE_CONNECTOR_SQLITE_ERROR_HPP
 
-#include <stdexcept>
 #include <string>
+
+#include "SqlSession.hpp"
 
 struct sqlite3;
 
-class SqliteError : public std::runtime_error {
+class SqliteError : public SqlError {
  public:
   // `code` is SQLite's extended result code, 0 for failures that are not the database's.
-  explicit SqliteError(const std::string& what, int code = 0)
-      : std::runtime_error(what), resultCode(code) {}
+  explicit SqliteError(const std::string& what, int code = 0) : SqlError(what), resultCode(code) {}
   int code() const { return resultCode; }
   // True for a failure after which the connection should not be used again: the file was
   // opened read-only, or it is corrupt, unreadable or gone. The next request opens a new

@@ -1,42 +1,22 @@
 #include "SqliteGlobals.hpp"
 
 #include <sqlite3.h>
-#include <strings.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <exception>
 #include <vector>
 
+#include "ConnectorText.hpp"
 #include "KyMsgFormat.hpp"
 #include "SqliteConnection.hpp"
+#include "SqliteDialect.hpp"
 #include "SqliteError.hpp"
-#include "TableMapping.hpp"
 
 // The connector's one globals object: constructing it registers the connector with the kit.
 static SqliteGlobals theGlobals;
 
-std::string SqliteGlobals::property(const char* name) {
-  // Paths may be long; a value that fills the buffer is cut, so the buffer is generous.
-  std::vector<char> value(4096, '\0');
-  getConfigProp(name, value.data(), static_cast<int>(value.size()));
-  value.back() = '\0';
-  return value.data();
-}
-
 namespace {
-
-// The whole text of a non-negative integer property; false for anything else.
-bool parseCount(const std::string& text, long long* value) {
-  if (text.empty() || text.size() > 18) return false;
-  long long v = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    v = v * 10 + (c - '0');
-  }
-  *value = v;
-  return true;
-}
 
 // PRAGMA quick_check: every page and index entry readable and consistent. Throws when not.
 void checkIntegrity(SqliteConnection& connection) {
@@ -54,15 +34,12 @@ void checkIntegrity(SqliteConnection& connection) {
 
 }  // namespace
 
+std::string SqliteGlobals::property(const char* name) {
+  return connectortext::property(*this, name);
+}
+
 long long SqliteGlobals::numberProperty(const char* name, long long fallback) {
-  std::string text = property(name);
-  if (text.empty()) return fallback;
-  long long value;
-  if (parseCount(text, &value)) return value;
-  std::string warning = std::string("SQLite connector: \"") + name + "\" is \"" + text +
-                        "\", not a whole number; using " + std::to_string(fallback);
-  logMsg(warning.c_str(), KyMsgFormat::MLV_WARNING);
-  return fallback;
+  return connectortext::numberProperty(*this, "SQLite connector", name, fallback);
 }
 
 int SqliteGlobals::init(KyVersion*) {
@@ -72,8 +49,8 @@ int SqliteGlobals::init(KyVersion*) {
   const std::string& path = options.path;
   std::string quantity = property("PollQuantity");
   poller.setQuantity(quantity.empty() ? 0 : std::atoi(quantity.c_str()));
-  const bool createTables = strcasecmp(property("CreateTables").c_str(), "false") != 0;
-  const bool checkAtStart = strcasecmp(property("CheckAtStart").c_str(), "false") != 0;
+  const bool createTables = connectortext::switchProperty(*this, "CreateTables");
+  const bool checkAtStart = connectortext::switchProperty(*this, "CheckAtStart");
   options.busyTimeoutMs = static_cast<int>(std::min<long long>(
       numberProperty("BusyTimeout", SqliteConnection::Options::DEFAULT_BUSY_TIMEOUT_MS),
       24LL * 3600 * 1000));
@@ -87,7 +64,7 @@ int SqliteGlobals::init(KyVersion*) {
     if (checkAtStart) checkIntegrity(connection);
     readOnly = connection.readOnly();
     if (!readOnly) {
-      if (createTables) connection.exec(TableMapping::createSharedTablesSql());
+      if (createTables) connection.exec(SqliteDialect::createSharedTablesSql());
       // Events a previous run handed out but never saw taken are pending again.
       poller.requeueTaken(connection);
     }

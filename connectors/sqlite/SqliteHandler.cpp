@@ -3,41 +3,16 @@
 #include <exception>
 
 #include "ConnectionPool.hpp"
+#include "ConnectorText.hpp"
 #include "ObjectStore.hpp"
 #include "SqliteConnection.hpp"
 #include "SqliteError.hpp"
 #include "SqliteGlobals.hpp"
 #include "Transaction.hpp"
 
-namespace {
-
-// Key values in error texts are cut to this many bytes; a 1 MB key must not become a 1 MB
-// message.
-const size_t kShownValue = 80;
-
-}  // namespace
-
 std::string SqliteHandler::describe(BusinessObject& bo, std::string_view verb,
                                     std::string_view cause) {
-  std::string text = bo.getName() != nullptr ? bo.getName() : "?";
-  text += " [";
-  const char* separator = "";
-  for (const vy::Attr& a : vy::attributes(bo)) {
-    if (!a.isKey() || a.isObject()) continue;
-    std::optional<std::string_view> value = vy::text(bo, a);
-    (text += separator) += a.name();
-    separator = ", ";
-    if (!value) {
-      text += "=<none>";
-    } else if (value->empty()) {
-      text += "=<blank>";
-    } else {
-      (text += "=") += value->substr(0, kShownValue);
-      if (value->size() > kShownValue) text += "...";
-    }
-  }
-  ((((text += "]: ") += verb) += " failed: ") += cause);
-  return text;
+  return connectortext::describe(bo, verb, cause);
 }
 
 vy::Status SqliteHandler::verb(BusinessObject& bo, std::string_view verb) {
@@ -77,19 +52,8 @@ vy::Status SqliteHandler::run(BusinessObject& bo, std::string_view verb) {
     return static_cast<vy::Status>(result);
   }
 
-  bool found = true;
   Transaction transaction(connection, !retrieve);
-  if (verb == BusinessObject::CREATE_VERB) {
-    store.create(bo);
-  } else if (retrieve) {
-    found = store.retrieve(bo);
-  } else if (verb == BusinessObject::UPDATE_VERB) {
-    found = store.update(bo);
-  } else if (verb == BusinessObject::DELETE_VERB) {
-    found = store.remove(bo);
-  } else {
-    throw vy::VerbError(describe(bo, verb, "the verb is not supported"));
-  }
+  const bool found = store.run(bo, verb);
   if (!found) throw vy::VerbError(describe(bo, verb, "no such object in the database"));
   transaction.commit();
   return vy::Status::Success;

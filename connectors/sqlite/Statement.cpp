@@ -40,11 +40,6 @@ bool Statement::step() {
   throw error;
 }
 
-void Statement::run() {
-  while (step()) {
-  }
-}
-
 bool Statement::isNull(int column) const {
   return sqlite3_column_type(stmt, column) == SQLITE_NULL;
 }

@@ -17,28 +17,28 @@
 #include <string>
 #include <string_view>
 
-class Statement {
+#include "SqlSession.hpp"
+
+class Statement : public SqlStatement {
  public:
   // `inUse` is the cache's lease flag (cleared on destruction), or null for a private statement
   // that this object finalizes.
   Statement(sqlite3* db, sqlite3_stmt* stmt, bool* inUse) : db(db), stmt(stmt), inUse(inUse) {}
-  ~Statement();
+  ~Statement() override;
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
 
   // Parameters are numbered from 1. No text (nullopt) binds SQL NULL, an empty one ''.
-  void bindText(int index, std::optional<std::string_view> text);
-  void bindInt(int index, long long value);
+  void bindText(int index, std::optional<std::string_view> text) override;
+  void bindInt(int index, long long value) override;
 
   // Advances to the next row: true when there is one, false when the statement is done.
-  bool step();
-  // Runs a statement that returns no rows (or whose rows are not wanted).
-  void run();
+  bool step() override;
 
-  bool isNull(int column) const;
+  bool isNull(int column) const override;
   // The column as text; an empty string for NULL.
-  std::string text(int column) const;
-  long long integer(int column) const;
+  std::string text(int column) const override;
+  long long integer(int column) const override;
 
  private:
   void check(int rc) const;

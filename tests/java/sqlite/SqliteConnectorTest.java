@@ -30,7 +30,7 @@ public final class SqliteConnectorTest {
   /** The verbs every type of these tests has. */
   static final String VERBS = "  verb Create\n  verb Retrieve\n  verb Update\n  verb Delete";
 
-  static final String SPEC_TEXT = String.join("\n",
+  public static final String SPEC_TEXT = String.join("\n",
       "type SqlOrder 1.0.0",
       "  attr OrderId String key",
       "  attr Status String",
@@ -73,10 +73,10 @@ public final class SqliteConnectorTest {
       "end",
       "");
 
-  static final Specs specs = new Specs(SpecText.parse(SPEC_TEXT));
+  public static final Specs specs = new Specs(SpecText.parse(SPEC_TEXT));
   static Path dir;
   static Path db;
-  static BusObjNativeInterface agent;
+  public static BusObjNativeInterface agent;
   static boolean loaded;
 
   public static void main(String[] args) throws Exception {
@@ -116,20 +116,20 @@ public final class SqliteConnectorTest {
   }
 
   /** What one request gave back. */
-  static final class Reply {
-    int status;
-    String error;
-    String bucket;
-    ObjectDef object() {
+  public static final class Reply {
+    public int status;
+    public String error;
+    public String bucket;
+    public ObjectDef object() {
       return ObjectWire.read(bucket, specs);
     }
   }
 
-  static Reply send(ObjectDef o) {
+  public static Reply send(ObjectDef o) {
     return send(ObjectWire.write(o));
   }
 
-  static Reply send(String wire) {
+  public static Reply send(String wire) {
     StringBucket b = new StringBucket(wire);
     ReturnStatusDescriptor st = new ReturnStatusDescriptor();
     Reply r = new Reply();
@@ -139,11 +139,11 @@ public final class SqliteConnectorTest {
     return r;
   }
 
-  static ObjectDef parse(String... lines) {
+  public static ObjectDef parse(String... lines) {
     return ObjectText.parse(String.join("\n", lines) + "\n", specs);
   }
 
-  static ObjectDef retrieve(String type, String keyAttr, String key) {
+  public static ObjectDef retrieve(String type, String keyAttr, String key) {
     ObjectDef o = new ObjectDef(specs.get(type));
     o.verb = "Retrieve";
     o.set(keyAttr, key);
@@ -152,7 +152,7 @@ public final class SqliteConnectorTest {
   }
 
   /** The tree with every verb cleared, so trees from different verbs compare by content. */
-  static ObjectDef noVerbs(ObjectDef o) {
+  public static ObjectDef noVerbs(ObjectDef o) {
     for (ObjectDef x : o.tree()) x.verb = null;
     return o;
   }
@@ -198,7 +198,7 @@ public final class SqliteConnectorTest {
       "  end",
       "end");
 
-  static ObjectDef order(String key) {
+  public static ObjectDef order(String key) {
     return parse(String.format(ORDER, key));
   }
 
@@ -353,30 +353,41 @@ public final class SqliteConnectorTest {
     stop();
   }
 
+  /** Keys that are SQL, blanks around a value, and a number that must stay text. */
+  public static final String[] HOSTILE_KEYS = {"k'1\"; DROP TABLE \"Select\"; --", "  padded  ", "007"};
+
+  /**
+   * A Create of the keyword-named type with hostile values: SQL in values, every character from 1
+   * to 0x7ff, CJK and one outside the BMP, a blank, `big` as the long text, and a child.
+   */
+  public static ObjectDef hostile(String key, String big) {
+    StringBuilder binary = new StringBuilder();
+    for (char c = 1; c < 0x800; c++) binary.append(c);
+    binary.append("\uFFFD\u4E2D\uD83D\uDE00");
+    ObjectDef o = new ObjectDef(specs.get("Select"));
+    o.verb = "Create";
+    o.set("from", key);
+    o.set("where", "'; DROP TABLE \"Index\"; --");
+    o.set("group by", binary.toString());
+    o.set("q\"uote", ObjectDef.BLANK);
+    o.set("x'y", big);
+    ObjectDef.Container c = new ObjectDef.Container();
+    ObjectDef child = new ObjectDef(specs.get("Index"));
+    child.verb = "Create";
+    child.set("order", "\"); DELETE FROM vy_event; --");
+    child.set("values", "NULL");
+    c.children.add(child);
+    o.set("Table", c);
+    return o;
+  }
+
   static void hostileValues() throws Exception {
     Check.group("hostile values and keyword names are stored and returned exactly");
     start("hostile", Map.of());
-    StringBuilder binary = new StringBuilder();
-    for (char c = 1; c < 0x800; c++) binary.append(c);
-    binary.append("\uFFFD\u4E2D\uD83D\uDE00");  // CJK and a character outside the BMP
     StringBuilder big = new StringBuilder(1 << 20);
     for (int i = 0; big.length() < (1 << 20); i++) big.append("line ").append(i).append(" 'q' \"d\";\n");
-    String[] keys = {"k'1\"; DROP TABLE \"Select\"; --", "  padded  ", "007"};
-    for (String key : keys) {
-      ObjectDef o = new ObjectDef(specs.get("Select"));
-      o.verb = "Create";
-      o.set("from", key);
-      o.set("where", "'; DROP TABLE \"Index\"; --");
-      o.set("group by", binary.toString());
-      o.set("q\"uote", ObjectDef.BLANK);
-      o.set("x'y", big.toString());
-      ObjectDef.Container c = new ObjectDef.Container();
-      ObjectDef child = new ObjectDef(specs.get("Index"));
-      child.verb = "Create";
-      child.set("order", "\"); DELETE FROM vy_event; --");
-      child.set("values", "NULL");
-      c.children.add(child);
-      o.set("Table", c);
+    for (String key : HOSTILE_KEYS) {
+      ObjectDef o = hostile(key, big.toString());
       Reply r = send(o);
       Check.eq(1, r.status, "Create " + key + ": " + r.error);
       ObjectDef back = retrieve("Select", "from", key);
@@ -393,23 +404,32 @@ public final class SqliteConnectorTest {
     stop();
   }
 
+  /**
+   * Sends a delta Update of the stored order `key` that sets its Status to "Paid", and checks
+   * that it succeeds and that the stored tree is the order's with that Status; returns the delta.
+   */
+  public static ObjectDef deltaUpdate(String key) {
+    ObjectDef delta = new ObjectDef(specs.get("SqlOrder"));
+    delta.verb = "Update";
+    delta.delta = true;
+    delta.set("OrderId", key);
+    delta.set("Status", "Paid");
+    Reply r = send(delta);
+    Check.eq(1, r.status, "delta Update: " + r.error);
+    ObjectDef expected = order(key);
+    expected.set("Status", "Paid");
+    ObjectDef back = retrieve("SqlOrder", "OrderId", key);
+    Check.isTrue(back != null && noVerbs(expected).equals(noVerbs(back)), "merged: " + back);
+    return delta;
+  }
+
   static void deltaUpdates() throws Exception {
     for (String answer : new String[] {null, "true"}) {
       Check.group("a delta Update, delta support " + answer);
       start("delta" + answer, Map.of());
       if (answer != null) BusObjNativeInterface.setDeltaSupportAnswer("SqlOrder", answer);
       Check.eq(1, send(order("D1")).status, "Create D1");
-      ObjectDef delta = new ObjectDef(specs.get("SqlOrder"));
-      delta.verb = "Update";
-      delta.delta = true;
-      delta.set("OrderId", "D1");
-      delta.set("Status", "Paid");
-      Reply r = send(delta);
-      Check.eq(1, r.status, "delta Update: " + r.error);
-      ObjectDef expected = order("D1");
-      expected.set("Status", "Paid");
-      ObjectDef back = retrieve("SqlOrder", "OrderId", "D1");
-      Check.isTrue(back != null && noVerbs(expected).equals(noVerbs(back)), "merged: " + back);
+      ObjectDef delta = deltaUpdate("D1");
       delta.set("OrderId", "D9");
       Check.eq(-1, send(delta).status, "delta Update of a missing object");
       stop();
@@ -419,7 +439,7 @@ public final class SqliteConnectorTest {
 
   // ---- events ----
 
-  static List<ObjectDef> events() {
+  public static List<ObjectDef> events() {
     List<ObjectDef> out = new ArrayList<>();
     for (String w : agent.getEvents()) out.add(ObjectWire.read(w, specs));
     return out;
@@ -431,7 +451,7 @@ public final class SqliteConnectorTest {
     Check.eq(expected, describe(events()), what);
   }
 
-  static String describe(List<ObjectDef> events) {
+  public static String describe(List<ObjectDef> events) {
     StringBuilder sb = new StringBuilder();
     for (ObjectDef e : events) {
       String key = e.spec.name.equals("SqlOrder") ? (String) e.get("OrderId") : (String) e.get("CustomerId");

@@ -2,11 +2,6 @@
 
 #include <memory>
 
-#include "Schema.hpp"
-#include "SqliteConnection.hpp"
-#include "SqliteError.hpp"
-#include "TableMapping.hpp"
-
 namespace {
 
 // Generated keys that collide with rows written by someone else are skipped; this many times
@@ -36,7 +31,7 @@ BusinessObject* storedTwin(BusinessObject* old, const vy::Attr& a, BusinessObjec
   return nullptr;
 }
 
-void bindLink(Statement& st, int first, const std::string& type, const std::string& attr,
+void bindLink(SqlStatement& st, int first, const std::string& type, const std::string& attr,
               const std::string& key) {
   st.bindText(first, type);
   st.bindText(first + 1, attr);
@@ -56,8 +51,8 @@ void requireActionVerbs(const BusObjSpec& spec, std::vector<const BusObjSpec*>* 
     for (const char* verb :
          {BusinessObject::CREATE_VERB, BusinessObject::UPDATE_VERB, BusinessObject::DELETE_VERB}) {
       if (!child.isVerbSupported(verb)) {
-        throw SqliteError(std::string("the child type ") + child.getName() +
-                          " must support the verb " + verb + " for an Update of its parent");
+        throw SqlError(std::string("the child type ") + child.getName() +
+                       " must support the verb " + verb + " for an Update of its parent");
       }
     }
     requireActionVerbs(child, seen);
@@ -68,32 +63,41 @@ void requireActionVerbs(const BusObjSpec& spec, std::vector<const BusObjSpec*>* 
 
 std::vector<std::string> ObjectStore::keyValues(BusinessObject& bo, const TableMapping& mapping) {
   if (!mapping.hasKeys()) {
-    throw SqliteError("the type has no key attributes, so its objects cannot be found");
+    throw SqlError("the type has no key attributes, so its objects cannot be found");
   }
   std::vector<std::string> keys;
   for (const vy::Attr& k : mapping.keyAttrs()) {
     if (!hasValue(bo, k)) {
-      throw SqliteError("the key attribute " + std::string(k.name()) + " has no value");
+      throw SqlError("the key attribute " + std::string(k.name()) + " has no value");
     }
     keys.emplace_back(*vy::text(bo, k));
   }
   return keys;
 }
 
-// ---- create ----
-
-void ObjectStore::create(BusinessObject& bo) {
-  schema.ensure(connection, bo.getTheSpec());
-  insertTree(bo, Link());
+bool ObjectStore::run(BusinessObject& bo, std::string_view verb) {
+  if (verb == BusinessObject::CREATE_VERB) {
+    create(bo);
+    return true;
+  }
+  if (verb == "Retrieve") return retrieve(bo);
+  if (verb == BusinessObject::UPDATE_VERB) return update(bo);
+  if (verb == BusinessObject::DELETE_VERB) return remove(bo);
+  throw SqlError("the verb is not supported");
 }
 
+// ---- create ----
+
+void ObjectStore::create(BusinessObject& bo) { insertTree(bo, Link()); }
+
 std::string ObjectStore::nextKey(const TableMapping& mapping, const vy::Attr& key) {
-  Statement st = connection.prepare(
-      "INSERT INTO vy_key_sequence (name, last) VALUES (?1, 1) ON CONFLICT (name) DO UPDATE"
-      " SET last = last + 1 RETURNING last");
-  st.bindText(1, mapping.typeName() + "." + std::string(key.name()));
-  if (!st.step()) throw SqliteError("the key sequence returned no value");
-  return std::to_string(st.integer(0));
+  const SqlDialect& sql = mapping.dialect();
+  std::unique_ptr<SqlStatement> st = connection.statement(
+      "INSERT INTO vy_key_sequence (name, last) VALUES (" + sql.param(1) +
+      ", 1) ON CONFLICT (name) DO UPDATE SET last = vy_key_sequence.last + 1 RETURNING last");
+  st->bindText(1, mapping.typeName() + "." + std::string(key.name()));
+  if (!st->step()) throw SqlError("the key sequence returned no value");
+  return std::to_string(st->integer(0));
 }
 
 std::string ObjectStore::insertTree(BusinessObject& obj, const Link& link) {
@@ -105,23 +109,24 @@ std::string ObjectStore::insertTree(BusinessObject& obj, const Link& link) {
   std::string identity;
   for (int attempt = 0;; attempt++) {
     for (const vy::Attr& k : generated) vy::set(obj, k, nextKey(m, k));
-    Statement st = connection.prepare(m.insertSql());
-    bindLink(st, 1, link.parentType, link.parentAttr, link.parentKey);
-    st.bindInt(4, link.position);
-    st.bindText(5, link.rootType);
-    st.bindText(6, link.rootKey);
+    // With generated keys a taken key skips the row (and the next key is drawn) instead of
+    // failing the statement, which some databases would take as a failed transaction.
+    std::unique_ptr<SqlStatement> st =
+        connection.statement(generated.empty() ? m.insertSql() : m.insertOrSkipSql());
+    bindLink(*st, 1, link.parentType, link.parentAttr, link.parentKey);
+    st->bindInt(4, link.position);
+    st->bindText(5, link.rootType);
+    st->bindText(6, link.rootKey);
     int param = 7;
-    for (const vy::Attr& a : m.simpleAttrs()) st.bindText(param++, vy::text(obj, a));
-    try {
-      if (!st.step()) throw SqliteError("the insert returned no row");
-      identity = st.text(0);
+    for (const vy::Attr& a : m.simpleAttrs()) st->bindText(param++, vy::text(obj, a));
+    if (st->step()) {
+      identity = st->text(0);
       break;
-    } catch (const SqliteError& e) {
-      // A generated key taken by a row written outside the connector: draw the next one.
-      if (generated.empty() || e.code() != SQLITE_CONSTRAINT_PRIMARYKEY ||
-          attempt + 1 >= kKeyAttempts) {
-        throw;
-      }
+    }
+    // A generated key taken by a row written outside the connector: draw the next one.
+    if (generated.empty()) throw SqlError("the insert returned no row");
+    if (attempt + 1 >= kKeyAttempts) {
+      throw SqlError("no free key after " + std::to_string(kKeyAttempts) + " generated keys");
     }
   }
   Link child;
@@ -142,7 +147,7 @@ std::string ObjectStore::insertTree(BusinessObject& obj, const Link& link) {
 
 // ---- retrieve ----
 
-ObjectStore::Row ObjectStore::currentRow(const Statement& st, const TableMapping& m) {
+ObjectStore::Row ObjectStore::currentRow(const SqlStatement& st, const TableMapping& m) {
   Row row;
   row.identity = st.text(0);
   for (int c = 1; c <= static_cast<int>(m.simpleAttrs().size()); c++) {
@@ -152,19 +157,19 @@ ObjectStore::Row ObjectStore::currentRow(const Statement& st, const TableMapping
 }
 
 bool ObjectStore::readTop(const TableMapping& m, const std::vector<std::string>& keys, Row* row) {
-  Statement st = connection.prepare(m.selectTopSql());
-  for (size_t k = 0; k < keys.size(); k++) st.bindText(static_cast<int>(k) + 1, keys[k]);
-  if (!st.step()) return false;
-  *row = currentRow(st, m);
+  std::unique_ptr<SqlStatement> st = connection.statement(m.selectTopSql());
+  for (size_t k = 0; k < keys.size(); k++) st->bindText(static_cast<int>(k) + 1, keys[k]);
+  if (!st->step()) return false;
+  *row = currentRow(*st, m);
   return true;
 }
 
 std::vector<ObjectStore::Row> ObjectStore::readChildren(const TableMapping& m, const Link& link) {
   // Read whole before anyone recurses: a type that contains itself uses the same statement.
   std::vector<Row> rows;
-  Statement st = connection.prepare(m.selectChildrenSql());
-  bindLink(st, 1, link.parentType, link.parentAttr, link.parentKey);
-  while (st.step()) rows.push_back(currentRow(st, m));
+  std::unique_ptr<SqlStatement> st = connection.statement(m.selectChildrenSql());
+  bindLink(*st, 1, link.parentType, link.parentAttr, link.parentKey);
+  while (st->step()) rows.push_back(currentRow(*st, m));
   return rows;
 }
 
@@ -197,7 +202,7 @@ void ObjectStore::loadChildren(BusinessObject& obj, const TableMapping& m,
 }
 
 bool ObjectStore::retrieve(BusinessObject& bo) {
-  const TableMapping& m = schema.ensure(connection, bo.getTheSpec());
+  const TableMapping& m = schema.mappingFor(bo.getTheSpec());
   Row row;
   if (!readTop(m, keyValues(bo, m), &row)) return false;
   fill(bo, m, row);
@@ -217,9 +222,9 @@ void ObjectStore::deleteChildren(const TableMapping& m, const std::string& ident
     if (!cm.objectAttrs().empty()) {
       for (const Row& row : readChildren(cm, link)) deleteChildren(cm, row.identity);
     }
-    Statement st = connection.prepare(cm.deleteChildrenSql());
-    bindLink(st, 1, link.parentType, link.parentAttr, link.parentKey);
-    st.run();
+    std::unique_ptr<SqlStatement> st = connection.statement(cm.deleteChildrenSql());
+    bindLink(*st, 1, link.parentType, link.parentAttr, link.parentKey);
+    st->run();
   }
 }
 
@@ -227,31 +232,31 @@ void ObjectStore::deleteChild(const TableMapping& cm, const Link& link, Business
   std::vector<std::string> keys = keyValues(child, cm);
   std::string identity;
   {
-    Statement st = connection.prepare(cm.selectChildSql());
-    bindLink(st, 1, link.parentType, link.parentAttr, link.parentKey);
-    for (size_t k = 0; k < keys.size(); k++) st.bindText(static_cast<int>(k) + 4, keys[k]);
-    if (!st.step()) return;  // already gone
-    identity = st.text(0);
+    std::unique_ptr<SqlStatement> st = connection.statement(cm.selectChildSql());
+    bindLink(*st, 1, link.parentType, link.parentAttr, link.parentKey);
+    for (size_t k = 0; k < keys.size(); k++) st->bindText(static_cast<int>(k) + 4, keys[k]);
+    if (!st->step()) return;  // already gone
+    identity = st->text(0);
   }
   {
-    Statement st = connection.prepare(cm.deleteChildSql());
-    bindLink(st, 1, link.parentType, link.parentAttr, link.parentKey);
-    for (size_t k = 0; k < keys.size(); k++) st.bindText(static_cast<int>(k) + 4, keys[k]);
-    st.run();
+    std::unique_ptr<SqlStatement> st = connection.statement(cm.deleteChildSql());
+    bindLink(*st, 1, link.parentType, link.parentAttr, link.parentKey);
+    for (size_t k = 0; k < keys.size(); k++) st->bindText(static_cast<int>(k) + 4, keys[k]);
+    st->run();
   }
   deleteChildren(cm, identity);
 }
 
 bool ObjectStore::remove(BusinessObject& bo) {
-  const TableMapping& m = schema.ensure(connection, bo.getTheSpec());
+  const TableMapping& m = schema.mappingFor(bo.getTheSpec());
   std::vector<std::string> keys = keyValues(bo, m);
   Row row;
   if (!readTop(m, keys, &row)) return false;
   // The top-level row first: its "Delete" event then covers the children's removal.
   {
-    Statement st = connection.prepare(m.deleteTopSql());
-    for (size_t k = 0; k < keys.size(); k++) st.bindText(static_cast<int>(k) + 1, keys[k]);
-    st.run();
+    std::unique_ptr<SqlStatement> st = connection.statement(m.deleteTopSql());
+    for (size_t k = 0; k < keys.size(); k++) st->bindText(static_cast<int>(k) + 1, keys[k]);
+    st->run();
   }
   deleteChildren(m, row.identity);
   return true;
@@ -265,15 +270,15 @@ std::string ObjectStore::updateRow(BusinessObject& obj, const TableMapping& m, c
     if (!a.isKey() && !vy::isIgnored(obj, a)) attrs.push_back(a);
   }
   std::vector<std::string> keys = keyValues(obj, m);
-  Statement st = connection.prepare(m.updateSql(attrs));
+  std::unique_ptr<SqlStatement> st = connection.statement(m.updateSql(attrs));
   int param = 1;
-  for (const vy::Attr& a : attrs) st.bindText(param++, vy::text(obj, a));
-  st.bindInt(param++, link.position);
-  bindLink(st, param, link.parentType, link.parentAttr, link.parentKey);
+  for (const vy::Attr& a : attrs) st->bindText(param++, vy::text(obj, a));
+  st->bindInt(param++, link.position);
+  bindLink(*st, param, link.parentType, link.parentAttr, link.parentKey);
   param += 3;
-  for (const std::string& k : keys) st.bindText(param++, k);
-  if (!st.step()) return std::string();
-  return st.text(0);
+  for (const std::string& k : keys) st->bindText(param++, k);
+  if (!st->step()) return std::string();
+  return st->text(0);
 }
 
 void ObjectStore::replaceKeylessChildren(BusinessObject& obj, const vy::Attr& a,
@@ -283,9 +288,9 @@ void ObjectStore::replaceKeylessChildren(BusinessObject& obj, const vy::Attr& a,
     for (const Row& row : readChildren(cm, link)) deleteChildren(cm, row.identity);
   }
   {
-    Statement st = connection.prepare(cm.deleteChildrenSql());
-    bindLink(st, 1, link.parentType, link.parentAttr, link.parentKey);
-    st.run();
+    std::unique_ptr<SqlStatement> st = connection.statement(cm.deleteChildrenSql());
+    bindLink(*st, 1, link.parentType, link.parentAttr, link.parentKey);
+    st->run();
   }
   vy::removeChildren(obj, a, isDelete);
   Link child = link;
@@ -348,7 +353,7 @@ void ObjectStore::applyChildren(BusinessObject& obj, const TableMapping& m,
 }
 
 bool ObjectStore::update(BusinessObject& bo) {
-  const TableMapping& m = schema.ensure(connection, bo.getTheSpec());
+  const TableMapping& m = schema.mappingFor(bo.getTheSpec());
   std::vector<const BusObjSpec*> seen;
   requireActionVerbs(*bo.getTheSpec(), &seen);
   std::vector<std::string> keys = keyValues(bo, m);

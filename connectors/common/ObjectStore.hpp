@@ -1,28 +1,31 @@
-// The four verbs on whole business object trees, on one connection. Each operation works inside
-// whatever transaction the caller opened (the handler opens one per verb); it throws
-// SqliteError on any database failure and the caller's transaction then undoes everything.
+// The four verbs on whole business object trees, on one connection, for every SQL connector of
+// the kit. Each operation works inside whatever transaction the caller opened (the handlers open
+// one per verb) and on tables the caller made ready (the schema's ensure); it throws SqlError
+// (or the connector's error derived from it) on any database failure, and the caller's
+// transaction then undoes everything.
 //
-// Ownership: the store keeps references to the caller's connection and schema and owns nothing.
+// Ownership: the store keeps references to the caller's session and mappings and owns nothing.
 // Objects passed in stay the caller's; objects the store builds are handed to them as children.
 // Threads: the connection's thread.
-#ifndef SQLITE_CONNECTOR_OBJECT_STORE_HPP
-#define SQLITE_CONNECTOR_OBJECT_STORE_HPP
+#ifndef VY_SQL_COMMON_OBJECT_STORE_HPP
+#define VY_SQL_COMMON_OBJECT_STORE_HPP
 
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "SqlSession.hpp"
+#include "TableMapping.hpp"
 #include "VyModern.hpp"
-
-class Schema;
-class SqliteConnection;
-class Statement;
-class TableMapping;
 
 class ObjectStore {
  public:
-  ObjectStore(SqliteConnection& connection, Schema& schema)
-      : connection(connection), schema(schema) {}
+  ObjectStore(SqlSession& session, const TableMappings& schema)
+      : connection(session), schema(schema) {}
+
+  // Carries out bo's verb, "Create", "Retrieve", "Update" or "Delete", as below; false when the
+  // object is not there. Throws SqlError for any other verb.
+  bool run(BusinessObject& bo, std::string_view verb);
 
   // Inserts the whole tree. Keys that arrive blank or ignored are generated and written into
   // the objects.
@@ -51,7 +54,7 @@ class ObjectStore {
   };
 
   // The identity and the simple attributes of the statement's current row.
-  static Row currentRow(const Statement& st, const TableMapping& mapping);
+  static Row currentRow(const SqlStatement& st, const TableMapping& mapping);
   std::string insertTree(BusinessObject& obj, const Link& link);
   std::string nextKey(const TableMapping& mapping, const vy::Attr& key);
   bool readTop(const TableMapping& mapping, const std::vector<std::string>& keys, Row* row);
@@ -67,8 +70,8 @@ class ObjectStore {
   void replaceKeylessChildren(BusinessObject& obj, const vy::Attr& attr,
                               const TableMapping& childMapping, const Link& link);
 
-  SqliteConnection& connection;
-  Schema& schema;
+  SqlSession& connection;
+  const TableMappings& schema;
 };
 
-#endif  // SQLITE_CONNECTOR_OBJECT_STORE_HPP
+#endif  // VY_SQL_COMMON_OBJECT_STORE_HPP

@@ -1,7 +1,7 @@
 // Quoting for the SQL texts the connector builds. Only names (tables, columns, triggers) and the
 // type names in trigger bodies are ever written into SQL text; every value is bound.
-#ifndef SQLITE_CONNECTOR_SQL_TEXT_HPP
-#define SQLITE_CONNECTOR_SQL_TEXT_HPP
+#ifndef VY_SQL_COMMON_SQL_TEXT_HPP
+#define VY_SQL_COMMON_SQL_TEXT_HPP
 
 #include <string>
 #include <string_view>
@@ -21,4 +21,4 @@ inline std::string literal(std::string_view text) { return quoted(text, '\''); }
 
 }  // namespace sqltext
 
-#endif  // SQLITE_CONNECTOR_SQL_TEXT_HPP
+#endif  // VY_SQL_COMMON_SQL_TEXT_HPP

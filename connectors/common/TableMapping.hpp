@@ -8,21 +8,24 @@
 //
 // The primary key is the parent link plus the key attributes (plus the position for a type
 // without keys), so the same child keys may occur under different parents. A row's identity is
-// json_array(key values) for a top-level row and json_array(parent link, key values) for a
-// child; children carry their parent's identity in vy_parent_key.
+// the JSON array of the key values for a top-level row and of the parent link and the key values
+// for a child; children carry their parent's identity in vy_parent_key.
 //
 // Values are stored as TEXT exactly as the object held them: the ignore marker as NULL, the
-// blank marker as ''. Triggers record every write of a top-level row (type, verb, identity) in
-// the event table, and every write of a child row as an "Update" of its top-level object unless
-// an event for that object is already pending.
+// blank marker as ''. Each connector's triggers record every write of a top-level row (type,
+// verb, identity) in the event table, and every write of a child row as an "Update" of its
+// top-level object unless an event for that object is already pending.
 //
-// A mapping is built once per spec and only read afterwards, so threads share it freely.
-#ifndef SQLITE_CONNECTOR_TABLE_MAPPING_HPP
-#define SQLITE_CONNECTOR_TABLE_MAPPING_HPP
+// The SQL texts are the same for every database but for what the SqlDialect gives (parameter
+// markers, JSON arrays, the integer type). A mapping is built once per spec and only read
+// afterwards, so threads share it freely.
+#ifndef VY_SQL_COMMON_TABLE_MAPPING_HPP
+#define VY_SQL_COMMON_TABLE_MAPPING_HPP
 
 #include <string>
 #include <vector>
 
+#include "SqlSession.hpp"
 #include "VyModern.hpp"
 
 class TableMapping {
@@ -30,12 +33,14 @@ class TableMapping {
   // The table of pending events and the per-column key sequences.
   static const char* const EVENT_TABLE;     // "vy_event"
   static const char* const SEQUENCE_TABLE;  // "vy_key_sequence"
-  // Statements that create both when missing.
-  static std::string createSharedTablesSql();
+  // The link columns every table has, in their order in INSERT.
+  static const char* const LINK_COLUMNS[6];
 
-  // Throws SqliteError when the type cannot be mapped (a name the connector reserves).
-  explicit TableMapping(BusObjSpec* spec);
+  // Throws SqlError when the type cannot be mapped (a name the connector or the database
+  // reserves). The dialect must outlive the mapping.
+  TableMapping(BusObjSpec* spec, const SqlDialect& dialect);
 
+  const SqlDialect& dialect() const { return sql; }
   BusObjSpec* spec() const { return theSpec; }
   const std::string& typeName() const { return name; }
   // Simple attributes in column order, key attributes, object attributes.
@@ -44,13 +49,15 @@ class TableMapping {
   const std::vector<vy::Attr>& objectAttrs() const { return objects; }
   bool hasKeys() const { return !keys.empty(); }
 
-  // CREATE TABLE and CREATE TRIGGER statements, all IF NOT EXISTS.
-  std::vector<std::string> createSql() const;
+  // CREATE TABLE IF NOT EXISTS of the type's table (the triggers are the connector's).
+  std::string createTableSql() const;
   std::string quotedTable() const;
 
   // INSERT of one row: parameters 1-6 the link columns, then the simple attributes in order;
   // returns the new row's identity.
   const std::string& insertSql() const { return insert; }
+  // The same insert that returns no row, instead of failing, when the primary key is taken.
+  const std::string& insertOrSkipSql() const { return insertOrSkip; }
   // SELECT identity, simple attributes of the top-level row with the given keys (parameters:
   // key values in key order).
   const std::string& selectTopSql() const { return selectTop; }
@@ -74,11 +81,13 @@ class TableMapping {
   std::string keyMatch(int firstParam) const;
 
   BusObjSpec* theSpec;
+  const SqlDialect& sql;
   std::string name;
   std::vector<vy::Attr> simple;
   std::vector<vy::Attr> keys;
   std::vector<vy::Attr> objects;
   std::string insert;
+  std::string insertOrSkip;
   std::string selectTop;
   std::string selectChildren;
   std::string deleteTop;
@@ -87,4 +96,13 @@ class TableMapping {
   std::string selectChild;
 };
 
-#endif  // SQLITE_CONNECTOR_TABLE_MAPPING_HPP
+// Where the shared tree code finds the mapping of a type: each connector's schema, which makes
+// the tables ready before a verb runs.
+class TableMappings {
+ public:
+  virtual ~TableMappings() = default;
+  // The mapping of a spec already made ready; throws SqlError otherwise.
+  virtual const TableMapping& mappingFor(BusObjSpec* spec) const = 0;
+};
+
+#endif  // VY_SQL_COMMON_TABLE_MAPPING_HPP

@@ -24,6 +24,7 @@ record LoadRun(DriverOptions opt, BusObjNativeInterface agent, PrintStream out,
     LoadRequests requests) {
 
   void run(LoadDriver.Result r) {
+    long firstNumber = 0;
     for (String seed : requests.seeds) {
       int s = agent.n_DoVerbFor(new StringBucket(seed), false, new ReturnStatusDescriptor());
       r.seedStatuses.merge(s, 1L, Long::sum);
@@ -33,14 +34,16 @@ record LoadRun(DriverOptions opt, BusObjNativeInterface agent, PrintStream out,
     if (poller != null) poller.start();
     if (opt.warmup > 0 && opt.threads > 0) {
       LoadDriver.Result ignored = new LoadDriver.Result();
-      phase(ignored, 0, opt.warmup, false);
+      // The measured run numbers its requests on from where the warm-up stopped, so a Create
+      // never repeats a key the warm-up already stored.
+      firstNumber = phase(ignored, 0, opt.warmup, false, 0);
       r.warmupSent = ignored.sent;
     }
     if (poller != null) poller.restart();
     if (opt.threads == 0) {
       watch(r);
     } else {
-      phase(r, opt.requests, opt.duration, opt.progress && System.console() != null);
+      phase(r, opt.requests, opt.duration, opt.progress && System.console() != null, firstNumber);
     }
     if (poller != null) {
       poller.finish();
@@ -119,14 +122,17 @@ record LoadRun(DriverOptions opt, BusObjNativeInterface agent, PrintStream out,
     long exceptions;
     long sent;
     long endedAt;
+    /** This thread's request number; numbers are unique over the run and its warm-up. */
+    long n;
 
-    Worker(int id, CountDownLatch gate, AtomicLong issued, long limit, LongAdder done) {
+    Worker(int id, CountDownLatch gate, AtomicLong issued, long limit, LongAdder done, long first) {
       super("vyagent-" + id);
       this.id = id;
       this.gate = gate;
       this.issued = issued;
       this.limit = limit;
       this.done = done;
+      this.n = first;
       this.random = new SplittableRandom(System.nanoTime() * 31 + id);
       for (int i = 0; i < requests.verbs.length; i++) counts.add(new HashMap<>());
     }
@@ -139,7 +145,6 @@ record LoadRun(DriverOptions opt, BusObjNativeInterface agent, PrintStream out,
         return;
       }
       int total = requests.totalWeight();
-      long n = 0;
       while (!stop && (limit <= 0 || issued.getAndIncrement() < limit)) {
         int v = requests.pick(random.nextInt(total));
         // Unique over the whole run: each thread takes every threads-th number.
@@ -167,13 +172,15 @@ record LoadRun(DriverOptions opt, BusObjNativeInterface agent, PrintStream out,
     }
   }
 
-  private void phase(LoadDriver.Result r, long limit, double seconds, boolean progress) {
+  /** Runs one phase; answers the first request number no thread of it has used. */
+  private long phase(
+      LoadDriver.Result r, long limit, double seconds, boolean progress, long firstNumber) {
     CountDownLatch gate = new CountDownLatch(1);
     AtomicLong issued = new AtomicLong();
     LongAdder done = new LongAdder();
     List<Worker> workers = new ArrayList<>();
     for (int i = 0; i < opt.threads; i++) {
-      Worker w = new Worker(i, gate, issued, limit, done);
+      Worker w = new Worker(i, gate, issued, limit, done, firstNumber);
       w.start();
       workers.add(w);
     }
@@ -227,5 +234,8 @@ record LoadRun(DriverOptions opt, BusObjNativeInterface agent, PrintStream out,
       }
       r.errors.addAll(w.errors);
     }
+    long next = firstNumber;
+    for (Worker w : workers) next = Math.max(next, w.n);
+    return next;
   }
 }

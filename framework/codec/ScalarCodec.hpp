@@ -285,6 +285,21 @@ void readModifiedCounted(const uint8_t* s, size_t n, size_t i, Sink& out) {
   for (size_t k = 0; k < chars; ++k) p = readModifiedChar(p, out);
 }
 
+// The reading of [i, stop) into `sink`; returns where the next block starts, n once the reading
+// lost its step (it then reads the rest, as the JVM does).
+template <typename Sink>
+size_t readModified(const uint8_t* s, size_t n, size_t i, size_t stop, Sink& sink,
+                    size_t* malformed) {
+  bool lost = false;
+  i = readModifiedInStep(s, n, i, stop, sink, &lost, malformed);
+  if (lost) {
+    readModifiedCounted(s, n, i, sink);
+    i = n;
+  }
+  if (i >= n) sink.finish();
+  return i;
+}
+
 // ---- encoders: UTF-16 units to native bytes -----------------------------------------------------
 
 // Units [i, stop) as String.getBytes("UTF-8") writes them; a pair that starts before stop is

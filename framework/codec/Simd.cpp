@@ -1,5 +1,6 @@
 // Picks the vector code for this machine once, when the library loads, and the plain vector
 // helpers every x86-64 machine has (SSE2).
+#include "Avx512Codecs.hpp"
 #include "Codec.hpp"
 #include "SimdX86.hpp"
 #include "Vector.hpp"
@@ -28,6 +29,7 @@ const VectorLevel kBest = detect();
 }  // namespace
 
 bool gVectorPaths = kBest != VectorLevel::kNone;
+bool gAvx512Paths = kBest == VectorLevel::kAvx512;
 
 #if VY_CODEC_X86
 x86::Kernels x86::gKernels =
@@ -39,6 +41,7 @@ VectorLevel bestVectorLevel() { return kBest; }
 void useVectorLevel(VectorLevel level) {
   if (level > kBest) level = kBest;
   gVectorPaths = level != VectorLevel::kNone;
+  gAvx512Paths = level == VectorLevel::kAvx512;
 #if VY_CODEC_X86
   x86::gKernels = level == VectorLevel::kAvx512 ? x86::avx512Kernels() : x86::sseKernels();
 #endif
@@ -104,6 +107,9 @@ size_t narrowAscii(const uint16_t* u, size_t n, uint8_t* out) {
 }
 
 size_t countHigh(const uint8_t* s, size_t n, bool withNul) {
+#if VY_CODEC_X86
+  if (avx512On()) return x86::avx512::countHigh(s, n, withNul);
+#endif
   size_t high = 0, i = 0;
 #if defined(__SSE2__)
   const __m128i zero = _mm_setzero_si128();

@@ -1,4 +1,5 @@
 // UTF-16 units to native bytes, as String.getBytes(charset) writes them.
+#include "Avx512Codecs.hpp"
 #include "Codec.hpp"
 #include "ScalarCodec.hpp"
 #include "SimdX86.hpp"
@@ -82,6 +83,7 @@ Converted utf16ToNative(Charset cs, const uint16_t* u, size_t n, uint8_t* out) {
   size_t i = 0;
   uint32_t limit = cs == Charset::kLatin1 ? 0x100u : 0x80u;
 #if VY_CODEC_X86
+  if (cs == Charset::kUtf8 && avx512On()) return x86::avx512::utf16ToUtf8(u, n, out);
   if (vectorOn()) {
     i = cs == Charset::kUtf8 ? x86::gKernels.encodeUtf8(u, n, o, &malformed)
                              : eightBitVector(u, n, static_cast<uint16_t>(limit), o, &malformed);

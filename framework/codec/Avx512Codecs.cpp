@@ -1,12 +1,14 @@
-// The AVX-512 level (BW, VL, VBMI, VBMI2): whole conversions, short texts included. A text is
+// The AVX-512 level (BW, VL, VBMI, VBMI2): whole conversions, short texts included. Texts are
 // read in 64-byte windows with masked loads, so neither a short text nor the tail of a long one
-// is copied or padded; a window is validated whole and transcoded without a per-character loop,
-// surrogate pairs and 4-byte sequences included, or handed to the exact scalar code when it
-// holds malformed input.
+// is copied or padded, and transcoded without a per-character loop, surrogate pairs and 4-byte
+// sequences included; a window holding malformed input goes to the exact scalar code.
 //
-// The decoders compute each character at the position of its last byte, from the bytes before
-// it (the validator needs those anyway); a 4-byte sequence gives its high surrogate at its third
-// byte and its low one at its fourth. Kept lanes are then packed with the compress instructions.
+// Windows follow each other at a fixed stride, so that the next window's address never waits on
+// this one's contents: validation carries the bytes before a window over from the one before, and
+// a character cut by a window's end is finished by the next window. The copying directions copy
+// its pieces; the decoder computes each character at the position of its last byte, from the
+// bytes before it. Only rare events (a surrogate or 4-byte sequence in a window's last bytes, a
+// window with malformed input) move the next window.
 #include "Avx512Codecs.hpp"
 
 #include "ScalarCodec.hpp"
@@ -22,147 +24,102 @@
 namespace vy::codec::x86::avx512 {
 namespace {
 
-// ---- byte permutations ------------------------------------------------------------------------
+VY_AVX512_INLINE __m512i bytesOf(uint8_t b) { return _mm512_set1_epi8(static_cast<char>(b)); }
+VY_AVX512_INLINE __m512i wordsOf(uint16_t w) { return _mm512_set1_epi16(static_cast<short>(w)); }
+VY_AVX512_INLINE uint64_t below(size_t end) { return end >= 64 ? ~0ULL : (1ULL << end) - 1; }
+VY_AVX512_INLINE uint64_t atLeast(__m512i v, uint8_t floor) {
+  return _mm512_cmpge_epu8_mask(v, bytesOf(floor));
+}
 
-// Index tables of vpermb over a 64-byte window: the byte `back` places before each one (zero
-// before the window), in natural order or arranged so that unpacking the bytes of each 128-bit
-// lane with zeros gives the 16-bit lanes of bytes 0..31 (low unpack) and 32..63 (high unpack)
-// in order.
-struct Permutes {
-  uint8_t index[2][4][64];  // [arranged][back][lane]
-  uint64_t live[4];         // lanes that have a byte `back` places before them
-  constexpr Permutes() : index(), live() {
-    for (int arranged = 0; arranged < 2; ++arranged) {
-      for (int back = 0; back < 4; ++back) {
-        for (int lane = 0; lane < 64; ++lane) {
-          int l = lane / 16, t = lane % 16;
-          int natural = arranged == 0 ? lane : t < 8 ? 8 * l + t : 32 + 8 * l + (t - 8);
-          index[arranged][back][lane] = static_cast<uint8_t>(natural >= back ? natural - back : 0);
-        }
-      }
-    }
-    for (int back = 0; back < 4; ++back) live[back] = ~0ULL << back;
-  }
-};
-alignas(64) constexpr Permutes kPermutes{};
+// ---- windows ------------------------------------------------------------------------------------
 
-// The arranged table keeps its zero lanes where the natural one has them only lane by lane; its
-// masks are built from the natural index.
-struct ArrangedLive {
-  uint64_t live[4];
-  constexpr ArrangedLive() : live() {
-    for (int back = 0; back < 4; ++back) {
-      for (int lane = 0; lane < 64; ++lane) {
-        int l = lane / 16, t = lane % 16;
-        int natural = t < 8 ? 8 * l + t : 32 + 8 * l + (t - 8);
-        if (natural >= back) live[back] |= 1ULL << lane;
-      }
-    }
-  }
-};
-constexpr ArrangedLive kArrangedLive{};
-
-// A window and the three bytes before each of its bytes (zero before the window).
-struct Bytes {
+// A window at s + i, with the three bytes before each of its bytes. `fresh`: nothing before i was
+// validated with it (the text's start, or where the scalar code stopped), so those bytes read as
+// zeros, as before a text; otherwise they are the previous window's, and a character that window
+// left unfinished goes on here.
+struct Window {
   __m512i v, p1, p2, p3;
+  uint64_t live;  // the bytes of the text (the rest read as zeros)
+  uint64_t high;  // bytes from 0x80
+  size_t count;   // 64, or what is left
 };
 
-template <int kArranged>
-VY_AVX512_INLINE Bytes withPrevious(__m512i v) {
-  const auto& t = kPermutes.index[kArranged];
-  const uint64_t* live = kArranged ? kArrangedLive.live : kPermutes.live;
-  Bytes b;
-  b.v = kArranged ? _mm512_permutexvar_epi8(_mm512_load_si512(t[0]), v) : v;
-  b.p1 = _mm512_maskz_permutexvar_epi8(live[1], _mm512_load_si512(t[1]), v);
-  b.p2 = _mm512_maskz_permutexvar_epi8(live[2], _mm512_load_si512(t[2]), v);
-  b.p3 = _mm512_maskz_permutexvar_epi8(live[3], _mm512_load_si512(t[3]), v);
-  return b;
+VY_AVX512_INLINE Window windowAt(const uint8_t* s, size_t n, size_t i) {
+  size_t left = n - i;
+  Window w;
+  w.count = left >= 64 ? 64 : left;
+  w.live = below(w.count);
+  w.v = left >= 64 ? _mm512_loadu_si512(s + i) : _mm512_maskz_loadu_epi8(w.live, s + i);
+  w.high = _mm512_movepi8_mask(w.v);
+  return w;
+}
+
+VY_AVX512_INLINE void loadPrevious(Window& w, const uint8_t* p, bool fresh) {
+  uint64_t carried = fresh ? 0 : ~0ULL;
+  w.p1 = _mm512_maskz_loadu_epi8((w.live << 1) | (carried & 1), p - 1);
+  w.p2 = _mm512_maskz_loadu_epi8((w.live << 2) | (carried & 3), p - 2);
+  w.p3 = _mm512_maskz_loadu_epi8((w.live << 3) | (carried & 7), p - 3);
+}
+
+// No character is cut at p (the bytes before it were validated).
+VY_AVX512_INLINE bool endsComplete(const uint8_t* p) {
+  return p[-1] < 0xC0 && p[-2] < 0xE0 && p[-3] < 0xF0;
+}
+
+// Where the character cut at p starts (the bytes before p were validated): its lead byte.
+inline const uint8_t* cutStart(const uint8_t* p) {
+  while (scalar::isContinuation(*--p)) {
+  }
+  return p;
 }
 
 // ---- validation ---------------------------------------------------------------------------------
 
-// True when the window is well formed from its start (bytewise, so the lanes may be in any
-// order as long as all four vectors share it): standard UTF-8, or modified UTF-8 as the JVM
-// writes it. A sequence cut by the window's last byte is not an error here.
+// True when the window is well formed given the bytes before it: standard UTF-8, or modified
+// UTF-8 as the JVM writes it. A character cut by the window's last byte is not an error here:
+// the next window or, at the text's end, `endsComplete` decides.
 template <bool kModified>
-VY_AVX512_INLINE bool wellFormed(const Bytes& b) {
+VY_AVX512_INLINE bool wellFormed(const Window& w) {
   const __m512i low = _mm512_set1_epi8(0x0F);
   __m512i firstHigh = _mm512_broadcast_i32x4(Utf8Check<kModified>::firstHigh());
   __m512i firstLow = _mm512_broadcast_i32x4(Utf8Check<kModified>::firstLow());
   __m512i secondHigh = _mm512_broadcast_i32x4(Utf8Check<kModified>::secondHigh());
-  __m512i special = _mm512_and_si512(
-      _mm512_and_si512(
-          _mm512_shuffle_epi8(firstHigh, _mm512_and_si512(_mm512_srli_epi16(b.p1, 4), low)),
-          _mm512_shuffle_epi8(firstLow, _mm512_and_si512(b.p1, low))),
-      _mm512_shuffle_epi8(secondHigh, _mm512_and_si512(_mm512_srli_epi16(b.v, 4), low)));
-  __m512i third = _mm512_subs_epu8(b.p2, _mm512_set1_epi8(static_cast<char>(0xE0 - 0x80)));
-  __m512i fourth = _mm512_subs_epu8(b.p3, _mm512_set1_epi8(static_cast<char>(0xF0 - 0x80)));
-  __m512i must23 = _mm512_and_si512(_mm512_or_si512(third, fourth), _mm512_set1_epi8(-128));
+  __m512i special = _mm512_ternarylogic_epi32(
+      _mm512_shuffle_epi8(firstHigh, _mm512_and_si512(_mm512_srli_epi16(w.p1, 4), low)),
+      _mm512_shuffle_epi8(firstLow, _mm512_and_si512(w.p1, low)),
+      _mm512_shuffle_epi8(secondHigh, _mm512_and_si512(_mm512_srli_epi16(w.v, 4), low)), 0x80);
+  __m512i third = _mm512_subs_epu8(w.p2, bytesOf(0xE0 - 0x80));
+  __m512i fourth = _mm512_subs_epu8(w.p3, bytesOf(0xF0 - 0x80));
+  __m512i must23 = _mm512_and_si512(_mm512_or_si512(third, fourth), bytesOf(0x80));
   __m512i error = _mm512_xor_si512(must23, special);
-  if (kModified) {
-    // Bytes from F0 never occur.
-    error =
-        _mm512_or_si512(error, _mm512_subs_epu8(b.v, _mm512_set1_epi8(static_cast<char>(0xEF))));
-  }
+  if (kModified) error = _mm512_or_si512(error, _mm512_subs_epu8(w.v, bytesOf(0xEF)));  // F0..FF
   return _mm512_test_epi8_mask(error, error) == 0;
 }
 
-VY_AVX512_INLINE uint64_t atLeast(__m512i v, uint8_t floor) {
-  return _mm512_cmpge_epu8_mask(v, _mm512_set1_epi8(static_cast<char>(floor)));
+// The window at i (not fresh, not the text's last) holds only ASCII and continues nothing.
+VY_AVX512_INLINE bool plainAscii(const Window& w, const uint8_t* p, bool fresh) {
+  return w.high == 0 && (fresh || endsComplete(p));
 }
 
-// Where the last complete sequence of the 64 bytes at p ends. Read from memory rather than from
-// the window's masks: the next window's address waits on it.
-VY_AVX512_INLINE size_t completeEnd(const uint8_t* p) {
-  if (p[63] >= 0xC0) return 63;
-  if (p[62] >= 0xE0) return 62;
-  if (p[61] >= 0xF0) return 61;
-  return 64;
-}
-
-VY_AVX512_INLINE uint64_t below(size_t end) { return end >= 64 ? ~0ULL : (1ULL << end) - 1; }
-
-VY_AVX512_INLINE __m512i bytesOf(uint8_t b) { return _mm512_set1_epi8(static_cast<char>(b)); }
-VY_AVX512_INLINE __m512i wordsOf(uint16_t w) { return _mm512_set1_epi16(static_cast<short>(w)); }
-
-// ---- UTF-8 to UTF-16 units -------------------------------------------------------------------
+// ---- UTF-8 to UTF-16 ----------------------------------------------------------------------------
 
 // The payload bits of a byte by its high nibble: 7 for ASCII, 6 for a continuation byte, 5, 4
 // or 3 for the lead of a 2-, 3- or 4-byte sequence.
-VY_AVX512_INLINE __m512i payloadMasks() {
-  return _mm512_broadcast_i32x4(_mm_setr_epi8(0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x3F,
-                                              0x3F, 0x3F, 0x3F, 0x1F, 0x1F, 0x0F, 0x07));
-}
-
-VY_AVX512_INLINE __m512i payload(__m512i x, __m512i masks) {
+VY_AVX512_INLINE __m512i payload(__m512i x) {
+  const __m512i masks =
+      _mm512_broadcast_i32x4(_mm_setr_epi8(0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x3F,
+                                           0x3F, 0x3F, 0x3F, 0x1F, 0x1F, 0x0F, 0x07));
   return _mm512_and_si512(
       x, _mm512_shuffle_epi8(masks, _mm512_and_si512(_mm512_srli_epi16(x, 4), bytesOf(0x0F))));
 }
 
-// The payloads of a validated (arranged) window's bytes, each in the place it takes in the
-// character ending at that lane: a its own, b the byte before (when this one continues it), c
-// the byte two before (when both continue it).
-struct Payloads {
-  __m512i a, b, c;
-};
-
-VY_AVX512_INLINE Payloads payloadsOf(const Bytes& x) {
-  const __m512i masks = payloadMasks();
-  uint64_t continues = _mm512_cmplt_epi8_mask(x.v, bytesOf(0xC0));  // 80..BF, signed below C0
-  uint64_t continues1 = _mm512_cmplt_epi8_mask(x.p1, bytesOf(0xC0));
-  return {payload(x.v, masks), _mm512_maskz_mov_epi8(continues, payload(x.p1, masks)),
-          _mm512_maskz_mov_epi8(continues & continues1, payload(x.p2, masks))};
-}
-
-// One half of the units: lane k holds the character whose last byte is byte k of the half
-// (a | b << 6 | c << 12), or a surrogate where `high` (the third byte of a 4-byte sequence,
-// where that sum is the code point >> 6) or `low` (the fourth, whose sum ends in the code
-// point's low 10 bits) says so.
-VY_AVX512_INLINE __m512i unitsOf(const Payloads& p, bool upper, uint32_t high, uint32_t low) {
-  const __m512i zero = _mm512_setzero_si512();
-  __m512i a = upper ? _mm512_unpackhi_epi8(p.a, zero) : _mm512_unpacklo_epi8(p.a, zero);
-  __m512i b = upper ? _mm512_unpackhi_epi8(p.b, zero) : _mm512_unpacklo_epi8(p.b, zero);
-  __m512i c = upper ? _mm512_unpackhi_epi8(p.c, zero) : _mm512_unpacklo_epi8(p.c, zero);
+// Lane k of one half (bytes 0..31 or 32..63) holds the character whose last byte is byte k:
+// a | b << 6 | c << 12 from the payloads of the byte, the one before (when this one continues
+// it) and the one before that (when both continue it), or a surrogate where `high` (the third
+// byte of a 4-byte sequence, where that sum is the code point >> 6) or `low` (the fourth, whose
+// sum ends in the code point's low 10 bits) says so.
+VY_AVX512_INLINE __m512i unitsOf(__m256i a8, __m256i b8, __m256i c8, uint32_t high, uint32_t low) {
+  __m512i a = _mm512_cvtepu8_epi16(a8), b = _mm512_cvtepu8_epi16(b8), c = _mm512_cvtepu8_epi16(c8);
   __m512i r = _mm512_ternarylogic_epi32(a, _mm512_slli_epi16(b, 6), _mm512_slli_epi16(c, 12), 0xFE);
   // D800 + (code point >> 10) - 40, and DC00 | (code point & 3FF).
   r = _mm512_mask_add_epi16(r, high, _mm512_srli_epi16(r, 4), wordsOf(0xD7C0));
@@ -170,159 +127,221 @@ VY_AVX512_INLINE __m512i unitsOf(const Payloads& p, bool upper, uint32_t high, u
                                _mm512_ternarylogic_epi32(r, wordsOf(0x3FF), wordsOf(0xDC00), 0xEA));
 }
 
-// A window of the input at i: its bytes (zero past the end), how many, and whether it is full
-// (a sequence cut by its end is then left to the next window; in a short one the zeros after
-// the input make a cut sequence malformed).
-struct Window {
-  __m512i v;
-  uint64_t high;  // bytes from 0x80
-  size_t count;
-  bool more;  // a full window: a sequence cut by its end may go on
-};
-
-VY_AVX512_INLINE Window windowAt(const uint8_t* s, size_t n, size_t i) {
-  size_t left = n - i;
-  Window w;
-  w.v = left >= 64 ? _mm512_loadu_si512(s + i) : _mm512_maskz_loadu_epi8((1ULL << left) - 1, s + i);
-  w.high = _mm512_movepi8_mask(w.v);
-  w.count = left >= 64 ? 64 : left;
-  w.more = left >= 64;
-  return w;
-}
-
-// ---- UTF-8 to UTF-16
-// ------------------------------------------------------------------------------
-
 VY_AVX512 size_t utf8ToUnits(const uint8_t* s, size_t n, uint16_t* out, size_t* malformed) {
   uint16_t* o = out;
   size_t i = 0;
+  bool fresh = true;
   while (i < n) {
     Window w = windowAt(s, n, i);
-    if (w.high == 0) {
+    if (plainAscii(w, s + i, fresh)) {
       _mm512_storeu_si512(o, _mm512_cvtepu8_epi16(_mm512_castsi512_si256(w.v)));
       _mm512_storeu_si512(o + 32, _mm512_cvtepu8_epi16(_mm512_extracti64x4_epi64(w.v, 1)));
       o += w.count;
       i += w.count;
+      fresh = false;
       continue;
     }
-    Bytes b = withPrevious<1>(w.v);
-    if (!wellFormed<false>(b)) {
+    loadPrevious(w, s + i, fresh);
+    if (!wellFormed<false>(w) || (i + 64 == n && !endsComplete(s + n))) {
+      // From the start of a character the previous window left unfinished: unwritten, but for
+      // the high surrogate of a 4-byte one cut after its third byte.
+      size_t from = fresh || endsComplete(s + i) ? i : static_cast<size_t>(cutStart(s + i) - s);
+      if (i - from == 3) --o;
       scalar::UnitsOut sink{o};
-      i = scalar::decodeUtf8(s, n, i, i + w.count, sink, malformed);
+      i = scalar::decodeUtf8(s, n, from, i + w.count, sink, malformed);
       o = sink.p;
+      fresh = true;
       continue;
     }
-    size_t end = w.more ? completeEnd(s + i) : w.count;
-    uint64_t c0 = atLeast(w.v, 0xC0), f0 = atLeast(w.v, 0xF0);
-    // The lanes that end a character, and the third bytes of 4-byte ones (their high surrogate).
-    uint64_t continuation = w.high & ~c0;
-    uint64_t last = ((~continuation >> 1) | (1ULL << (end - 1)) | (f0 << 2)) & below(end);
-    Payloads p = payloadsOf(b);
-    uint64_t high4 = f0 << 2, low4 = f0 << 3;
-#pragma GCC unroll 2
-    for (int h = 0; h < 64; h += 32) {
-      uint32_t keep = static_cast<uint32_t>(last >> h);
-      __m512i r =
-          unitsOf(p, h != 0, static_cast<uint32_t>(high4 >> h), static_cast<uint32_t>(low4 >> h));
-      _mm512_storeu_si512(o, _mm512_maskz_compress_epi16(keep, r));
-      o += _mm_popcnt_u32(keep);
-    }
-    i += end;
+    // The lanes that end a character: the byte after is no continuation byte (the window
+    // validated that), or for the last lane, its character is whole (the next window has not
+    // been validated yet); and the third bytes of 4-byte sequences (their high surrogate).
+    uint64_t continuation = _mm512_cmplt_epi8_mask(w.v, bytesOf(0xC0));  // 80..BF, signed
+    uint64_t lastOpen = i + 64 < n && !endsComplete(s + i + 64);
+    uint64_t high4 = atLeast(w.p2, 0xF0), low4 = atLeast(w.p3, 0xF0);
+    uint64_t keep = (~((continuation >> 1) | (lastOpen << 63)) | high4) & w.live;
+    uint64_t continuation1 = _mm512_cmplt_epi8_mask(w.p1, bytesOf(0xC0));
+    __m512i a = payload(w.v);
+    __m512i b = _mm512_maskz_mov_epi8(continuation, payload(w.p1));
+    __m512i c = _mm512_maskz_mov_epi8(continuation & continuation1, payload(w.p2));
+    __m512i lo =
+        unitsOf(_mm512_castsi512_si256(a), _mm512_castsi512_si256(b), _mm512_castsi512_si256(c),
+                static_cast<uint32_t>(high4), static_cast<uint32_t>(low4));
+    __m512i hi = unitsOf(_mm512_extracti64x4_epi64(a, 1), _mm512_extracti64x4_epi64(b, 1),
+                         _mm512_extracti64x4_epi64(c, 1), static_cast<uint32_t>(high4 >> 32),
+                         static_cast<uint32_t>(low4 >> 32));
+    _mm512_storeu_si512(o, _mm512_maskz_compress_epi16(static_cast<uint32_t>(keep), lo));
+    o += _mm_popcnt_u32(static_cast<uint32_t>(keep));
+    _mm512_storeu_si512(o, _mm512_maskz_compress_epi16(static_cast<uint32_t>(keep >> 32), hi));
+    o += _mm_popcnt_u32(static_cast<uint32_t>(keep >> 32));
+    i += w.count;
+    fresh = false;
   }
   return static_cast<size_t>(o - out);
 }
 
-// ---- modified UTF-8 to UTF-8
-// ----------------------------------------------------------------------
+// ---- the copying directions ---------------------------------------------------------------------
+
+// UTF-8 to modified UTF-8 and back copy what they do not transcode, so a character cut by a
+// window's end is copied in two pieces. On malformed input the scalar code starts over from the
+// lead of such a character, taking back the piece already copied.
+template <typename Sink, typename Scalar>
+VY_AVX512_INLINE size_t fallBack(const uint8_t* s, size_t i, size_t count, bool fresh, uint8_t*& o,
+                                 Scalar scalarFrom) {
+  size_t from = i;
+  if (!fresh && !endsComplete(s + i)) {
+    from = static_cast<size_t>(cutStart(s + i) - s);
+    o -= i - from;
+  }
+  Sink sink{o};
+  size_t next = scalarFrom(from, i + count, sink);
+  o = sink.p;
+  return next;
+}
+
+// ---- modified UTF-8 to UTF-8 --------------------------------------------------------------------
 
 // A well-formed window is its own UTF-8 but for its encoded surrogates (ED A0..BF xx): a high one
 // followed by a low one becomes one 4-byte sequence written over the last four of their six
-// bytes, any other becomes "?".
+// bytes, any other becomes "?". A surrogate pair never spans two windows.
 VY_AVX512 size_t modifiedToUtf8Bytes(const uint8_t* s, size_t n, uint8_t* out, size_t* malformed) {
   uint8_t* o = out;
   size_t i = 0;
+  bool fresh = true;
+  auto scalarFrom = [&](size_t from, size_t stop, scalar::Utf8Out& sink) {
+    return scalar::readModified(s, n, from, stop, sink, malformed);
+  };
   while (i < n) {
     Window w = windowAt(s, n, i);
-    if (w.high == 0) {
+    if (plainAscii(w, s + i, fresh)) {
       _mm512_storeu_si512(o, w.v);
       o += w.count;
       i += w.count;
+      fresh = false;
       continue;
     }
-    Bytes b = withPrevious<0>(w.v);
-    if (!wellFormed<true>(b)) {
-      scalar::Utf8Out sink{o};
-      i = scalar::readModified(s, n, i, i + w.count, sink, malformed);
-      o = sink.p;
+    loadPrevious(w, s + i, fresh);
+    if (!wellFormed<true>(w) || (i + 64 == n && !endsComplete(s + n))) {
+      i = fallBack<scalar::Utf8Out>(s, i, w.count, fresh, o, scalarFrom);
+      fresh = true;
       continue;
     }
-    size_t end = w.count;
+    uint64_t ed = _mm512_cmpeq_epi8_mask(w.v, bytesOf(0xED));
     uint64_t a0 = atLeast(w.v, 0xA0) >> 1, b0 = atLeast(w.v, 0xB0) >> 1;
-    uint64_t surrogate = _mm512_cmpeq_epi8_mask(w.v, bytesOf(0xED)) & a0;
-    uint64_t high = surrogate & ~b0, low = surrogate & b0;
-    if (w.more) {
-      end = completeEnd(s + i);
-      // A high surrogate whose partner would start at or after the end waits for the next window
-      // (only one ending the window can).
-      const uint8_t* q = s + i + end - 3;
-      if (q[0] == 0xED && q[1] >= 0xA0 && q[1] < 0xB0) end -= 3;
+    uint64_t high = ed & a0 & ~b0;
+    size_t end = w.count;
+    if (i + 64 < n) {
+      // A high surrogate whose partner would not fit, or a surrogate the window cuts (ED as
+      // late as that may not even show which it is), starts the next window.
+      uint64_t late = (high & ~below(59)) | (ed & ~below(62));
+      if (late != 0) end = static_cast<size_t>(__builtin_ctzll(late));
     }
     uint64_t within = below(end);
+    uint64_t surrogate = ed & a0 & within;
+    uint64_t low = surrogate & b0;
     uint64_t pair = high & (low >> 3) & within;
-    uint64_t lone = surrogate & ~pair & ~(pair << 3) & within;
-    if ((pair | lone) == 0) {
-      _mm512_storeu_si512(o, w.v);
-      o += end;
-      i += end;
-      continue;
-    }
+    uint64_t lone = surrogate & ~pair & ~(pair << 3);
     __m512i r = w.v;
-    if (pair != 0) {
+    if ((pair | lone) != 0) {
       // ED [A0|w] [80|x] ED [B0|y] [80|z], plane = w + 1: F0|plane>>2, 80|(plane&3)<<4|x>>2,
       // 80|(x&3)<<4|y, 80|z (the last byte as it is).
       const __m512i nibble = bytesOf(0x0F);
-      __m512i plane1 = _mm512_add_epi8(_mm512_and_si512(b.p1, nibble), bytesOf(1));
-      __m512i plane2 = _mm512_add_epi8(_mm512_and_si512(b.p2, nibble), bytesOf(1));
+      __m512i plane1 = _mm512_add_epi8(_mm512_and_si512(w.p1, nibble), bytesOf(1));
+      __m512i plane2 = _mm512_add_epi8(_mm512_and_si512(w.p2, nibble), bytesOf(1));
       __m512i first = _mm512_or_si512(_mm512_and_si512(_mm512_srli_epi16(plane1, 2), bytesOf(0x07)),
                                       bytesOf(0xF0));
-      __m512i second = _mm512_or_si512(
-          _mm512_or_si512(_mm512_and_si512(_mm512_slli_epi16(plane2, 4), bytesOf(0x30)),
-                          _mm512_and_si512(_mm512_srli_epi16(b.p1, 2), nibble)),
-          bytesOf(0x80));
-      __m512i third = _mm512_or_si512(
-          _mm512_or_si512(_mm512_and_si512(_mm512_slli_epi16(b.p2, 4), bytesOf(0x30)),
-                          _mm512_and_si512(w.v, nibble)),
-          bytesOf(0x80));
+      __m512i second = _mm512_ternarylogic_epi32(
+          _mm512_and_si512(_mm512_slli_epi16(plane2, 4), bytesOf(0x30)),
+          _mm512_and_si512(_mm512_srli_epi16(w.p1, 2), nibble), bytesOf(0x80), 0xFE);
+      __m512i third =
+          _mm512_ternarylogic_epi32(_mm512_and_si512(_mm512_slli_epi16(w.p2, 4), bytesOf(0x30)),
+                                    _mm512_and_si512(w.v, nibble), bytesOf(0x80), 0xFE);
       r = _mm512_mask_blend_epi8(pair << 2, r, first);
       r = _mm512_mask_blend_epi8(pair << 3, r, second);
       r = _mm512_mask_blend_epi8(pair << 4, r, third);
-    }
-    if (lone != 0) {
       r = _mm512_mask_blend_epi8(lone, r, bytesOf('?'));
-      scalar::noteMalformed(malformed, i + static_cast<size_t>(__builtin_ctzll(lone)));
+      if (lone != 0)
+        scalar::noteMalformed(malformed, i + static_cast<size_t>(__builtin_ctzll(lone)));
     }
     uint64_t keep = within & ~(pair | (pair << 1) | (lone << 1) | (lone << 2));
     _mm512_storeu_si512(o, _mm512_maskz_compress_epi8(keep, r));
     o += _mm_popcnt_u64(keep);
     i += end;
+    fresh = false;
   }
   return static_cast<size_t>(o - out);
 }
 
-// ---- UTF-16 to UTF-8
-// ------------------------------------------------------------------------------
+// ---- UTF-16 to UTF-8 ------------------------------------------------------------------------
 
-// Sixteen units at u[0, count) (u[count] read too when `next` says so) as UTF-8, each in a 32-bit
-// lane: a high surrogate followed by a low one gives the pair's 4 bytes and the low one nothing,
-// any other surrogate "?". Returns the units consumed (one more than count when the last was the
-// high half of a pair).
+// Sixteen units (a), the units after each (next), as UTF-8, each in a 32-bit lane: a high
+// surrogate followed by a low one gives the pair's 4 bytes and the low one nothing, any other
+// surrogate "?". `live`: the lanes to convert; `low`: lane 0 is the low half of a pair begun in
+// the previous block (bit 0). Returns the bytes written; sets *pairEnds when lane 15 begins a
+// pair and *lone to the lanes that became "?".
+VY_AVX512_INLINE uint8_t* encodeBlock(__m256i a, __m256i next, uint32_t live, uint32_t low,
+                                      uint32_t* pairEnds, uint32_t* lone, uint8_t* o) {
+  const __m512i six = _mm512_set1_epi32(0x3F);
+  uint32_t from80 = _mm256_cmpge_epu16_mask(a, _mm256_set1_epi16(0x80));
+  uint32_t from800 = _mm256_cmpge_epu16_mask(a, _mm256_set1_epi16(0x800));
+  uint32_t surrogate =
+      _mm256_cmpeq_epi16_mask(_mm256_and_si256(a, _mm256_set1_epi16(static_cast<short>(0xF800))),
+                              _mm256_set1_epi16(static_cast<short>(0xD800)));
+  __m512i c = _mm512_cvtepu16_epi32(a);
+  __m512i two = _mm512_ternarylogic_epi32(_mm512_srli_epi32(c, 6),
+                                          _mm512_slli_epi32(_mm512_and_si512(c, six), 8),
+                                          _mm512_set1_epi32(0x80C0), 0xFE);
+  __m512i three = _mm512_ternarylogic_epi32(
+      _mm512_srli_epi32(c, 12),
+      _mm512_slli_epi32(_mm512_and_si512(_mm512_srli_epi32(c, 6), six), 8),
+      _mm512_slli_epi32(_mm512_and_si512(c, six), 16), 0xFE);
+  three = _mm512_or_si512(three, _mm512_set1_epi32(0x8080E0));
+  __m512i r = _mm512_mask_blend_epi32(static_cast<__mmask16>(from80), c, two);
+  r = _mm512_mask_blend_epi32(static_cast<__mmask16>(from800), r, three);
+  uint32_t pair = 0;
+  *lone = 0;
+  if (surrogate != 0) {
+    const __m256i top6 = _mm256_set1_epi16(static_cast<short>(0xFC00));
+    uint32_t high = _mm256_cmpeq_epi16_mask(_mm256_and_si256(a, top6),
+                                            _mm256_set1_epi16(static_cast<short>(0xD800)));
+    uint32_t nextLow = _mm256_cmpeq_epi16_mask(_mm256_and_si256(next, top6),
+                                               _mm256_set1_epi16(static_cast<short>(0xDC00)));
+    pair = high & nextLow & live;
+    low |= (pair << 1) & 0xFFFF;
+    *lone = surrogate & ~pair & ~low & live;
+    // (high << 10) + low - (D800 << 10) - DC00 + 10000
+    __m512i cp =
+        _mm512_add_epi32(_mm512_add_epi32(_mm512_slli_epi32(c, 10), _mm512_cvtepu16_epi32(next)),
+                         _mm512_set1_epi32(-0x35FDC00));
+    __m512i four = _mm512_ternarylogic_epi32(
+        _mm512_srli_epi32(cp, 18),
+        _mm512_slli_epi32(_mm512_and_si512(_mm512_srli_epi32(cp, 12), six), 8),
+        _mm512_slli_epi32(_mm512_and_si512(_mm512_srli_epi32(cp, 6), six), 16), 0xFE);
+    four = _mm512_ternarylogic_epi32(four, _mm512_slli_epi32(_mm512_and_si512(cp, six), 24),
+                                     _mm512_set1_epi32(static_cast<int>(0x808080F0)), 0xFE);
+    r = _mm512_mask_blend_epi32(static_cast<__mmask16>(pair), r, four);
+    r = _mm512_mask_blend_epi32(static_cast<__mmask16>(*lone), r, _mm512_set1_epi32('?'));
+    from80 &= ~surrogate;
+    from800 &= ~surrogate;
+  }
+  *pairEnds = pair >> 15;
+  // Byte k of lane j is kept when the lane's sequence is longer than k.
+  uint64_t bytes = _pdep_u64(live & ~low, 0x1111111111111111ULL) |
+                   _pdep_u64(from80 | pair, 0x2222222222222222ULL) |
+                   _pdep_u64(from800 | pair, 0x4444444444444444ULL) |
+                   _pdep_u64(pair, 0x8888888888888888ULL);
+  _mm512_storeu_si512(o, _mm512_maskz_compress_epi8(bytes, r));
+  return o + _mm_popcnt_u64(bytes);
+}
+
+// Blocks of 16 units at a fixed stride (a pair across two blocks is written by the first, and
+// the second skips its low half), 32 at a time while they are ASCII.
 VY_AVX512 size_t utf16ToBytes(const uint16_t* u, size_t n, uint8_t* out, size_t* malformed) {
   uint8_t* o = out;
   size_t i = 0;
-  const __m512i six = _mm512_set1_epi32(0x3F);
-  while (i < n) {
-    size_t left = n - i;
-    if (left >= 32) {
+  uint32_t low = 0, lone = 0;
+  while (i + 16 < n) {
+    if (i + 32 <= n) {
       __m512i all = _mm512_loadu_si512(u + i);
       if (_mm512_test_epi16_mask(all, wordsOf(0xFF80)) == 0) {
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), _mm512_cvtepi16_epi8(all));
@@ -331,94 +350,58 @@ VY_AVX512 size_t utf16ToBytes(const uint16_t* u, size_t n, uint8_t* out, size_t*
         continue;
       }
     }
-    size_t count = left >= 16 ? 16 : left;
-    __mmask16 live = static_cast<__mmask16>((1u << count) - 1);
-    __mmask16 liveNext = static_cast<__mmask16>(left > 16 ? 0xFFFF : (1u << (left - 1)) - 1);
-    __m256i a = _mm256_maskz_loadu_epi16(live, u + i);
-    __m256i next = _mm256_maskz_loadu_epi16(liveNext, u + i + 1);
-    uint32_t from80 = _mm256_cmpge_epu16_mask(a, _mm256_set1_epi16(0x80));
-    uint32_t from800 = _mm256_cmpge_epu16_mask(a, _mm256_set1_epi16(0x800));
-    uint32_t surrogate =
-        _mm256_cmpeq_epi16_mask(_mm256_and_si256(a, _mm256_set1_epi16(static_cast<short>(0xF800))),
-                                _mm256_set1_epi16(static_cast<short>(0xD800)));
-    __m512i c = _mm512_cvtepu16_epi32(a);
-    __m512i two = _mm512_or_si512(
-        _mm512_or_si512(_mm512_srli_epi32(c, 6), _mm512_slli_epi32(_mm512_and_si512(c, six), 8)),
-        _mm512_set1_epi32(0x80C0));
-    __m512i three = _mm512_or_si512(
-        _mm512_or_si512(_mm512_srli_epi32(c, 12),
-                        _mm512_slli_epi32(_mm512_and_si512(_mm512_srli_epi32(c, 6), six), 8)),
-        _mm512_or_si512(_mm512_slli_epi32(_mm512_and_si512(c, six), 16),
-                        _mm512_set1_epi32(0x8080E0)));
-    __m512i r = _mm512_mask_blend_epi32(static_cast<__mmask16>(from80), c, two);
-    r = _mm512_mask_blend_epi32(static_cast<__mmask16>(from800), r, three);
-    uint32_t pair = 0, low = 0;
-    if (surrogate != 0) {
-      const __m256i top6 = _mm256_set1_epi16(static_cast<short>(0xFC00));
-      uint32_t high = _mm256_cmpeq_epi16_mask(_mm256_and_si256(a, top6),
-                                              _mm256_set1_epi16(static_cast<short>(0xD800)));
-      uint32_t nextLow = _mm256_cmpeq_epi16_mask(_mm256_and_si256(next, top6),
-                                                 _mm256_set1_epi16(static_cast<short>(0xDC00)));
-      pair = high & nextLow;
-      low = (pair << 1) & 0xFFFF;
-      uint32_t lone = surrogate & ~pair & ~low;
-      // (high << 10) + low - (D800 << 10) - DC00 + 10000
-      __m512i cp =
-          _mm512_add_epi32(_mm512_add_epi32(_mm512_slli_epi32(c, 10), _mm512_cvtepu16_epi32(next)),
-                           _mm512_set1_epi32(-0x35FDC00));
-      __m512i four = _mm512_or_si512(
-          _mm512_or_si512(_mm512_srli_epi32(cp, 18),
-                          _mm512_slli_epi32(_mm512_and_si512(_mm512_srli_epi32(cp, 12), six), 8)),
-          _mm512_or_si512(_mm512_or_si512(_mm512_slli_epi32(
-                                              _mm512_and_si512(_mm512_srli_epi32(cp, 6), six), 16),
-                                          _mm512_slli_epi32(_mm512_and_si512(cp, six), 24)),
-                          _mm512_set1_epi32(static_cast<int>(0x808080F0))));
-      r = _mm512_mask_blend_epi32(static_cast<__mmask16>(pair), r, four);
-      r = _mm512_mask_blend_epi32(static_cast<__mmask16>(lone), r, _mm512_set1_epi32('?'));
-      if (lone != 0) {
-        scalar::noteMalformed(malformed, i + static_cast<size_t>(__builtin_ctz(lone)));
-      }
-      from80 &= ~surrogate;
-      from800 &= ~surrogate;
-    }
-    // Byte k of lane j is kept when the lane's sequence is longer than k.
-    uint64_t bytes = _pdep_u64(live & ~low, 0x1111111111111111ULL) |
-                     _pdep_u64(from80 | pair, 0x2222222222222222ULL) |
-                     _pdep_u64(from800 | pair, 0x4444444444444444ULL) |
-                     _pdep_u64(pair, 0x8888888888888888ULL);
-    _mm512_storeu_si512(o, _mm512_maskz_compress_epi8(bytes, r));
-    o += _mm_popcnt_u64(bytes);
-    i += count + ((pair >> 15) & 1);
+    __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(u + i));
+    __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(u + i + 1));
+    o = encodeBlock(a, next, 0xFFFF, low, &low, &lone, o);
+    if (lone != 0) scalar::noteMalformed(malformed, i + static_cast<size_t>(__builtin_ctz(lone)));
+    i += 16;
+  }
+  if (i < n) {
+    uint32_t left = static_cast<uint32_t>(n - i);  // 1 to 16
+    __m256i a = _mm256_maskz_loadu_epi16(static_cast<__mmask16>((1u << left) - 1), u + i);
+    __m256i next =
+        _mm256_maskz_loadu_epi16(static_cast<__mmask16>((1u << (left - 1)) - 1), u + i + 1);
+    o = encodeBlock(a, next, (1u << left) - 1, low, &low, &lone, o);
+    if (lone != 0) scalar::noteMalformed(malformed, i + static_cast<size_t>(__builtin_ctz(lone)));
   }
   return static_cast<size_t>(o - out);
 }
 
-// ---- UTF-8 to modified UTF-8
-// ------------------------------------------------------------------------
+// ---- UTF-8 to modified UTF-8 --------------------------------------------------------------------
 
 // A well-formed window without NULs is its own modified UTF-8 but for its 4-byte sequences, each
-// written as two 3-byte surrogates.
+// written as two 3-byte surrogates. A 4-byte sequence never spans two windows: one starting in a
+// window's last three bytes starts the next window.
 VY_AVX512 size_t utf8ToModifiedBytes(const uint8_t* s, size_t n, uint8_t* out, size_t* malformed) {
   uint8_t* o = out;
   size_t i = 0;
+  bool fresh = true;
+  auto scalarFrom = [&](size_t from, size_t stop, scalar::ModifiedUtf8Out& sink) {
+    return scalar::decodeUtf8(s, n, from, stop, sink, malformed);
+  };
   while (i < n) {
     Window w = windowAt(s, n, i);
-    uint64_t nul = _mm512_testn_epi8_mask(w.v, w.v) & below(w.count);
-    if ((w.high | nul) == 0) {
+    uint64_t nul = _mm512_testn_epi8_mask(w.v, w.v) & w.live;
+    if (nul == 0 && plainAscii(w, s + i, fresh)) {
       _mm512_storeu_si512(o, w.v);
       o += w.count;
       i += w.count;
+      fresh = false;
       continue;
     }
-    if (nul != 0 || !wellFormed<false>(withPrevious<0>(w.v))) {
-      scalar::ModifiedUtf8Out sink{o};
-      i = scalar::decodeUtf8(s, n, i, i + w.count, sink, malformed);
-      o = sink.p;
+    loadPrevious(w, s + i, fresh);
+    if (nul != 0 || !wellFormed<false>(w) || (i + 64 == n && !endsComplete(s + n))) {
+      i = fallBack<scalar::ModifiedUtf8Out>(s, i, w.count, fresh, o, scalarFrom);
+      fresh = true;
       continue;
     }
-    uint64_t f0 = atLeast(w.v, 0xF0);
-    size_t end = w.more ? completeEnd(s + i) : w.count;
-    uint64_t four = f0 & below(end);
+    uint64_t four = atLeast(w.v, 0xF0);
+    size_t end = w.count;
+    if (i + 64 < n) {
+      uint64_t late = four >> 61;
+      if (late != 0) end = 61 + static_cast<size_t>(__builtin_ctzll(late));
+    }
+    four &= below(end);
     size_t from = 0;
     while (four != 0) {
       size_t f = static_cast<size_t>(__builtin_ctzll(four));
@@ -438,9 +421,14 @@ VY_AVX512 size_t utf8ToModifiedBytes(const uint8_t* s, size_t n, uint8_t* out, s
       o += 6;
       from = f + 4;
     }
-    _mm512_storeu_si512(o, _mm512_maskz_loadu_epi8(below(end - from), s + i + from));
+    if (from == 0) {
+      _mm512_storeu_si512(o, w.v);
+    } else {
+      _mm512_storeu_si512(o, _mm512_maskz_loadu_epi8(below(end - from), s + i + from));
+    }
     o += end - from;
     i += end;
+    fresh = false;
   }
   return static_cast<size_t>(o - out);
 }

@@ -32,6 +32,7 @@ const std::vector<std::string>& pieces() {
                                              "\xF4\x8F\xBF\xBF",
                                              "\xED\xA0\xBD",
                                              "\xED\xB8\x80",
+                                             "\xED\xA0\xBD\xED\xB8\x80",
                                              "\xC0\x80",
                                              "\x80",
                                              "\xBF\xBF",

@@ -33,10 +33,9 @@ VY_AVX512_INLINE uint64_t atLeast(__m512i v, uint8_t floor) {
 
 // ---- windows ------------------------------------------------------------------------------------
 
-// A window at s + i, with the three bytes before each of its bytes. `fresh`: nothing before i was
-// validated with it (the text's start, or where the scalar code stopped), so those bytes read as
-// zeros, as before a text; otherwise they are the previous window's, and a character that window
-// left unfinished goes on here.
+// A window at s + i, with the three bytes before each of its bytes: zeros, as before a text, when
+// nothing before i was validated with it (the text's start, or where the scalar code stopped);
+// otherwise the previous window's, and a character that window left unfinished goes on here.
 struct Window {
   __m512i v, p1, p2, p3;
   uint64_t live;  // the bytes of the text (the rest read as zeros)
@@ -54,8 +53,40 @@ VY_AVX512_INLINE Window windowAt(const uint8_t* s, size_t n, size_t i) {
   return w;
 }
 
-VY_AVX512_INLINE void loadPrevious(Window& w, const uint8_t* p, bool fresh) {
-  uint64_t carried = fresh ? 0 : ~0ULL;
+// What came before a window: nothing validated (the text's start, or where the scalar code
+// stopped), the previous window whole and in a register, or a validated window that ended short.
+struct Before {
+  enum From : uint8_t { kNothing, kWindow, kMemory };
+  __m512i v;
+  From from = kNothing;
+  bool fresh() const { return from == kNothing; }
+  VY_AVX512_INLINE void window(__m512i last, size_t end) {
+    v = last;
+    from = end == 64 ? kWindow : kMemory;
+  }
+};
+
+// vpermt2b indexes: the byte `back` places before each one, from the previous window (0..63)
+// and this one (64..127).
+struct Backs {
+  uint8_t index[3][64];
+  constexpr Backs() : index() {
+    for (int back = 1; back <= 3; ++back) {
+      for (int lane = 0; lane < 64; ++lane)
+        index[back - 1][lane] = static_cast<uint8_t>(64 + lane - back);
+    }
+  }
+};
+alignas(64) constexpr Backs kBacks{};
+
+VY_AVX512_INLINE void loadPrevious(Window& w, const uint8_t* p, const Before& before) {
+  if (before.from == Before::kWindow) {
+    w.p1 = _mm512_permutex2var_epi8(before.v, _mm512_load_si512(kBacks.index[0]), w.v);
+    w.p2 = _mm512_permutex2var_epi8(before.v, _mm512_load_si512(kBacks.index[1]), w.v);
+    w.p3 = _mm512_permutex2var_epi8(before.v, _mm512_load_si512(kBacks.index[2]), w.v);
+    return;
+  }
+  uint64_t carried = before.fresh() ? 0 : ~0ULL;
   w.p1 = _mm512_maskz_loadu_epi8((w.live << 1) | (carried & 1), p - 1);
   w.p2 = _mm512_maskz_loadu_epi8((w.live << 2) | (carried & 3), p - 2);
   w.p3 = _mm512_maskz_loadu_epi8((w.live << 3) | (carried & 7), p - 3);
@@ -130,27 +161,28 @@ VY_AVX512_INLINE __m512i unitsOf(__m256i a8, __m256i b8, __m256i c8, uint32_t hi
 VY_AVX512 size_t utf8ToUnits(const uint8_t* s, size_t n, uint16_t* out, size_t* malformed) {
   uint16_t* o = out;
   size_t i = 0;
-  bool fresh = true;
+  Before before;
   while (i < n) {
     Window w = windowAt(s, n, i);
-    if (plainAscii(w, s + i, fresh)) {
+    if (plainAscii(w, s + i, before.fresh())) {
       _mm512_storeu_si512(o, _mm512_cvtepu8_epi16(_mm512_castsi512_si256(w.v)));
       _mm512_storeu_si512(o + 32, _mm512_cvtepu8_epi16(_mm512_extracti64x4_epi64(w.v, 1)));
       o += w.count;
       i += w.count;
-      fresh = false;
+      before.window(w.v, w.count);
       continue;
     }
-    loadPrevious(w, s + i, fresh);
+    loadPrevious(w, s + i, before);
     if (!wellFormed<false>(w) || (i + 64 == n && !endsComplete(s + n))) {
       // From the start of a character the previous window left unfinished: unwritten, but for
       // the high surrogate of a 4-byte one cut after its third byte.
-      size_t from = fresh || endsComplete(s + i) ? i : static_cast<size_t>(cutStart(s + i) - s);
+      size_t from =
+          before.fresh() || endsComplete(s + i) ? i : static_cast<size_t>(cutStart(s + i) - s);
       if (i - from == 3) --o;
       scalar::UnitsOut sink{o};
       i = scalar::decodeUtf8(s, n, from, i + w.count, sink, malformed);
       o = sink.p;
-      fresh = true;
+      before.from = Before::kNothing;
       continue;
     }
     // The lanes that end a character: the byte after is no continuation byte (the window
@@ -175,7 +207,7 @@ VY_AVX512 size_t utf8ToUnits(const uint8_t* s, size_t n, uint16_t* out, size_t* 
     _mm512_storeu_si512(o, _mm512_maskz_compress_epi16(static_cast<uint32_t>(keep >> 32), hi));
     o += _mm_popcnt_u32(static_cast<uint32_t>(keep >> 32));
     i += w.count;
-    fresh = false;
+    before.window(w.v, w.count);
   }
   return static_cast<size_t>(o - out);
 }
@@ -207,23 +239,23 @@ VY_AVX512_INLINE size_t fallBack(const uint8_t* s, size_t i, size_t count, bool 
 VY_AVX512 size_t modifiedToUtf8Bytes(const uint8_t* s, size_t n, uint8_t* out, size_t* malformed) {
   uint8_t* o = out;
   size_t i = 0;
-  bool fresh = true;
+  Before before;
   auto scalarFrom = [&](size_t from, size_t stop, scalar::Utf8Out& sink) {
     return scalar::readModified(s, n, from, stop, sink, malformed);
   };
   while (i < n) {
     Window w = windowAt(s, n, i);
-    if (plainAscii(w, s + i, fresh)) {
+    if (plainAscii(w, s + i, before.fresh())) {
       _mm512_storeu_si512(o, w.v);
       o += w.count;
       i += w.count;
-      fresh = false;
+      before.window(w.v, w.count);
       continue;
     }
-    loadPrevious(w, s + i, fresh);
+    loadPrevious(w, s + i, before);
     if (!wellFormed<true>(w) || (i + 64 == n && !endsComplete(s + n))) {
-      i = fallBack<scalar::Utf8Out>(s, i, w.count, fresh, o, scalarFrom);
-      fresh = true;
+      i = fallBack<scalar::Utf8Out>(s, i, w.count, before.fresh(), o, scalarFrom);
+      before.from = Before::kNothing;
       continue;
     }
     uint64_t ed = _mm512_cmpeq_epi8_mask(w.v, bytesOf(0xED));
@@ -267,7 +299,7 @@ VY_AVX512 size_t modifiedToUtf8Bytes(const uint8_t* s, size_t n, uint8_t* out, s
     _mm512_storeu_si512(o, _mm512_maskz_compress_epi8(keep, r));
     o += _mm_popcnt_u64(keep);
     i += end;
-    fresh = false;
+    before.window(w.v, end);
   }
   return static_cast<size_t>(o - out);
 }
@@ -375,24 +407,24 @@ VY_AVX512 size_t utf16ToBytes(const uint16_t* u, size_t n, uint8_t* out, size_t*
 VY_AVX512 size_t utf8ToModifiedBytes(const uint8_t* s, size_t n, uint8_t* out, size_t* malformed) {
   uint8_t* o = out;
   size_t i = 0;
-  bool fresh = true;
+  Before before;
   auto scalarFrom = [&](size_t from, size_t stop, scalar::ModifiedUtf8Out& sink) {
     return scalar::decodeUtf8(s, n, from, stop, sink, malformed);
   };
   while (i < n) {
     Window w = windowAt(s, n, i);
     uint64_t nul = _mm512_testn_epi8_mask(w.v, w.v) & w.live;
-    if (nul == 0 && plainAscii(w, s + i, fresh)) {
+    if (nul == 0 && plainAscii(w, s + i, before.fresh())) {
       _mm512_storeu_si512(o, w.v);
       o += w.count;
       i += w.count;
-      fresh = false;
+      before.window(w.v, w.count);
       continue;
     }
-    loadPrevious(w, s + i, fresh);
+    loadPrevious(w, s + i, before);
     if (nul != 0 || !wellFormed<false>(w) || (i + 64 == n && !endsComplete(s + n))) {
-      i = fallBack<scalar::ModifiedUtf8Out>(s, i, w.count, fresh, o, scalarFrom);
-      fresh = true;
+      i = fallBack<scalar::ModifiedUtf8Out>(s, i, w.count, before.fresh(), o, scalarFrom);
+      before.from = Before::kNothing;
       continue;
     }
     uint64_t four = atLeast(w.v, 0xF0);
@@ -428,7 +460,7 @@ VY_AVX512 size_t utf8ToModifiedBytes(const uint8_t* s, size_t n, uint8_t* out, s
     }
     o += end - from;
     i += end;
-    fresh = false;
+    before.window(w.v, end);
   }
   return static_cast<size_t>(o - out);
 }

@@ -18,7 +18,8 @@ VectorLevel detect() {
   if (!__builtin_cpu_supports("sse4.1") || !__builtin_cpu_supports("popcnt")) {
     return VectorLevel::kNone;
   }
-  return x86::avx512Available() ? VectorLevel::kAvx512 : VectorLevel::kSse41;
+  if (x86::avx512Available()) return VectorLevel::kAvx512;
+  return x86::avx2Available() ? VectorLevel::kAvx2 : VectorLevel::kSse41;
 #else
   return VectorLevel::kNone;
 #endif
@@ -32,8 +33,7 @@ bool gVectorPaths = kBest != VectorLevel::kNone;
 bool gAvx512Paths = kBest == VectorLevel::kAvx512;
 
 #if VY_CODEC_X86
-x86::Kernels x86::gKernels =
-    kBest == VectorLevel::kAvx512 ? x86::avx512Kernels() : x86::sseKernels();
+x86::Kernels x86::gKernels = kBest >= VectorLevel::kAvx2 ? x86::avx2Kernels() : x86::sseKernels();
 #endif
 
 VectorLevel bestVectorLevel() { return kBest; }
@@ -43,7 +43,7 @@ void useVectorLevel(VectorLevel level) {
   gVectorPaths = level != VectorLevel::kNone;
   gAvx512Paths = level == VectorLevel::kAvx512;
 #if VY_CODEC_X86
-  x86::gKernels = level == VectorLevel::kAvx512 ? x86::avx512Kernels() : x86::sseKernels();
+  x86::gKernels = level >= VectorLevel::kAvx2 ? x86::avx2Kernels() : x86::sseKernels();
 #endif
 }
 

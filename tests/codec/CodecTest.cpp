@@ -108,7 +108,7 @@ using vy::codec::VectorLevel;
 // Runs `convert` with the scalar code and each vector level the machine has; all must agree.
 template <typename T, typename F>
 void expectSame(size_t capacity, F convert, const std::string& what) {
-  Result<T> r[3];
+  Result<T> r[4];
   int levels = static_cast<int>(vy::codec::bestVectorLevel()) + 1;
   for (int level = 0; level < levels; ++level) {
     vy::codec::useVectorLevel(static_cast<VectorLevel>(level));

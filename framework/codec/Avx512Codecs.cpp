@@ -491,6 +491,17 @@ Converted utf16ToUtf8(const uint16_t* u, size_t n, uint8_t* out) {
   return {written, malformed};
 }
 
+VY_AVX512 size_t utf8Extra(const uint16_t* u, size_t n) {
+  size_t extra = 0;
+  for (size_t i = 0; i < n; i += 32) {
+    __mmask32 live = n - i >= 32 ? ~0u : (1u << (n - i)) - 1;
+    __m512i v = _mm512_maskz_loadu_epi16(live, u + i);
+    extra += static_cast<size_t>(_mm_popcnt_u32(_mm512_cmpge_epu16_mask(v, wordsOf(0x80)))) +
+             static_cast<size_t>(_mm_popcnt_u32(_mm512_cmpge_epu16_mask(v, wordsOf(0x800))));
+  }
+  return extra;
+}
+
 VY_AVX512 size_t countHigh(const uint8_t* s, size_t n, bool withNul) {
   size_t count = 0;
   for (size_t i = 0; i < n; i += 64) {

@@ -255,6 +255,8 @@ size_t readModifiedInStep(const uint8_t* s, size_t n, size_t i, size_t stop, Sin
   while (i < stop || (out.pending() && i < n)) {
     if (isContinuation(s[i])) {
       *lost = true;
+      // A high surrogate still waiting will not find its partner: the stray byte is read next.
+      if (out.pending()) noteMalformed(malformed, previous);
       noteMalformed(malformed, i);
       return i;
     }

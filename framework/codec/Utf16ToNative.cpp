@@ -71,6 +71,7 @@ size_t nativeCapacityFromUtf16(Charset cs, const uint16_t* u, size_t n) {
   if (n <= 32) return 3 * n + kSlack;  // small enough to allocate without counting
   size_t extra = 0, i = 0;
 #if VY_CODEC_X86
+  if (avx512On()) return n + x86::avx512::utf8Extra(u, n) + kSlack;
   if (vectorOn()) extra = extraBytes(u, n, &i);
 #endif
   for (; i < n; ++i) extra += (u[i] >= 0x80) + (u[i] >= 0x800);

@@ -198,6 +198,33 @@ TEST(Codec, EveryPieceAtEveryOffsetAcrossTheWindowEdges) {
   }
 }
 
+// A character cut by a window's end (every cut, at two edges), then finished, or broken off by
+// what follows: the window after it finishes it or, when malformed, must take back what the
+// window before already wrote of it.
+TEST(Codec, CharactersCutByAWindowEnd) {
+  if (vy::codec::bestVectorLevel() == VectorLevel::kNone) GTEST_SKIP() << "no vector code here";
+  const std::string chars[] = {"\xC3\xA9", "\xE4\xB8\xAD", "\xF0\x9F\x98\x80",
+                               "\xED\xA0\xBD\xED\xB8\x80"};
+  const std::string after[] = {"", "x", "\x80", "\xFF", "\xC3\xA9", std::string(1, '\0')};
+  for (size_t edge : {64, 128}) {
+    for (const std::string& c : chars) {
+      for (size_t cut = 1; cut < c.size(); ++cut) {
+        for (size_t keep = cut; keep <= c.size(); ++keep) {
+          for (const std::string& next : after) {
+            std::string text = std::string(edge - cut, 'a') + c.substr(0, keep) + next;
+            std::string what = "cut " + std::to_string(cut) + " of " + std::to_string(c.size()) +
+                               " at " + std::to_string(edge) + ", kept " + std::to_string(keep);
+            for (Charset cs : kCharsets) {
+              checkBytes(cs, text, what);
+              checkBytes(cs, text + std::string(70, 'b'), what + ", more after");
+            }
+          }
+        }
+      }
+    }
+  }
+}
+
 // What the codecs report: where the first replacement was needed.
 TEST(Codec, ReportsWhereInputWasFirstMalformed) {
   for (int level = 0; level <= static_cast<int>(vy::codec::bestVectorLevel()); ++level) {

@@ -15,6 +15,8 @@ Converted utf8ToModified(const uint8_t* s, size_t n, uint8_t* out);
 Converted modifiedToUtf8(const uint8_t* s, size_t n, uint8_t* out);
 Converted utf16ToUtf8(const uint16_t* u, size_t n, uint8_t* out);
 size_t countHigh(const uint8_t* s, size_t n, bool withNul);
+size_t copyAscii(const uint8_t* s, size_t n, uint8_t* out);
+size_t narrowAscii(const uint16_t* u, size_t n, uint8_t* out);
 // Units from 0x80 plus units from 0x800 (the bytes UTF-8 adds to one per unit).
 size_t utf8Extra(const uint16_t* u, size_t n);
 

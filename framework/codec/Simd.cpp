@@ -69,6 +69,9 @@ bool isAscii(const uint8_t* s, size_t n) {
 }
 
 size_t copyAscii(const uint8_t* s, size_t n, uint8_t* out) {
+#if VY_CODEC_X86
+  if (avx512On()) return x86::avx512::copyAscii(s, n, out);
+#endif
   size_t i = 0;
 #if defined(__SSE2__)
   for (; i + 64 <= n; i += 64) {
@@ -88,6 +91,9 @@ size_t copyAscii(const uint8_t* s, size_t n, uint8_t* out) {
 }
 
 size_t narrowAscii(const uint16_t* u, size_t n, uint8_t* out) {
+#if VY_CODEC_X86
+  if (avx512On()) return x86::avx512::narrowAscii(u, n, out);
+#endif
   size_t i = 0;
 #if defined(__SSE2__)
   const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80));

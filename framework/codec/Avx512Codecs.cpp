@@ -85,6 +85,16 @@ struct Backs {
 };
 alignas(64) constexpr Backs kBacks{};
 
+// vpermb indexes: the byte after each one (the last lane's is masked off).
+struct NextBytes {
+  uint8_t index[64];
+  constexpr NextBytes() : index() {
+    for (int lane = 0; lane < 64; ++lane)
+      index[lane] = static_cast<uint8_t>(lane < 63 ? lane + 1 : 0);
+  }
+};
+alignas(64) constexpr NextBytes kNext{};
+
 VY_AVX512_INLINE void loadPrevious(Window& w, const uint8_t* p, const Before& before) {
   if (before.from == Before::kWindow) {
     w.p1 = _mm512_permutex2var_epi8(before.v, _mm512_load_si512(kBacks.index[0]), w.v);
@@ -424,6 +434,49 @@ VY_AVX512 size_t utf16ToBytes(const uint16_t* u, size_t n, uint8_t* out, size_t*
 
 // ---- UTF-8 to modified UTF-8 --------------------------------------------------------------------
 
+// Interleaving indexes of vpermt2b: byte k of a half from the first vector, then from the second.
+struct Interleave {
+  uint8_t index[2][64];
+  constexpr Interleave() : index() {
+    for (int h = 0; h < 2; ++h) {
+      for (int k = 0; k < 32; ++k) {
+        index[h][2 * k] = static_cast<uint8_t>(32 * h + k);
+        index[h][2 * k + 1] = static_cast<uint8_t>(64 + 32 * h + k);
+      }
+    }
+  }
+};
+alignas(64) constexpr Interleave kInterleave{};
+
+// The window's bytes with its 4-byte sequences (leads at `four`, all within `within`) written as
+// two 3-byte surrogates: each byte gives one or two, ED [A0|hi>>6] from the lead, [80|hi&3F]
+// from the second byte, ED [B0|lo>>6] from the third, the fourth as it is (hi, lo: the halves of
+// the code point - 10000). The first and second bytes of each are interleaved and packed.
+VY_AVX512_INLINE uint8_t* expandFour(__m512i v, uint64_t four, uint64_t within, uint8_t* o) {
+  __m512i next = _mm512_maskz_permutexvar_epi8(~0ULL >> 1, _mm512_load_si512(kNext.index), v);
+  __m512i nextTop = _mm512_and_si512(_mm512_srli_epi16(next, 4), bytesOf(0x03));
+  // Lead: ((b0 & 7) << 2 | b1 >> 4 & 3) - 1 is hi >> 6. Second byte: (b1 & F) << 2 | b2 >> 4 & 3.
+  __m512i plane = _mm512_sub_epi8(
+      _mm512_or_si512(_mm512_and_si512(_mm512_slli_epi16(v, 2), bytesOf(0x1C)), nextTop),
+      bytesOf(1));
+  __m512i second = _mm512_ternarylogic_epi32(
+      _mm512_and_si512(_mm512_slli_epi16(v, 2), bytesOf(0x3C)), nextTop, bytesOf(0x80), 0xFE);
+  __m512i first = _mm512_mask_mov_epi8(v, four | (four << 2), bytesOf(0xED));
+  first = _mm512_mask_mov_epi8(first, four << 1, second);
+  __m512i extra = _mm512_mask_blend_epi8(
+      four, _mm512_or_si512(_mm512_and_si512(v, bytesOf(0x0F)), bytesOf(0xB0)),
+      _mm512_or_si512(plane, bytesOf(0xA0)));
+  uint64_t two = four | (four << 2);
+  for (int h = 0; h < 2; ++h) {
+    __m512i pairs = _mm512_permutex2var_epi8(first, _mm512_load_si512(kInterleave.index[h]), extra);
+    uint64_t bytes = _pdep_u64(within >> (32 * h), 0x5555555555555555ULL) |
+                     _pdep_u64(two >> (32 * h), 0xAAAAAAAAAAAAAAAAULL);
+    _mm512_storeu_si512(o, _mm512_maskz_compress_epi8(bytes, pairs));
+    o += _mm_popcnt_u64(bytes);
+  }
+  return o;
+}
+
 // A well-formed window without NULs is its own modified UTF-8 but for its 4-byte sequences, each
 // written as two 3-byte surrogates. A 4-byte sequence never spans two windows: one starting in a
 // window's last three bytes starts the next window.
@@ -457,31 +510,12 @@ VY_AVX512 size_t utf8ToModifiedBytes(const uint8_t* s, size_t n, uint8_t* out, s
       if (late != 0) end = 61 + static_cast<size_t>(__builtin_ctzll(late));
     }
     four &= below(end);
-    size_t from = 0;
-    while (four != 0) {
-      size_t f = static_cast<size_t>(__builtin_ctzll(four));
-      four &= four - 1;
-      _mm512_storeu_si512(o, _mm512_maskz_loadu_epi8(below(end - from), s + i + from));
-      o += f - from;
-      const uint8_t* q = s + i + f;
-      uint32_t cp =
-          ((q[0] & 0x07u) << 18) | ((q[1] & 0x3Fu) << 12) | ((q[2] & 0x3Fu) << 6) | (q[3] & 0x3Fu);
-      uint32_t high = 0xD800 + ((cp - 0x10000) >> 10), low = 0xDC00 + (cp & 0x3FF);
-      o[0] = 0xED;
-      o[1] = static_cast<uint8_t>(0x80 | ((high >> 6) & 0x3F));
-      o[2] = static_cast<uint8_t>(0x80 | (high & 0x3F));
-      o[3] = 0xED;
-      o[4] = static_cast<uint8_t>(0x80 | ((low >> 6) & 0x3F));
-      o[5] = static_cast<uint8_t>(0x80 | (low & 0x3F));
-      o += 6;
-      from = f + 4;
-    }
-    if (from == 0) {
+    if (four == 0) {
       _mm512_storeu_si512(o, w.v);
+      o += end;
     } else {
-      _mm512_storeu_si512(o, _mm512_maskz_loadu_epi8(below(end - from), s + i + from));
+      o = expandFour(w.v, four, below(end), o);
     }
-    o += end - from;
     i += end;
     before.window(w.v, end);
   }

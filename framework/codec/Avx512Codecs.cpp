@@ -322,42 +322,19 @@ VY_AVX512 size_t modifiedToUtf8Bytes(const uint8_t* s, size_t n, uint8_t* out, s
 
 // ---- UTF-16 to UTF-8 ------------------------------------------------------------------------
 
-// What the units of a block of 32 are, from the units (a) and the unit after each (next): from
-// 0x80 and from 0x800 (surrogates aside), the high halves of pairs (4 bytes), their low halves
-// (nothing), and the other surrogates ("?"). `low` bit 0: the block starts with the low half of
-// a pair its predecessor wrote.
-struct UnitKinds {
-  uint32_t from80, from800, pair, low, lone;
-};
-
-VY_AVX512_INLINE UnitKinds kindsOf(__m512i a, __m512i next, uint32_t live, uint32_t low) {
-  UnitKinds k;
-  k.from80 = _mm512_cmpge_epu16_mask(a, wordsOf(0x80));
-  k.from800 = _mm512_cmpge_epu16_mask(a, wordsOf(0x800));
-  k.pair = 0;
-  k.low = low;
-  k.lone = 0;
-  uint32_t surrogate =
-      _mm512_cmpeq_epi16_mask(_mm512_and_si512(a, wordsOf(0xF800)), wordsOf(0xD800)) & live;
-  if (surrogate != 0) {
-    uint32_t high = _mm512_cmpeq_epi16_mask(_mm512_and_si512(a, wordsOf(0xFC00)), wordsOf(0xD800));
-    uint32_t nextLow =
-        _mm512_cmpeq_epi16_mask(_mm512_and_si512(next, wordsOf(0xFC00)), wordsOf(0xDC00));
-    k.pair = high & nextLow & live;
-    k.low |= k.pair << 1;
-    k.lone = surrogate & ~k.pair & ~k.low;
-    k.from80 &= ~surrogate;
-    k.from800 &= ~surrogate;
-  }
-  return k;
-}
-
-// Sixteen of those units as UTF-8, each in a 32-bit lane, packed to out; the masks are the
-// half's. Returns the end of what it wrote (it stores 64 bytes).
-VY_AVX512_INLINE uint8_t* encodeHalf(__m256i a, __m256i next, uint32_t live, uint32_t from80,
-                                     uint32_t from800, uint32_t pair, uint32_t low, uint32_t lone,
-                                     uint8_t* o) {
+// Sixteen units (a), the units after each (next), as UTF-8, each in a 32-bit lane: a high
+// surrogate followed by a low one gives the pair's 4 bytes and the low one nothing, any other
+// surrogate "?". `live`: the lanes to convert; `low`: lane 0 is the low half of a pair begun in
+// the previous block (bit 0). Returns the bytes written; sets *pairEnds when lane 15 begins a
+// pair and *lone to the lanes that became "?".
+VY_AVX512_INLINE uint8_t* encodeBlock(__m256i a, __m256i next, uint32_t live, uint32_t low,
+                                      uint32_t* pairEnds, uint32_t* lone, uint8_t* o) {
   const __m512i six = _mm512_set1_epi32(0x3F);
+  uint32_t from80 = _mm256_cmpge_epu16_mask(a, _mm256_set1_epi16(0x80));
+  uint32_t from800 = _mm256_cmpge_epu16_mask(a, _mm256_set1_epi16(0x800));
+  uint32_t surrogate =
+      _mm256_cmpeq_epi16_mask(_mm256_and_si256(a, _mm256_set1_epi16(static_cast<short>(0xF800))),
+                              _mm256_set1_epi16(static_cast<short>(0xD800)));
   __m512i c = _mm512_cvtepu16_epi32(a);
   __m512i two = _mm512_ternarylogic_epi32(_mm512_srli_epi32(c, 6),
                                           _mm512_slli_epi32(_mm512_and_si512(c, six), 8),
@@ -369,7 +346,17 @@ VY_AVX512_INLINE uint8_t* encodeHalf(__m256i a, __m256i next, uint32_t live, uin
   three = _mm512_or_si512(three, _mm512_set1_epi32(0x8080E0));
   __m512i r = _mm512_mask_blend_epi32(static_cast<__mmask16>(from80), c, two);
   r = _mm512_mask_blend_epi32(static_cast<__mmask16>(from800), r, three);
-  if ((pair | lone) != 0) {
+  uint32_t pair = 0;
+  *lone = 0;
+  if (surrogate != 0) {
+    const __m256i top6 = _mm256_set1_epi16(static_cast<short>(0xFC00));
+    uint32_t high = _mm256_cmpeq_epi16_mask(_mm256_and_si256(a, top6),
+                                            _mm256_set1_epi16(static_cast<short>(0xD800)));
+    uint32_t nextLow = _mm256_cmpeq_epi16_mask(_mm256_and_si256(next, top6),
+                                               _mm256_set1_epi16(static_cast<short>(0xDC00)));
+    pair = high & nextLow & live;
+    low |= (pair << 1) & 0xFFFF;
+    *lone = surrogate & ~pair & ~low & live;
     // (high << 10) + low - (D800 << 10) - DC00 + 10000
     __m512i cp =
         _mm512_add_epi32(_mm512_add_epi32(_mm512_slli_epi32(c, 10), _mm512_cvtepu16_epi32(next)),
@@ -381,8 +368,11 @@ VY_AVX512_INLINE uint8_t* encodeHalf(__m256i a, __m256i next, uint32_t live, uin
     four = _mm512_ternarylogic_epi32(four, _mm512_slli_epi32(_mm512_and_si512(cp, six), 24),
                                      _mm512_set1_epi32(static_cast<int>(0x808080F0)), 0xFE);
     r = _mm512_mask_blend_epi32(static_cast<__mmask16>(pair), r, four);
-    r = _mm512_mask_blend_epi32(static_cast<__mmask16>(lone), r, _mm512_set1_epi32('?'));
+    r = _mm512_mask_blend_epi32(static_cast<__mmask16>(*lone), r, _mm512_set1_epi32('?'));
+    from80 &= ~surrogate;
+    from800 &= ~surrogate;
   }
+  *pairEnds = pair >> 15;
   // Byte k of lane j is kept when the lane's sequence is longer than k.
   uint64_t bytes = _pdep_u64(live & ~low, 0x1111111111111111ULL) |
                    _pdep_u64(from80 | pair, 0x2222222222222222ULL) |
@@ -392,42 +382,35 @@ VY_AVX512_INLINE uint8_t* encodeHalf(__m256i a, __m256i next, uint32_t live, uin
   return o + _mm_popcnt_u64(bytes);
 }
 
-// Blocks of 32 units at a fixed stride: a pair across two blocks is written by the first, and
-// the second skips its low half.
+// Blocks of 16 units at a fixed stride (a pair across two blocks is written by the first, and
+// the second skips its low half), 32 at a time while they are ASCII.
 VY_AVX512 size_t utf16ToBytes(const uint16_t* u, size_t n, uint8_t* out, size_t* malformed) {
   uint8_t* o = out;
   size_t i = 0;
-  uint32_t low = 0;
-  while (i < n) {
-    size_t left = n - i;
-    uint32_t live = left >= 32 ? ~0u : (1u << left) - 1;
-    __m512i a, next;
-    if (left > 32) {
-      a = _mm512_loadu_si512(u + i);
-      next = _mm512_loadu_si512(u + i + 1);
-    } else {
-      a = _mm512_maskz_loadu_epi16(live, u + i);
-      next = _mm512_maskz_loadu_epi16(live >> 1, u + i + 1);
+  uint32_t low = 0, lone = 0;
+  while (i + 16 < n) {
+    if (i + 32 <= n) {
+      __m512i all = _mm512_loadu_si512(u + i);
+      if (_mm512_test_epi16_mask(all, wordsOf(0xFF80)) == 0) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), _mm512_cvtepi16_epi8(all));
+        o += 32;
+        i += 32;
+        continue;
+      }
     }
-    UnitKinds k = kindsOf(a, next, live, low);
-    if ((k.from80 | k.pair | k.lone | k.low) == 0) {
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), _mm512_cvtepi16_epi8(a));
-      o += left >= 32 ? 32 : left;
-      i += 32;
-      continue;
-    }
-    if (k.lone != 0)
-      scalar::noteMalformed(malformed, i + static_cast<size_t>(__builtin_ctz(k.lone)));
-    o = encodeHalf(_mm512_castsi512_si256(a), _mm512_castsi512_si256(next), live & 0xFFFF,
-                   k.from80 & 0xFFFF, k.from800 & 0xFFFF, k.pair & 0xFFFF, k.low & 0xFFFF,
-                   k.lone & 0xFFFF, o);
-    if ((live >> 16) != 0) {
-      o = encodeHalf(_mm512_extracti64x4_epi64(a, 1), _mm512_extracti64x4_epi64(next, 1),
-                     live >> 16, k.from80 >> 16, k.from800 >> 16, k.pair >> 16, k.low >> 16,
-                     k.lone >> 16, o);
-    }
-    low = k.pair >> 31;
-    i += 32;
+    __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(u + i));
+    __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(u + i + 1));
+    o = encodeBlock(a, next, 0xFFFF, low, &low, &lone, o);
+    if (lone != 0) scalar::noteMalformed(malformed, i + static_cast<size_t>(__builtin_ctz(lone)));
+    i += 16;
+  }
+  if (i < n) {
+    uint32_t left = static_cast<uint32_t>(n - i);  // 1 to 16
+    __m256i a = _mm256_maskz_loadu_epi16(static_cast<__mmask16>((1u << left) - 1), u + i);
+    __m256i next =
+        _mm256_maskz_loadu_epi16(static_cast<__mmask16>((1u << (left - 1)) - 1), u + i + 1);
+    o = encodeBlock(a, next, (1u << left) - 1, low, &low, &lone, o);
+    if (lone != 0) scalar::noteMalformed(malformed, i + static_cast<size_t>(__builtin_ctz(lone)));
   }
   return static_cast<size_t>(o - out);
 }

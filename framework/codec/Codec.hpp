@@ -4,9 +4,10 @@
 // output buffer the caller sized with the matching capacity function, and tells how much it
 // wrote and where the input first needed a replacement.
 //
-// Long runs go through vector code chosen once per process for the machine (x86); any
-// block the vector code cannot prove well formed is converted by the exact scalar code, which is
-// also the whole implementation elsewhere.
+// The vector code is chosen once per process for the machine (x86: SSE4.1, AVX2 or AVX-512; on
+// AVX-512 every text takes it, a short one included, through masked loads); any block it cannot
+// prove well formed is converted by the exact scalar code, which is also the whole
+// implementation elsewhere.
 #ifndef VY_CODEC_HPP
 #define VY_CODEC_HPP
 

@@ -505,6 +505,64 @@ VY_AVX512 size_t utf8ToModifiedBytes(const uint8_t* s, size_t n, uint8_t* out, s
   return static_cast<size_t>(o - out);
 }
 
+// ---- ISO-8859-1 and US-ASCII -------------------------------------------------------------------
+
+// Bytes widened 64 at a time; in US-ASCII a byte above 0x7F is U+FFFD.
+VY_AVX512 void eightBitToUnits(bool ascii, const uint8_t* s, size_t n, uint16_t* out,
+                               size_t* malformed) {
+  const __m512i replacement = wordsOf(scalar::kReplacement);
+  for (size_t i = 0; i < n; i += 64) {
+    size_t left = n - i;
+    __m512i v =
+        left >= 64 ? _mm512_loadu_si512(s + i) : _mm512_maskz_loadu_epi8(below(left), s + i);
+    __m512i lo = _mm512_cvtepu8_epi16(_mm512_castsi512_si256(v));
+    __m512i hi = _mm512_cvtepu8_epi16(_mm512_extracti64x4_epi64(v, 1));
+    uint64_t high = ascii ? _mm512_movepi8_mask(v) : 0;
+    if (high != 0) {
+      scalar::noteMalformed(malformed, i + static_cast<size_t>(__builtin_ctzll(high)));
+      lo = _mm512_mask_mov_epi16(lo, static_cast<uint32_t>(high), replacement);
+      hi = _mm512_mask_mov_epi16(hi, static_cast<uint32_t>(high >> 32), replacement);
+    }
+    _mm512_storeu_si512(out + i, lo);
+    _mm512_storeu_si512(out + i + 32, hi);
+  }
+}
+
+// Units narrowed 32 at a time: each one the charset cannot hold becomes "?", a surrogate pair
+// one "?" (written at its high half; a pair across two blocks is carried into the second).
+VY_AVX512 size_t unitsToEightBit(const uint16_t* u, size_t n, uint16_t limit, uint8_t* out,
+                                 size_t* malformed) {
+  const __m512i top = wordsOf(static_cast<uint16_t>(limit - 1));
+  uint8_t* o = out;
+  uint32_t low = 0;
+  for (size_t i = 0; i < n; i += 32) {
+    size_t left = n - i;
+    uint32_t live = left >= 32 ? ~0u : (1u << left) - 1;
+    __m512i a = left >= 32 ? _mm512_loadu_si512(u + i) : _mm512_maskz_loadu_epi16(live, u + i);
+    uint32_t lost = _mm512_cmpgt_epu16_mask(a, top) & live;
+    if ((lost | low) == 0) {
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), _mm512_cvtepi16_epi8(a));
+      o += left >= 32 ? 32 : left;
+      continue;
+    }
+    __m512i next =
+        left > 32 ? _mm512_loadu_si512(u + i + 1) : _mm512_maskz_loadu_epi16(live >> 1, u + i + 1);
+    uint32_t high = _mm512_cmpeq_epi16_mask(_mm512_and_si512(a, wordsOf(0xFC00)), wordsOf(0xD800));
+    uint32_t nextLow =
+        _mm512_cmpeq_epi16_mask(_mm512_and_si512(next, wordsOf(0xFC00)), wordsOf(0xDC00));
+    uint32_t pair = high & nextLow & live;
+    uint32_t keep = live & ~(low | (pair << 1));
+    if ((lost & keep) != 0) {
+      scalar::noteMalformed(malformed, i + static_cast<size_t>(__builtin_ctz(lost & keep)));
+    }
+    __m512i r = _mm512_maskz_compress_epi16(keep, _mm512_mask_mov_epi16(a, lost, wordsOf('?')));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), _mm512_cvtepi16_epi8(r));
+    o += _mm_popcnt_u32(keep);
+    low = pair >> 31;
+  }
+  return static_cast<size_t>(o - out);
+}
+
 }  // namespace
 
 Converted utf8ToUtf16(const uint8_t* s, size_t n, uint16_t* out) {
@@ -522,6 +580,18 @@ Converted utf8ToModified(const uint8_t* s, size_t n, uint8_t* out) {
 Converted modifiedToUtf8(const uint8_t* s, size_t n, uint8_t* out) {
   size_t malformed = n;
   size_t written = modifiedToUtf8Bytes(s, n, out, &malformed);
+  return {written, malformed};
+}
+
+Converted eightBitToUtf16(bool ascii, const uint8_t* s, size_t n, uint16_t* out) {
+  size_t malformed = n;
+  eightBitToUnits(ascii, s, n, out, &malformed);
+  return {n, malformed};
+}
+
+Converted utf16ToEightBit(const uint16_t* u, size_t n, uint16_t limit, uint8_t* out) {
+  size_t malformed = n;
+  size_t written = unitsToEightBit(u, n, limit, out, &malformed);
   return {written, malformed};
 }
 

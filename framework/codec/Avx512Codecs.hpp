@@ -14,6 +14,9 @@ Converted utf8ToUtf16(const uint8_t* s, size_t n, uint16_t* out);
 Converted utf8ToModified(const uint8_t* s, size_t n, uint8_t* out);
 Converted modifiedToUtf8(const uint8_t* s, size_t n, uint8_t* out);
 Converted utf16ToUtf8(const uint16_t* u, size_t n, uint8_t* out);
+// ISO-8859-1 (or US-ASCII when `ascii`) to UTF-16, and UTF-16 to them (limit 0x100 or 0x80).
+Converted eightBitToUtf16(bool ascii, const uint8_t* s, size_t n, uint16_t* out);
+Converted utf16ToEightBit(const uint16_t* u, size_t n, uint16_t limit, uint8_t* out);
 size_t countHigh(const uint8_t* s, size_t n, bool withNul);
 size_t copyAscii(const uint8_t* s, size_t n, uint8_t* out);
 size_t narrowAscii(const uint16_t* u, size_t n, uint8_t* out);

@@ -83,6 +83,11 @@ size_t utf16Capacity(size_t n) { return n + kSlack; }
 Converted nativeToUtf16(Charset cs, const uint8_t* s, size_t n, uint16_t* out) {
   size_t malformed = n;
   size_t i = 0;
+#if VY_CODEC_X86
+  if (cs != Charset::kUtf8 && avx512On()) {
+    return x86::avx512::eightBitToUtf16(cs == Charset::kAscii, s, n, out);
+  }
+#endif
   switch (cs) {
     case Charset::kLatin1:
 #if VY_CODEC_X86

@@ -84,7 +84,11 @@ Converted utf16ToNative(Charset cs, const uint16_t* u, size_t n, uint8_t* out) {
   size_t i = 0;
   uint32_t limit = cs == Charset::kLatin1 ? 0x100u : 0x80u;
 #if VY_CODEC_X86
-  if (cs == Charset::kUtf8 && avx512On()) return x86::avx512::utf16ToUtf8(u, n, out);
+  if (avx512On()) {
+    return cs == Charset::kUtf8
+               ? x86::avx512::utf16ToUtf8(u, n, out)
+               : x86::avx512::utf16ToEightBit(u, n, static_cast<uint16_t>(limit), out);
+  }
   if (vectorOn()) {
     i = cs == Charset::kUtf8 ? x86::gKernels.encodeUtf8(u, n, o, &malformed)
                              : eightBitVector(u, n, static_cast<uint16_t>(limit), o, &malformed);

@@ -105,6 +105,8 @@ struct Result {
 
 using vy::codec::VectorLevel;
 
+constexpr size_t kCanary = 64;
+
 // Runs `convert` with the scalar code and each vector level the machine has; all must agree.
 template <typename T, typename F>
 void expectSame(size_t capacity, F convert, const std::string& what) {
@@ -112,9 +114,14 @@ void expectSame(size_t capacity, F convert, const std::string& what) {
   int levels = static_cast<int>(vy::codec::bestVectorLevel()) + 1;
   for (int level = 0; level < levels; ++level) {
     vy::codec::useVectorLevel(static_cast<VectorLevel>(level));
-    r[level].out.assign(capacity + 1, 0xAB);
+    // Vector stores run ahead of the result, but never past the capacity: a canary follows it.
+    r[level].out.assign(capacity + kCanary, 0xAB);
     r[level].c = convert(r[level].out.data());
     ASSERT_LE(r[level].c.written, capacity) << what;
+    for (size_t k = capacity; k < capacity + kCanary; ++k) {
+      ASSERT_EQ(r[level].out[k], T{0xAB})
+          << what << ", vector level " << level << ": past the capacity";
+    }
     r[level].out.resize(r[level].c.written);
   }
   vy::codec::useVectorLevel(vy::codec::bestVectorLevel());
@@ -220,6 +227,38 @@ TEST(Codec, CharactersCutByAWindowEnd) {
             }
           }
         }
+      }
+    }
+  }
+}
+
+// Texts dense in what the vector code transcodes in place (4-byte sequences, surrogate pairs, CJK)
+// or units it handles across its block edges (a pair or a lone half at every offset), around
+// the window and block sizes.
+TEST(Codec, DenseTextsAndUnitsAtEveryBlockOffset) {
+  if (vy::codec::bestVectorLevel() == VectorLevel::kNone) GTEST_SKIP() << "no vector code here";
+  const std::string dense[] = {"\xF0\x9F\x98\x80", "\xED\xA0\xBD\xED\xB8\x80x",
+                               "\xE4\xB8\xAD\xC3\xA9", "\xF4\x8F\xBF\xBFz\xC2\x80"};
+  for (const std::string& unit : dense) {
+    for (size_t n : {63, 64, 65, 127, 128, 129, 200}) {
+      std::string text;
+      while (text.size() < n) text += unit;
+      for (Charset cs : kCharsets) checkBytes(cs, text.substr(0, n), "dense, " + std::to_string(n));
+    }
+  }
+  for (size_t n : {31, 32, 33, 48, 64, 70}) {
+    for (size_t at = 0; at < n; ++at) {
+      std::u16string pair(n, u'q'), lone(n, u'\xE9'), twoLows(n, u'r');
+      pair[at] = 0xD83D;
+      if (at + 1 < n) pair[at + 1] = 0xDE00;
+      lone[at] = at % 2 != 0 ? 0xDBFF : 0xDC00;
+      twoLows[at] = 0xDC00;
+      if (at + 1 < n) twoLows[at + 1] = 0xDC01;
+      for (Charset cs : kCharsets) {
+        std::string what = "unit at " + std::to_string(at) + " of " + std::to_string(n);
+        checkUnits(cs, pair, what + ", pair");
+        checkUnits(cs, lone, what + ", lone");
+        checkUnits(cs, twoLows, what + ", two lows");
       }
     }
   }

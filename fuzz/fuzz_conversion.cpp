@@ -154,8 +154,8 @@ void checkSixteenBit(const std::u16string& units) {
 // Each codec at every vector level against the scalar code.
 template <typename T, typename F>
 void sameBothWays(size_t capacity, F convert, const char* what) {
-  std::basic_string<T> out[3];
-  vy::codec::Converted c[3];
+  std::basic_string<T> out[4];
+  vy::codec::Converted c[4];
   int levels = static_cast<int>(vy::codec::bestVectorLevel()) + 1;
   for (int level = 0; level < levels; ++level) {
     vy::codec::useVectorLevel(static_cast<vy::codec::VectorLevel>(level));

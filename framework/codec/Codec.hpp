@@ -4,9 +4,10 @@
 // output buffer the caller sized with the matching capacity function, and tells how much it
 // wrote and where the input first needed a replacement.
 //
-// Long runs go through vector code chosen once per process for the machine (x86); any
-// block the vector code cannot prove well formed is converted by the exact scalar code, which is
-// also the whole implementation elsewhere.
+// The vector code is chosen once per process for the machine (x86: SSE4.1, AVX2 or AVX-512; on
+// AVX-512 every text takes it, a short one included, through masked loads); any block it cannot
+// prove well formed is converted by the exact scalar code, which is also the whole
+// implementation elsewhere.
 #ifndef VY_CODEC_HPP
 #define VY_CODEC_HPP
 
@@ -54,10 +55,11 @@ bool isAscii(const uint8_t* s, size_t n);
 size_t copyAscii(const uint8_t* s, size_t n, uint8_t* out);
 size_t narrowAscii(const uint16_t* u, size_t n, uint8_t* out);
 
-// The vector code in use: none (the scalar code alone), SSE4.1, or AVX-512 (BW, VL, VBMI, VBMI2).
+// The vector code in use: none (the scalar code alone), SSE4.1, AVX2, or AVX-512 (BW, VL, VBMI,
+// VBMI2).
 // The best the machine has is chosen when the library loads; tests and the fuzzer step through
 // the levels to hold each to the scalar code (not while other threads convert).
-enum class VectorLevel : uint8_t { kNone, kSse41, kAvx512 };
+enum class VectorLevel : uint8_t { kNone, kSse41, kAvx2, kAvx512 };
 VectorLevel bestVectorLevel();
 void useVectorLevel(VectorLevel level);  // capped at the best
 

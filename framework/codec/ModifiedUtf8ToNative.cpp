@@ -1,5 +1,6 @@
 // The JVM's modified UTF-8, read as NewStringUTF reads it, to native bytes as String.getBytes
 // writes them.
+#include "Avx512Codecs.hpp"
 #include "Codec.hpp"
 #include "ScalarCodec.hpp"
 #include "SimdX86.hpp"
@@ -12,21 +13,6 @@ namespace {
 constexpr size_t kShort = 64;
 // Up to this length the worst case is small enough to allocate without counting.
 constexpr size_t kNoCount = 32;
-
-// The scalar reading of [i, stop) into `sink` (whose output starts at o); returns where the next
-// window starts, n once the reading lost its step (it then reads the rest, as the JVM does).
-template <typename Sink>
-size_t readScalar(const uint8_t* s, size_t n, size_t i, size_t stop, Sink& sink,
-                  size_t* malformed) {
-  bool lost = false;
-  i = scalar::readModifiedInStep(s, n, i, stop, sink, &lost, malformed);
-  if (lost) {
-    scalar::readModifiedCounted(s, n, i, sink);
-    i = n;
-  }
-  if (i >= n) sink.finish();
-  return i;
-}
 
 #if VY_CODEC_X86
 namespace x = x86;
@@ -70,7 +56,7 @@ struct Utf8Window {
     }
     if (!x::gKernels.checkModified(data)) {
       scalar::Utf8Out sink{o};
-      size_t next = readScalar(s, n, i, i + 64 < n ? i + 64 : n, sink, &malformed);
+      size_t next = scalar::readModified(s, n, i, i + 64 < n ? i + 64 : n, sink, &malformed);
       o = sink.p;
       return next;
     }
@@ -148,7 +134,7 @@ struct EightBitWindow {
     }
     if (!x::gKernels.checkModified(data) || surrogateLeads(data) != 0) {
       scalar::EightBitOut sink{o, limit};
-      size_t next = readScalar(s, n, i, i + 64 < n ? i + 64 : n, sink, &malformed);
+      size_t next = scalar::readModified(s, n, i, i + 64 < n ? i + 64 : n, sink, &malformed);
       o = sink.p;
       return next;
     }
@@ -174,7 +160,7 @@ struct EightBitWindow {
 template <typename Sink>
 Converted readAll(const uint8_t* s, size_t n, uint8_t* out, Sink& sink) {
   size_t malformed = n;
-  readScalar(s, n, 0, n, sink, &malformed);
+  scalar::readModified(s, n, 0, n, sink, &malformed);
   return {static_cast<size_t>(sink.p - out), malformed};
 }
 
@@ -190,6 +176,7 @@ size_t nativeCapacityFromModified(Charset cs, const uint8_t* s, size_t n) {
 
 Converted modifiedUtf8ToNative(Charset cs, const uint8_t* s, size_t n, uint8_t* out) {
 #if VY_CODEC_X86
+  if (cs == Charset::kUtf8 && avx512On()) return x86::avx512::modifiedToUtf8(s, n, out);
   if (vectorOn() && n >= kShort) {
     size_t end;
     size_t malformed;

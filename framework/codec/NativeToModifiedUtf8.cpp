@@ -1,4 +1,5 @@
 // Native bytes to the JVM's modified UTF-8, as GetStringUTFChars gives a String(byte[], charset).
+#include "Avx512Codecs.hpp"
 #include "Codec.hpp"
 #include "ScalarCodec.hpp"
 #include "SimdX86.hpp"
@@ -140,6 +141,7 @@ Converted nativeToModifiedUtf8(Charset cs, const uint8_t* s, size_t n, uint8_t* 
   uint8_t* o = out;
 #if VY_CODEC_X86
   if (vectorOn()) {
+    if (cs == Charset::kUtf8 && avx512On()) return x86::avx512::utf8ToModified(s, n, out);
     if (cs == Charset::kUtf8 && n >= kShort) {
       Utf8Window w{s, n, out, malformed};
       size_t end = x86::forWindows(s, n, 0, w);

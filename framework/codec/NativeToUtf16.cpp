@@ -1,4 +1,5 @@
 // Native bytes to UTF-16 units, as String(byte[], charset) decodes them.
+#include "Avx512Codecs.hpp"
 #include "Codec.hpp"
 #include "ScalarCodec.hpp"
 #include "SimdX86.hpp"
@@ -82,6 +83,11 @@ size_t utf16Capacity(size_t n) { return n + kSlack; }
 Converted nativeToUtf16(Charset cs, const uint8_t* s, size_t n, uint16_t* out) {
   size_t malformed = n;
   size_t i = 0;
+#if VY_CODEC_X86
+  if (cs != Charset::kUtf8 && avx512On()) {
+    return x86::avx512::eightBitToUtf16(cs == Charset::kAscii, s, n, out);
+  }
+#endif
   switch (cs) {
     case Charset::kLatin1:
 #if VY_CODEC_X86
@@ -106,6 +112,7 @@ Converted nativeToUtf16(Charset cs, const uint8_t* s, size_t n, uint16_t* out) {
       break;
   }
 #if VY_CODEC_X86
+  if (avx512On()) return x86::avx512::utf8ToUtf16(s, n, out);
   // Short texts: a plain ASCII one widens, any other is decoded by the scalar code.
   if (vectorOn() && n < kShort && isAscii(s, n)) {
     i = widenVector(false, s, n, out, &malformed);

@@ -255,6 +255,8 @@ size_t readModifiedInStep(const uint8_t* s, size_t n, size_t i, size_t stop, Sin
   while (i < stop || (out.pending() && i < n)) {
     if (isContinuation(s[i])) {
       *lost = true;
+      // A high surrogate still waiting will not find its partner: the stray byte is read next.
+      if (out.pending()) noteMalformed(malformed, previous);
       noteMalformed(malformed, i);
       return i;
     }
@@ -283,6 +285,21 @@ void readModifiedCounted(const uint8_t* s, size_t n, size_t i, Sink& out) {
   for (size_t k = i; k < n; ++k) chars += !isContinuation(s[k]);
   const uint8_t* p = s + i;
   for (size_t k = 0; k < chars; ++k) p = readModifiedChar(p, out);
+}
+
+// The reading of [i, stop) into `sink`; returns where the next block starts, n once the reading
+// lost its step (it then reads the rest, as the JVM does).
+template <typename Sink>
+size_t readModified(const uint8_t* s, size_t n, size_t i, size_t stop, Sink& sink,
+                    size_t* malformed) {
+  bool lost = false;
+  i = readModifiedInStep(s, n, i, stop, sink, &lost, malformed);
+  if (lost) {
+    readModifiedCounted(s, n, i, sink);
+    i = n;
+  }
+  if (i >= n) sink.finish();
+  return i;
 }
 
 // ---- encoders: UTF-16 units to native bytes -----------------------------------------------------

@@ -1,5 +1,6 @@
 // Picks the vector code for this machine once, when the library loads, and the plain vector
 // helpers every x86-64 machine has (SSE2).
+#include "Avx512Codecs.hpp"
 #include "Codec.hpp"
 #include "SimdX86.hpp"
 #include "Vector.hpp"
@@ -17,7 +18,8 @@ VectorLevel detect() {
   if (!__builtin_cpu_supports("sse4.1") || !__builtin_cpu_supports("popcnt")) {
     return VectorLevel::kNone;
   }
-  return x86::avx512Available() ? VectorLevel::kAvx512 : VectorLevel::kSse41;
+  if (x86::avx512Available()) return VectorLevel::kAvx512;
+  return x86::avx2Available() ? VectorLevel::kAvx2 : VectorLevel::kSse41;
 #else
   return VectorLevel::kNone;
 #endif
@@ -28,10 +30,10 @@ const VectorLevel kBest = detect();
 }  // namespace
 
 bool gVectorPaths = kBest != VectorLevel::kNone;
+bool gAvx512Paths = kBest == VectorLevel::kAvx512;
 
 #if VY_CODEC_X86
-x86::Kernels x86::gKernels =
-    kBest == VectorLevel::kAvx512 ? x86::avx512Kernels() : x86::sseKernels();
+x86::Kernels x86::gKernels = kBest >= VectorLevel::kAvx2 ? x86::avx2Kernels() : x86::sseKernels();
 #endif
 
 VectorLevel bestVectorLevel() { return kBest; }
@@ -39,8 +41,9 @@ VectorLevel bestVectorLevel() { return kBest; }
 void useVectorLevel(VectorLevel level) {
   if (level > kBest) level = kBest;
   gVectorPaths = level != VectorLevel::kNone;
+  gAvx512Paths = level == VectorLevel::kAvx512;
 #if VY_CODEC_X86
-  x86::gKernels = level == VectorLevel::kAvx512 ? x86::avx512Kernels() : x86::sseKernels();
+  x86::gKernels = level >= VectorLevel::kAvx2 ? x86::avx2Kernels() : x86::sseKernels();
 #endif
 }
 
@@ -66,6 +69,9 @@ bool isAscii(const uint8_t* s, size_t n) {
 }
 
 size_t copyAscii(const uint8_t* s, size_t n, uint8_t* out) {
+#if VY_CODEC_X86
+  if (avx512On()) return x86::avx512::copyAscii(s, n, out);
+#endif
   size_t i = 0;
 #if defined(__SSE2__)
   for (; i + 64 <= n; i += 64) {
@@ -85,6 +91,9 @@ size_t copyAscii(const uint8_t* s, size_t n, uint8_t* out) {
 }
 
 size_t narrowAscii(const uint16_t* u, size_t n, uint8_t* out) {
+#if VY_CODEC_X86
+  if (avx512On()) return x86::avx512::narrowAscii(u, n, out);
+#endif
   size_t i = 0;
 #if defined(__SSE2__)
   const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80));
@@ -104,6 +113,9 @@ size_t narrowAscii(const uint16_t* u, size_t n, uint8_t* out) {
 }
 
 size_t countHigh(const uint8_t* s, size_t n, bool withNul) {
+#if VY_CODEC_X86
+  if (avx512On()) return x86::avx512::countHigh(s, n, withNul);
+#endif
   size_t high = 0, i = 0;
 #if defined(__SSE2__)
   const __m128i zero = _mm_setzero_si128();

@@ -1,12 +1,10 @@
-// The whole-window kernels of the x86 vector code: one set on SSE4.1, one on AVX-512 (BW, VL,
-// VBMI, VBMI2), the machine's pick made when the library loads.
+// The whole-window kernels of the x86 vector code: one set on SSE4.1, one on AVX2 (also the
+// window work of the AVX-512 level, whose own code converts UTF-8 in every direction), the
+// machine's pick made when the library loads.
 #include "ScalarCodec.hpp"
 #include "SimdX86.hpp"
 
 #if VY_CODEC_X86
-
-#define VY_AVX512 \
-  __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi,avx512vbmi2,popcnt,bmi2")))
 
 namespace vy::codec::x86 {
 namespace {
@@ -27,34 +25,35 @@ VY_SIMD_INLINE void writePair(const uint8_t* q, uint16_t* o) {
   o[1] = static_cast<uint16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
 }
 
-VY_SIMD uint16_t* decodeSse(const uint8_t* data, size_t end, uint16_t* o) {
+// One step of decoding validated UTF-8 at p (left bytes to the window's end, 16 more readable):
+// 16 bytes, or up to and including the first 4-byte sequence among them. Returns the bytes read.
+VY_SIMD_INLINE size_t decodeStep(const uint8_t* p, size_t left, uint16_t*& o) {
   const __m128i zero = _mm_setzero_si128();
+  unsigned within = left >= 16 ? 0xFFFF : (1u << left) - 1;
+  __m128i v = load(p);
+  if (highBits(v) == 0) {
+    store(o, _mm_unpacklo_epi8(v, zero));
+    store(o + 8, _mm_unpackhi_epi8(v, zero));
+    o += left >= 16 ? 16 : left;
+    return 16;
+  }
+  unsigned leads = leadBits(v) & within;
+  unsigned four = highBits(atLeast(v, 0xF0)) & within;
+  if (four == 0) {
+    o = decodeChunk(p, leads, o);
+    return 16;
+  }
+  unsigned f = static_cast<unsigned>(__builtin_ctz(four));
+  o = decodeChunk(p, leads & ((1u << f) - 1), o);
+  writePair(p + f, o);
+  o += 2;
+  return f + 4;
+}
+
+VY_SIMD uint16_t* decodeSse(const uint8_t* data, size_t end, uint16_t* o) {
   const uint8_t* p = data;
   const uint8_t* stop = data + end;
-  while (p < stop) {
-    size_t left = static_cast<size_t>(stop - p);
-    unsigned within = left >= 16 ? 0xFFFF : (1u << left) - 1;
-    __m128i v = load(p);
-    if (highBits(v) == 0) {
-      store(o, _mm_unpacklo_epi8(v, zero));
-      store(o + 8, _mm_unpackhi_epi8(v, zero));
-      o += left >= 16 ? 16 : left;
-      p += 16;
-      continue;
-    }
-    unsigned leads = leadBits(v) & within;
-    unsigned four = highBits(atLeast(v, 0xF0)) & within;
-    if (four == 0) {
-      o = decodeChunk(p, leads, o);
-      p += 16;
-      continue;
-    }
-    unsigned f = static_cast<unsigned>(__builtin_ctz(four));
-    o = decodeChunk(p, leads & ((1u << f) - 1), o);
-    writePair(p + f, o);
-    o += 2;
-    p += f + 4;
-  }
+  while (p < stop) p += decodeStep(p, static_cast<size_t>(stop - p), o);
   return o;
 }
 
@@ -92,144 +91,102 @@ VY_SIMD size_t encodeSse(const uint16_t* u, size_t n, uint8_t*& out, size_t* mal
   return i;
 }
 
-// ---- AVX-512 ------------------------------------------------------------------------------------
+// ---- AVX2 ---------------------------------------------------------------------------------------
 
-struct Shifts {
-  uint8_t by[3][64];
-  constexpr Shifts() : by() {
-    for (int k = 0; k < 3; ++k) {
-      for (int i = 0; i < 64; ++i) by[k][i] = static_cast<uint8_t>(i > k ? i - k - 1 : 0);
-    }
-  }
-};
-alignas(64) constexpr Shifts kShifts{};
+#define VY_AVX2 __attribute__((target("avx2,popcnt")))
+#define VY_AVX2_INLINE __attribute__((target("avx2,popcnt"), always_inline)) inline
 
-// The whole window in one register: the bytes before each byte come from byte permutes, with
-// zeros (ASCII) before the window's start.
-template <bool kModified>
-VY_AVX512 bool checkAvx512(const uint8_t* data) {
-  __m512i in = _mm512_loadu_si512(data);
-  __m512i prev1 = _mm512_maskz_permutexvar_epi8(~1ULL, _mm512_load_si512(kShifts.by[0]), in);
-  __m512i prev2 = _mm512_maskz_permutexvar_epi8(~3ULL, _mm512_load_si512(kShifts.by[1]), in);
-  __m512i prev3 = _mm512_maskz_permutexvar_epi8(~7ULL, _mm512_load_si512(kShifts.by[2]), in);
-  const __m512i low = _mm512_set1_epi8(0x0F);
-  // The nibble tables of Utf8Check, one copy per 128-bit lane.
-  Utf8Check<kModified> tables;
-  __m512i firstHigh = _mm512_broadcast_i32x4(tables.firstHigh());
-  __m512i firstLow = _mm512_broadcast_i32x4(tables.firstLow());
-  __m512i secondHigh = _mm512_broadcast_i32x4(tables.secondHigh());
-  __m512i special = _mm512_and_si512(
-      _mm512_and_si512(
-          _mm512_shuffle_epi8(firstHigh, _mm512_and_si512(_mm512_srli_epi16(prev1, 4), low)),
-          _mm512_shuffle_epi8(firstLow, _mm512_and_si512(prev1, low))),
-      _mm512_shuffle_epi8(secondHigh, _mm512_and_si512(_mm512_srli_epi16(in, 4), low)));
-  __m512i third = _mm512_subs_epu8(prev2, _mm512_set1_epi8(static_cast<char>(0xE0 - 0x80)));
-  __m512i fourth = _mm512_subs_epu8(prev3, _mm512_set1_epi8(static_cast<char>(0xF0 - 0x80)));
-  __m512i must23 = _mm512_and_si512(_mm512_or_si512(third, fourth), _mm512_set1_epi8(-128));
-  __m512i error = _mm512_xor_si512(must23, special);
-  if (kModified && _mm512_cmpge_epu8_mask(in, _mm512_set1_epi8(static_cast<char>(0xF0))) != 0) {
-    return false;
-  }
-  return _mm512_test_epi8_mask(error, error) == 0;
+VY_AVX2_INLINE __m256i load256(const void* p) {
+  return _mm256_loadu_si256(static_cast<const __m256i*>(p));
 }
 
-VY_AVX512 uint16_t* decodeAvx512(const uint8_t* data, size_t end, uint16_t* o) {
+// The window as two 32-byte halves: the bytes before each come from the half before (zeros
+// before the window), shifted across the 128-bit lanes.
+template <bool kModified>
+VY_AVX2 bool checkAvx2(const uint8_t* data) {
+  const __m256i low = _mm256_set1_epi8(0x0F);
+  const __m256i firstHigh = _mm256_broadcastsi128_si256(Utf8Check<kModified>::firstHigh());
+  const __m256i firstLow = _mm256_broadcastsi128_si256(Utf8Check<kModified>::firstLow());
+  const __m256i secondHigh = _mm256_broadcastsi128_si256(Utf8Check<kModified>::secondHigh());
+  __m256i error = _mm256_setzero_si256();
+  __m256i prev = _mm256_setzero_si256();
+  for (int k = 0; k < 64; k += 32) {
+    __m256i in = load256(data + k);
+    __m256i across = _mm256_permute2x128_si256(prev, in, 0x21);
+    __m256i prev1 = _mm256_alignr_epi8(in, across, 15);
+    __m256i prev2 = _mm256_alignr_epi8(in, across, 14);
+    __m256i prev3 = _mm256_alignr_epi8(in, across, 13);
+    __m256i special = _mm256_and_si256(
+        _mm256_and_si256(
+            _mm256_shuffle_epi8(firstHigh, _mm256_and_si256(_mm256_srli_epi16(prev1, 4), low)),
+            _mm256_shuffle_epi8(firstLow, _mm256_and_si256(prev1, low))),
+        _mm256_shuffle_epi8(secondHigh, _mm256_and_si256(_mm256_srli_epi16(in, 4), low)));
+    __m256i third = _mm256_subs_epu8(prev2, _mm256_set1_epi8(static_cast<char>(0xE0 - 0x80)));
+    __m256i fourth = _mm256_subs_epu8(prev3, _mm256_set1_epi8(static_cast<char>(0xF0 - 0x80)));
+    __m256i must23 = _mm256_and_si256(_mm256_or_si256(third, fourth), _mm256_set1_epi8(-128));
+    error = _mm256_or_si256(error, _mm256_xor_si256(must23, special));
+    if (kModified) {  // F0..FF
+      error =
+          _mm256_or_si256(error, _mm256_subs_epu8(in, _mm256_set1_epi8(static_cast<char>(0xEF))));
+    }
+    prev = in;
+  }
+  return _mm256_testz_si256(error, error) != 0;
+}
+
+// As decodeSse, with ASCII taken 32 bytes at a time.
+VY_AVX2 uint16_t* decodeAvx2(const uint8_t* data, size_t end, uint16_t* o) {
   const uint8_t* p = data;
   const uint8_t* stop = data + end;
   while (p < stop) {
     size_t left = static_cast<size_t>(stop - p);
-    uint32_t within = left >= 32 ? ~0u : (1u << left) - 1;
-    __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-    __m512i b0 = _mm512_cvtepu8_epi16(v);
+    __m256i v = load256(p);
     if (_mm256_movemask_epi8(v) == 0) {
-      _mm512_storeu_si512(o, b0);
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(o),
+                          _mm256_cvtepu8_epi16(_mm256_castsi256_si128(v)));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + 16),
+                          _mm256_cvtepu8_epi16(_mm256_extracti128_si256(v, 1)));
       o += left >= 32 ? 32 : left;
       p += 32;
       continue;
     }
-    uint32_t leads = _mm256_cmpgt_epi8_mask(v, _mm256_set1_epi8(static_cast<char>(0xBF))) & within;
-    uint32_t four = _mm256_cmpge_epu8_mask(v, _mm256_set1_epi8(static_cast<char>(0xF0))) & within;
-    unsigned f = four != 0 ? static_cast<unsigned>(__builtin_ctz(four)) : 32;
-    if (four != 0) leads &= (1u << f) - 1;
-    __m512i b1 = _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 1)));
-    __m512i b2 = _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 2)));
-    __m512i c1 = _mm512_and_si512(b1, _mm512_set1_epi16(0x3F));
-    __m512i c2 = _mm512_and_si512(b2, _mm512_set1_epi16(0x3F));
-    __m512i two =
-        _mm512_or_si512(_mm512_slli_epi16(_mm512_and_si512(b0, _mm512_set1_epi16(0x1F)), 6), c1);
-    __m512i three =
-        _mm512_or_si512(_mm512_or_si512(_mm512_slli_epi16(b0, 12), _mm512_slli_epi16(c1, 6)), c2);
-    __m512i r =
-        _mm512_mask_blend_epi16(_mm512_cmpgt_epu16_mask(b0, _mm512_set1_epi16(0xBF)), b0, two);
-    r = _mm512_mask_blend_epi16(_mm512_cmpgt_epu16_mask(b0, _mm512_set1_epi16(0xDF)), r, three);
-    _mm512_storeu_si512(o, _mm512_maskz_compress_epi16(leads, r));
-    o += _mm_popcnt_u32(leads);
-    if (four == 0) {
-      p += 32;
-      continue;
-    }
-    writePair(p + f, o);
-    o += 2;
-    p += f + 4;
+    size_t step = decodeStep(p, left, o);
+    p += step;
   }
   return o;
 }
 
-VY_AVX512 size_t encodeAvx512(const uint16_t* u, size_t n, uint8_t*& out, size_t* malformed) {
-  const __m512i low6 = _mm512_set1_epi32(0x3F);
+// As encodeSse, with ASCII taken 32 units at a time.
+VY_AVX2 size_t encodeAvx2(const uint16_t* u, size_t n, uint8_t*& out, size_t* malformed) {
   uint8_t* o = out;
   size_t i = 0;
-  while (i + 16 <= n) {
-    __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(u + i));
-    if (_mm256_testz_si256(v, _mm256_set1_epi16(static_cast<short>(0xFF80)))) {
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm256_cvtepi16_epi8(v));
-      o += 16;
-      i += 16;
+  const __m256i high = _mm256_set1_epi16(static_cast<short>(0xFF80));
+  while (i + 32 <= n) {
+    __m256i a = load256(u + i), b = load256(u + i + 16);
+    if (_mm256_testz_si256(_mm256_or_si256(a, b), high)) {
+      // packus works per 128-bit lane: put the lanes back in order.
+      __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi16(a, b), 0xD8);
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), packed);
+      o += 32;
+      i += 32;
       continue;
     }
-    // Units before the first surrogate go by vector, the surrogate (and its partner) by the
-    // scalar code.
-    uint32_t surrogates =
-        _mm256_cmpeq_epi16_mask(_mm256_and_si256(v, _mm256_set1_epi16(static_cast<short>(0xF800))),
-                                _mm256_set1_epi16(static_cast<short>(0xD800)));
-    unsigned take = surrogates != 0 ? static_cast<unsigned>(__builtin_ctz(surrogates)) : 16;
-    uint64_t lanes = take == 16 ? 0xFFFF : (1u << take) - 1;
-    __m512i c = _mm512_cvtepu16_epi32(v);
-    uint64_t from80 = _mm512_cmpgt_epu32_mask(c, _mm512_set1_epi32(0x7F)) & lanes;
-    uint64_t from800 = _mm512_cmpgt_epu32_mask(c, _mm512_set1_epi32(0x7FF)) & lanes;
-    __m512i two = _mm512_or_si512(
-        _mm512_or_si512(_mm512_srli_epi32(c, 6), _mm512_slli_epi32(_mm512_and_si512(c, low6), 8)),
-        _mm512_set1_epi32(0x80C0));
-    __m512i three = _mm512_or_si512(
-        _mm512_or_si512(_mm512_srli_epi32(c, 12),
-                        _mm512_slli_epi32(_mm512_and_si512(_mm512_srli_epi32(c, 6), low6), 8)),
-        _mm512_or_si512(_mm512_slli_epi32(_mm512_and_si512(c, low6), 16),
-                        _mm512_set1_epi32(0x8080E0)));
-    __m512i r = _mm512_mask_blend_epi32(static_cast<__mmask16>(from80), c, two);
-    r = _mm512_mask_blend_epi32(static_cast<__mmask16>(from800), r, three);
-    // Byte k of lane j is kept when the lane's sequence is longer than k.
-    uint64_t bytes = _pdep_u64(lanes, 0x1111111111111111ULL) |
-                     _pdep_u64(from80, 0x2222222222222222ULL) |
-                     _pdep_u64(from800, 0x4444444444444444ULL);
-    _mm512_storeu_si512(o, _mm512_maskz_compress_epi8(bytes, r));
-    o += _mm_popcnt_u64(bytes);
-    if (take == 16) {
-      i += 16;
+    __m128i x = load(u + i);
+    if (anySurrogate(x)) {
+      i = scalar::encodeUtf8(u, n, i, i + 8, o, malformed);
       continue;
     }
-    size_t at = i + take;
-    uint32_t high = u[at];
-    if (scalar::isHighSurrogate(high) && at + 1 < n && scalar::isLowSurrogate(u[at + 1])) {
-      uint32_t cp = 0x10000 + ((high - 0xD800) << 10) + (u[at + 1] - 0xDC00u);
-      o[0] = static_cast<uint8_t>(0xF0 | (cp >> 18));
-      o[1] = static_cast<uint8_t>(0x80 | ((cp >> 12) & 0x3F));
-      o[2] = static_cast<uint8_t>(0x80 | ((cp >> 6) & 0x3F));
-      o[3] = static_cast<uint8_t>(0x80 | (cp & 0x3F));
-      o += 4;
-      i = at + 2;
-    } else {
-      i = scalar::encodeUtf8(u, n, at, at + 1, o, malformed);  // a lone half: "?"
+    o = encodeUnits(x, o);
+    i += 8;
+  }
+  while (i + 8 <= n) {
+    __m128i x = load(u + i);
+    if (anySurrogate(x)) {
+      i = scalar::encodeUtf8(u, n, i, i + 8, o, malformed);
+      continue;
     }
+    o = encodeUnits(x, o);
+    i += 8;
   }
   out = o;
   return i;
@@ -238,8 +195,11 @@ VY_AVX512 size_t encodeAvx512(const uint16_t* u, size_t n, uint8_t*& out, size_t
 }  // namespace
 
 Kernels sseKernels() { return {checkSse<false>, checkSse<true>, decodeSse, encodeSse}; }
-Kernels avx512Kernels() {
-  return {checkAvx512<false>, checkAvx512<true>, decodeAvx512, encodeAvx512};
+Kernels avx2Kernels() { return {checkAvx2<false>, checkAvx2<true>, decodeAvx2, encodeAvx2}; }
+
+bool avx2Available() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2");
 }
 
 bool avx512Available() {

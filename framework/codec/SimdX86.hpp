@@ -266,8 +266,8 @@ VY_SIMD_INLINE bool anySurrogate(__m128i u) {
 // ---- the kernels chosen for the machine
 // ----------------------------------------------------------
 
-// Whole-window work, done with the widest vectors the machine has (SSE4.1, or AVX-512 with the
-// byte and word permutes); called once per 64-byte window.
+// Whole-window work, done with the widest vectors the machine has (SSE4.1 or AVX2); called once
+// per 64-byte window.
 struct Kernels {
   bool (*checkUtf8)(const uint8_t* data);      // the 64 bytes are well-formed UTF-8 from a start
   bool (*checkModified)(const uint8_t* data);  // the same for modified UTF-8 (see Utf8Check)
@@ -278,7 +278,8 @@ struct Kernels {
 };
 extern Kernels gKernels;
 Kernels sseKernels();
-Kernels avx512Kernels();
+Kernels avx2Kernels();
+bool avx2Available();
 bool avx512Available();
 
 // ---- windows ------------------------------------------------------------------------------------

@@ -1,4 +1,5 @@
 // UTF-16 units to native bytes, as String.getBytes(charset) writes them.
+#include "Avx512Codecs.hpp"
 #include "Codec.hpp"
 #include "ScalarCodec.hpp"
 #include "SimdX86.hpp"
@@ -70,6 +71,7 @@ size_t nativeCapacityFromUtf16(Charset cs, const uint16_t* u, size_t n) {
   if (n <= 32) return 3 * n + kSlack;  // small enough to allocate without counting
   size_t extra = 0, i = 0;
 #if VY_CODEC_X86
+  if (avx512On()) return n + x86::avx512::utf8Extra(u, n) + kSlack;
   if (vectorOn()) extra = extraBytes(u, n, &i);
 #endif
   for (; i < n; ++i) extra += (u[i] >= 0x80) + (u[i] >= 0x800);
@@ -82,6 +84,11 @@ Converted utf16ToNative(Charset cs, const uint16_t* u, size_t n, uint8_t* out) {
   size_t i = 0;
   uint32_t limit = cs == Charset::kLatin1 ? 0x100u : 0x80u;
 #if VY_CODEC_X86
+  if (avx512On()) {
+    return cs == Charset::kUtf8
+               ? x86::avx512::utf16ToUtf8(u, n, out)
+               : x86::avx512::utf16ToEightBit(u, n, static_cast<uint16_t>(limit), out);
+  }
   if (vectorOn()) {
     i = cs == Charset::kUtf8 ? x86::gKernels.encodeUtf8(u, n, o, &malformed)
                              : eightBitVector(u, n, static_cast<uint16_t>(limit), o, &malformed);

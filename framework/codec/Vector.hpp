@@ -17,9 +17,12 @@
 
 namespace vy::codec {
 
-// Set once when the library loads (x86 with SSE4.1); tests may turn it off.
+// Set once when the library loads (x86 with SSE4.1); tests may turn it off. gAvx512Paths: the
+// AVX-512 level's whole conversions are in use.
 extern bool gVectorPaths;
+extern bool gAvx512Paths;
 inline bool vectorOn() { return VY_CODEC_X86 && gVectorPaths; }
+inline bool avx512On() { return VY_CODEC_X86 && gAvx512Paths; }
 
 // Output units a vector path may write past its result: a 64-unit window over the padding of a
 // short tail, and one store beyond that.

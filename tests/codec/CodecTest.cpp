@@ -32,6 +32,7 @@ const std::vector<std::string>& pieces() {
                                              "\xF4\x8F\xBF\xBF",
                                              "\xED\xA0\xBD",
                                              "\xED\xB8\x80",
+                                             "\xED\xA0\xBD\xED\xB8\x80",
                                              "\xC0\x80",
                                              "\x80",
                                              "\xBF\xBF",
@@ -104,16 +105,23 @@ struct Result {
 
 using vy::codec::VectorLevel;
 
+constexpr size_t kCanary = 64;
+
 // Runs `convert` with the scalar code and each vector level the machine has; all must agree.
 template <typename T, typename F>
 void expectSame(size_t capacity, F convert, const std::string& what) {
-  Result<T> r[3];
+  Result<T> r[4];
   int levels = static_cast<int>(vy::codec::bestVectorLevel()) + 1;
   for (int level = 0; level < levels; ++level) {
     vy::codec::useVectorLevel(static_cast<VectorLevel>(level));
-    r[level].out.assign(capacity + 1, 0xAB);
+    // Vector stores run ahead of the result, but never past the capacity: a canary follows it.
+    r[level].out.assign(capacity + kCanary, 0xAB);
     r[level].c = convert(r[level].out.data());
     ASSERT_LE(r[level].c.written, capacity) << what;
+    for (size_t k = capacity; k < capacity + kCanary; ++k) {
+      ASSERT_EQ(r[level].out[k], T{0xAB})
+          << what << ", vector level " << level << ": past the capacity";
+    }
     r[level].out.resize(r[level].c.written);
   }
   vy::codec::useVectorLevel(vy::codec::bestVectorLevel());
@@ -195,6 +203,91 @@ TEST(Codec, EveryPieceAtEveryOffsetAcrossTheWindowEdges) {
       for (Charset cs : kCharsets) checkUnits(cs, units, "unit at " + std::to_string(at));
     }
   }
+}
+
+// A character cut by a window's end (every cut, at two edges), then finished, or broken off by
+// what follows: the window after it finishes it or, when malformed, must take back what the
+// window before already wrote of it.
+TEST(Codec, CharactersCutByAWindowEnd) {
+  if (vy::codec::bestVectorLevel() == VectorLevel::kNone) GTEST_SKIP() << "no vector code here";
+  const std::string chars[] = {"\xC3\xA9", "\xE4\xB8\xAD", "\xF0\x9F\x98\x80",
+                               "\xED\xA0\xBD\xED\xB8\x80"};
+  const std::string after[] = {"", "x", "\x80", "\xFF", "\xC3\xA9", std::string(1, '\0')};
+  for (size_t edge : {64, 128}) {
+    for (const std::string& c : chars) {
+      for (size_t cut = 1; cut < c.size(); ++cut) {
+        for (size_t keep = cut; keep <= c.size(); ++keep) {
+          for (const std::string& next : after) {
+            std::string text = std::string(edge - cut, 'a') + c.substr(0, keep) + next;
+            std::string what = "cut " + std::to_string(cut) + " of " + std::to_string(c.size()) +
+                               " at " + std::to_string(edge) + ", kept " + std::to_string(keep);
+            for (Charset cs : kCharsets) {
+              checkBytes(cs, text, what);
+              checkBytes(cs, text + std::string(70, 'b'), what + ", more after");
+            }
+          }
+        }
+      }
+    }
+  }
+}
+
+// Texts dense in what the vector code transcodes in place (4-byte sequences, surrogate pairs, CJK)
+// or units it handles across its block edges (a pair or a lone half at every offset), around
+// the window and block sizes.
+TEST(Codec, DenseTextsAndUnitsAtEveryBlockOffset) {
+  if (vy::codec::bestVectorLevel() == VectorLevel::kNone) GTEST_SKIP() << "no vector code here";
+  const std::string dense[] = {"\xF0\x9F\x98\x80", "\xED\xA0\xBD\xED\xB8\x80x",
+                               "\xE4\xB8\xAD\xC3\xA9", "\xF4\x8F\xBF\xBFz\xC2\x80"};
+  for (const std::string& unit : dense) {
+    for (size_t n : {63, 64, 65, 127, 128, 129, 200}) {
+      std::string text;
+      while (text.size() < n) text += unit;
+      for (Charset cs : kCharsets) checkBytes(cs, text.substr(0, n), "dense, " + std::to_string(n));
+    }
+  }
+  for (size_t n : {31, 32, 33, 48, 64, 70}) {
+    for (size_t at = 0; at < n; ++at) {
+      std::u16string pair(n, u'q'), lone(n, u'\xE9'), twoLows(n, u'r');
+      pair[at] = 0xD83D;
+      if (at + 1 < n) pair[at + 1] = 0xDE00;
+      lone[at] = at % 2 != 0 ? 0xDBFF : 0xDC00;
+      twoLows[at] = 0xDC00;
+      if (at + 1 < n) twoLows[at + 1] = 0xDC01;
+      for (Charset cs : kCharsets) {
+        std::string what = "unit at " + std::to_string(at) + " of " + std::to_string(n);
+        checkUnits(cs, pair, what + ", pair");
+        checkUnits(cs, lone, what + ", lone");
+        checkUnits(cs, twoLows, what + ", two lows");
+      }
+    }
+  }
+}
+
+// The leading ASCII run the bridge copies before converting the rest: it ends at the first other
+// byte or unit wherever that is, and the run is copied whole.
+TEST(Codec, AsciiRunsEndAtTheFirstOtherUnit) {
+  for (int level = 0; level <= static_cast<int>(vy::codec::bestVectorLevel()); ++level) {
+    vy::codec::useVectorLevel(static_cast<VectorLevel>(level));
+    for (size_t at = 0; at <= 200; ++at) {
+      std::string text(200, 'a');
+      std::u16string units(200, u'b');
+      if (at < 200) {
+        text[at] = '\xC3';
+        units[at] = at % 2 != 0 ? 0x80 : 0x3042;
+      }
+      std::vector<uint8_t> out(200, 0), narrow(200, 0);
+      size_t run =
+          vy::codec::copyAscii(reinterpret_cast<const uint8_t*>(text.data()), 200, out.data());
+      size_t unitRun = vy::codec::narrowAscii(reinterpret_cast<const uint16_t*>(units.data()), 200,
+                                              narrow.data());
+      ASSERT_EQ(run, at) << "level " << level;
+      ASSERT_EQ(unitRun, at) << "level " << level;
+      EXPECT_EQ(std::string(out.begin(), out.begin() + at), text.substr(0, at));
+      EXPECT_EQ(std::string(narrow.begin(), narrow.begin() + at), std::string(at, 'b'));
+    }
+  }
+  vy::codec::useVectorLevel(vy::codec::bestVectorLevel());
 }
 
 // What the codecs report: where the first replacement was needed.

@@ -53,6 +53,12 @@ class VY_EXPORT KyConversion {
 
   const char* getEncoding() const { return encoding; }
 
+  // Whether the encoding maps the characters 1 to 127 to the same single bytes both ways, so
+  // ASCII text may skip the conversion. Decided once per encoding (UTF-8, ISO-8859-1 and
+  // US-ASCII by their nature, any other by a probe through the JVM); false while the encoding
+  // cannot be resolved, which is not remembered.
+  bool asciiCompatible();
+
   // The same conversions forced through the JVM whatever the charset; used to prove the native
   // paths equal to the JVM's.
   char* jvmNativeToUTF8(JNIEnv* env, const char* text);

@@ -23,6 +23,7 @@
 #include "KyMsgFormat.hpp"
 #include "KyVersion.hpp"
 #include "ReturnStatusDescriptor.hpp"
+#include "TextArena.hpp"
 #include "TextCopy.hpp"
 #include "WireText.hpp"
 
@@ -66,6 +67,7 @@ void BusinessObject::initEmpty() {
   context = nullptr;
   delta = 0;
   readError = nullptr;
+  arena = nullptr;
 }
 
 void BusinessObject::allocValues() {
@@ -116,14 +118,21 @@ BusinessObject::BusinessObject(BusObjSpec* s) {
 BusinessObject::~BusinessObject() { releaseState(); }
 
 void BusinessObject::releaseState() {
-  std::free(verb);
-  std::free(appVerb);
-  std::free(locale);
+  releaseText(verb);
+  releaseText(appVerb);
+  releaseText(locale);
   std::free(readError);
   if (values != nullptr) {
-    freeSlots(values, spec);
-    delete[] values;
+    freeSlots(values, spec, this);
+    if (!vy::arenaHolds(arena, values)) delete[] values;
   }
+  vy::arenaRelease(arena);
+}
+
+char* BusinessObject::keepText(const char* text, size_t n) { return vy::arenaCopy(arena, text, n); }
+
+void BusinessObject::releaseText(void* text) const {
+  if (text != nullptr && text != BlankValue && !vy::arenaHolds(arena, text)) std::free(text);
 }
 
 void BusinessObject::takeStateFrom(BusinessObject& other) {
@@ -137,6 +146,8 @@ void BusinessObject::takeStateFrom(BusinessObject& other) {
   spec = other.spec;
   context = other.context;
   delta = other.delta;
+  arena = other.arena;
+  other.arena = nullptr;
   other.verb = other.appVerb = other.locale = other.readError = nullptr;
   other.values = nullptr;
   other.spec = nullptr;
@@ -155,7 +166,7 @@ void BusinessObject::takeStateFrom(BusinessObject& other) {
   }
 }
 
-void BusinessObject::freeSlot(void** slots, BusObjSpec* s, int index) {
+void BusinessObject::freeSlot(void** slots, BusObjSpec* s, int index, const BusinessObject* owner) {
   if (slots == nullptr || s == nullptr || index < 0 || index >= s->getAttributeCount()) return;
   void* value = slots[index];
   slots[index] = nullptr;
@@ -169,17 +180,21 @@ void BusinessObject::freeSlot(void** slots, BusObjSpec* s, int index) {
       delete static_cast<BusinessObject*>(value);
     }
   } else if (vy::wire::isSimpleType(attr->getTypeNum())) {
-    std::free(value);
+    if (owner != nullptr) {
+      owner->releaseText(value);
+    } else {
+      std::free(value);
+    }
   }
 }
 
-void BusinessObject::freeSlots(void** slots, BusObjSpec* s) {
+void BusinessObject::freeSlots(void** slots, BusObjSpec* s, const BusinessObject* owner) {
   if (slots == nullptr || s == nullptr) return;
   // Children are not deleted from inside their parent's destructor: each one is first emptied
   // of its own children, which join the work list, so the call depth stays flat whatever the
   // depth of the tree.
   std::vector<BusinessObject*> pending;
-  auto detach = [&pending](void** from, BusObjSpec* layout) {
+  auto detach = [&pending](void** from, BusObjSpec* layout, const BusinessObject* holder) {
     int count = layout->getAttributeCount();
     for (int i = 0; i < count; ++i) {
       void* value = from[i];
@@ -200,20 +215,25 @@ void BusinessObject::freeSlots(void** slots, BusObjSpec* s) {
           pending.push_back(static_cast<BusinessObject*>(value));
         }
       } else if (vy::wire::isSimpleType(attr->getTypeNum())) {
-        std::free(value);
+        if (holder != nullptr) {
+          holder->releaseText(value);
+        } else {
+          std::free(value);
+        }
       }
     }
   };
-  detach(slots, s);
+  detach(slots, s, owner);
   while (!pending.empty()) {
     BusinessObject* child = pending.back();
     pending.pop_back();
-    if (child->values != nullptr && child->spec != nullptr) detach(child->values, child->spec);
+    if (child->values != nullptr && child->spec != nullptr)
+      detach(child->values, child->spec, child);
     delete child;
   }
 }
 
-void BusinessObject::freeValue(int index) { freeSlot(values, spec, index); }
+void BusinessObject::freeValue(int index) { freeSlot(values, spec, index, this); }
 
 // ---------------------------------------------------------------------------------------------
 // accessors and messages
@@ -293,7 +313,7 @@ int BusinessObject::storeSlot(void** slots, BusObjSpec* s, BusinessObject* owner
   BOAttrType* attr = s->getAttribute(index);
   if (attr == nullptr) return 0;
   if (value == nullptr || value == BlankValue) {
-    freeSlot(slots, s, index);
+    freeSlot(slots, s, index, owner);
     slots[index] = const_cast<void*>(value);
     return 1;
   }
@@ -319,7 +339,11 @@ int BusinessObject::storeSlot(void** slots, BusObjSpec* s, BusinessObject* owner
   }
   char* copy = vy::copyText(static_cast<const char*>(value));
   void* current = slots[index];
-  if (current != nullptr && current != BlankValue) std::free(current);
+  if (owner != nullptr) {
+    owner->releaseText(current);
+  } else if (current != nullptr && current != BlankValue) {
+    std::free(current);
+  }
   slots[index] = copy;
   return 1;
 }
@@ -424,20 +448,20 @@ void BusinessObject::setVerb(const char* newVerb) {
     return;
   }
   char* copy = newVerb ? vy::copyText(newVerb) : nullptr;
-  std::free(verb);
+  releaseText(verb);
   verb = copy;
 }
 
 void BusinessObject::setAppVerb(const char* text) {
   char* copy = text ? vy::copyText(text) : nullptr;
-  std::free(appVerb);
+  releaseText(appVerb);
   appVerb = copy;
 }
 
 char* BusinessObject::setLocale(const char* newLocale) {
   if (newLocale != nullptr && *newLocale != '\0') {
     char* copy = vy::copyText(newLocale);
-    std::free(locale);
+    releaseText(locale);
     locale = copy;
   } else if (locale == nullptr) {
     locale = vy::copyText(kDefaultLocale);

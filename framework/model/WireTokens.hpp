@@ -1,0 +1,72 @@
+// The fields of an object text as the readers take them: one at a time, as native text. Either
+// a StringMessage's own token stream, or the agent's UTF-16 text read in place: each field is
+// found from its length prefix and narrowed (or converted) on its own, so the text is never
+// copied whole nor split ahead of the reader.
+//
+// The in-place form ends where a StringMessage's split would: at a prefix that is not a run of
+// digits directly followed by the delimiter, a length below 1 or past the end of the text, or a
+// field that cannot be converted (reported to the agent as message 80014). It also ends at a
+// field holding U+0000: a native text would silently lose what follows it.
+#ifndef VY_WIRE_TOKENS_HPP
+#define VY_WIRE_TOKENS_HPP
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+class KyConversion;
+class StringMessage;
+
+namespace vy {
+
+class WireTokens {
+ public:
+  explicit WireTokens(StringMessage& message) : message_(&message) {}
+  // `units` must stay unchanged while the fields are read.
+  WireTokens(const unsigned short* units, size_t length);
+  WireTokens(const WireTokens&) = delete;
+  WireTokens& operator=(const WireTokens&) = delete;
+
+  // Moves to the next field; false (and no text) when there is none.
+  bool next();
+  // The current field: NUL-terminated native text of length() bytes, valid until next().
+  const char* text() const { return text_; }
+  size_t length() const { return length_; }
+  bool is(const char* literal, size_t n) const {
+    return text_ != nullptr && length_ == n && std::memcmp(text_, literal, n) == 0;
+  }
+  template <size_t N>
+  bool is(const char (&literal)[N]) const {
+    return is(literal, N - 1);
+  }
+  // Why the fields ended before the text did, or null: a text holding U+0000 (which no native
+  // text can carry), or one the native encoding cannot take.
+  const char* fault() const { return fault_; }
+
+ private:
+  bool convert(const uint16_t* field, size_t units);
+
+  StringMessage* message_ = nullptr;
+  const uint16_t* units_ = nullptr;
+  size_t total_ = 0;
+  size_t pos_ = 0;
+  bool ended_ = false;
+  int ascii_ = -1;  // whether the native encoding lets ASCII fields be narrowed; -1 not asked
+  const char* text_ = nullptr;
+  size_t length_ = 0;
+  const char* fault_ = nullptr;
+  std::vector<char>* scratch_ = nullptr;
+};
+
+// The converter for the agent's native encoding, kept by the calling thread while the encoding
+// stays the same.
+KyConversion& threadConverter();
+
+// Tells the agent that a text could not be converted (message 80014, MLV_FATAL, with the
+// encoding's name) and logs it.
+void logEncodingError();
+
+}  // namespace vy
+
+#endif  // VY_WIRE_TOKENS_HPP

@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -149,5 +150,13 @@ unsigned char BOAttrType::hasCardinality(const char* card) const {
 }
 
 unsigned char BOAttrType::isMultipleCard() const {
-  return cardinality != nullptr && strcasecmp(cardinality, CARD_MULTIPLE) == 0;
+  if (cardinality == nullptr) return 0;
+  // Asked for every object attribute of every object read or written: the one-letter texts are
+  // compared without a library call.
+  if (cardinality[0] != '\0' && cardinality[1] == '\0' && CARD_MULTIPLE[0] != '\0' &&
+      CARD_MULTIPLE[1] == '\0') {
+    return std::tolower(static_cast<unsigned char>(cardinality[0])) ==
+           std::tolower(static_cast<unsigned char>(CARD_MULTIPLE[0]));
+  }
+  return strcasecmp(cardinality, CARD_MULTIPLE) == 0;
 }

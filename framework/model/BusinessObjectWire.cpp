@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "BOAttrType.hpp"
 #include "BusObjContainer.hpp"
 #include "BusObjSpec.hpp"
@@ -29,19 +33,17 @@ namespace {
 constexpr int kMsgNoSpec = 64;
 const char kObjectKind[] = "Malformed business object message";
 
-void appendDecimal(StringMessage& message, long value) {
-  // Counts are written on every object: formatted by hand rather than through printf.
-  char digits[24];
-  char* end = digits + sizeof digits - 1;
-  *end = '\0';
-  char* p = end;
+// Counts are written on every object: formatted by hand rather than through printf.
+const char* decimalText(long value, char (&digits)[24]) {
+  char* p = digits + sizeof digits - 1;
+  *p = '\0';
   unsigned long magnitude = value < 0 ? 0UL - static_cast<unsigned long>(value) : value;
   do {
     *--p = static_cast<char>('0' + magnitude % 10);
     magnitude /= 10;
   } while (magnitude > 0);
   if (value < 0) *--p = '-';
-  message.appendField(p);
+  return p;
 }
 
 int nonNullChildren(BusObjContainer* container) {
@@ -137,8 +139,12 @@ bool BusinessObject::read(vy::WireTokens& in, int depth) {
     return false;
   }
   // The locale is the current field until the count is read.
-  KyVersion version(versionText.c_str());
-  spec = BusObjSpecDirectory::getTheBusObjSpecDirectory()->find(name.c_str(), version);
+  spec = in.knownSpec(name.c_str(), versionText.c_str());
+  if (spec == nullptr) {
+    KyVersion version(versionText.c_str());
+    spec = BusObjSpecDirectory::getTheBusObjSpecDirectory()->find(name.c_str(), version);
+    if (spec != nullptr) in.rememberSpec(name.c_str(), versionText.c_str(), spec);
+  }
   if (spec == nullptr) {
     verb = vy::copyText(verbText);
     setLocale(in.text());
@@ -241,7 +247,10 @@ namespace {
 struct MessageOut {
   StringMessage& message;
   void field(const char* text) { message.appendField(text); }
-  void count(long value) { appendDecimal(message, value); }
+  void count(long value) {
+    char digits[24];
+    message.appendField(decimalText(value, digits));
+  }
 };
 
 // The fields of a tree written straight as UTF-16 units into the calling thread's buffer: an
@@ -262,7 +271,16 @@ class UnitsOut {
     uint16_t* at = room(n + kMaxPrefix);
     uint16_t* out = at + prefix(n, at);
     unsigned high = 0;
-    for (size_t i = 0; i < n; ++i) {
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 8 <= n; i += 8) {
+      __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(text + i));
+      high |= static_cast<unsigned>(_mm_movemask_epi8(bytes)) << 7;
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi8(bytes, zero));
+    }
+#endif
+    for (; i < n; ++i) {
       unsigned char c = static_cast<unsigned char>(text[i]);
       high |= c;
       out[i] = c;
@@ -286,8 +304,7 @@ class UnitsOut {
   }
   void count(long value) {
     char digits[24];
-    std::snprintf(digits, sizeof digits, "%ld", value);
-    field(digits);
+    field(decimalText(value, digits));
   }
   vy::Units units() const { return {buffer_.data, buffer_.used}; }
 
@@ -354,7 +371,7 @@ template <class Out>
 void writeSimple(Out& out, const char* value) {
   if (value == nullptr) {
     out.field(vy::wire::kIgnoreText);
-  } else if (BusinessObject::isBlankValue(value)) {
+  } else if (value == BusinessObject::BlankValue || *value == '\0') {  // blank
     out.field(vy::wire::kBlankText);
   } else {
     out.field(value);

@@ -13,8 +13,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
+class BusObjSpec;
 class KyConversion;
 class StringMessage;
 
@@ -44,8 +46,32 @@ class WireTokens {
   // text can carry), or one the native encoding cannot take.
   const char* fault() const { return fault_; }
 
+  // The specs this text's objects were found to be, by name and version text: an object text
+  // holds many children of a few types, each found in the spec directory once.
+  BusObjSpec* knownSpec(const char* name, const char* version) const {
+    for (const KnownSpec& k : known_) {
+      if (k.spec != nullptr && k.name == name && k.version == version) return k.spec;
+    }
+    return nullptr;
+  }
+  void rememberSpec(const char* name, const char* version, BusObjSpec* spec) {
+    KnownSpec& k = known_[nextKnown_++ % kKnownSpecs];
+    k.name = name;
+    k.version = version;
+    k.spec = spec;
+  }
+
  private:
   bool convert(const uint16_t* field, size_t units);
+
+  struct KnownSpec {
+    std::string name;
+    std::string version;
+    BusObjSpec* spec = nullptr;
+  };
+  static constexpr size_t kKnownSpecs = 4;
+  KnownSpec known_[kKnownSpecs];
+  size_t nextKnown_ = 0;
 
   StringMessage* message_ = nullptr;
   const uint16_t* units_ = nullptr;

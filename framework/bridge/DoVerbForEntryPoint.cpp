@@ -20,7 +20,6 @@
 #include "KyPerfUtil.hpp"
 #include "KyTimer.hpp"
 #include "PerfRecord.hpp"
-#include "RequestRefusal.hpp"
 #include "ReturnStatusDescriptor.hpp"
 #include "StringMessage.hpp"
 #include "Tracing.hpp"
@@ -119,28 +118,20 @@ extern "C" JNIEXPORT jint JNICALL Java_AppSide_1Connector_BusObjNativeInterface_
   }
   BusinessObject& bo = request->object();
 
-  int result;
-  std::string unusable = vy::requestRefusal(bo);
-  if (!unusable.empty()) {
+  // A request that cannot reach a handler (malformed text, unknown type, no handler) is refused
+  // by doVerbFor itself, with the reason as the status text.
+  int result = -1;
+  vy::ConnectorFault fault = vy::guardConnectorCall("DoVerbFor", vy::FaultReport::kVerb, [&] {
+    vy::VerbTiming timing(JToCPPVeneer::getTheHandlerStuff());
+    result = request->doVerbFor(&status);
+  });
+  if (!fault && status.getErrorMsg() != nullptr) reportError(env, javaStatus, status.getErrorMsg());
+  if (!fault && result > 1) vy::reportUnknownVerbResult(bo.getName(), result);
+  if (fault) {
+    // The agent's status says what the connector threw (the message it formats is requested
+    // as before).
     result = -1;
-    reportError(env, javaStatus, unusable.c_str());
-  } else {
-    vy::ConnectorFault fault = vy::guardConnectorCall("DoVerbFor", vy::FaultReport::kVerb, [&] {
-      // The request is timed in the connector's "doverbfor" flow when monitoring is on.
-      JToCPPVeneer* v = JToCPPVeneer::getTheHandlerStuff();
-      bool timed = v != nullptr && KyPerfUtil::getPerf() > 0;
-      long start = timed ? KyTimer::getCurrentMilli() : 0;
-      result = request->doVerbFor(&status);
-      if (timed) vy::recordPerf(v->perf_doverbfor_ptr, start, KyTimer::getCurrentMilli());
-      if (status.getErrorMsg() != nullptr) reportError(env, javaStatus, status.getErrorMsg());
-    });
-    if (!fault && result > 1) vy::reportUnknownVerbResult(bo.getName(), result);
-    if (fault) {
-      // The agent's status says what the connector threw (the message it formats is requested
-      // as before).
-      result = -1;
-      if (!fault.text.empty()) reportError(env, javaStatus, fault.text.c_str());
-    }
+    if (!fault.text.empty()) reportError(env, javaStatus, fault.text.c_str());
   }
   if ((result == 1 || result == -5) && !writeBack(env, bucket, *request)) {
     result = -1;

@@ -301,6 +301,13 @@ class VY_EXPORT BusinessObject {
   friend class BusObjContainer;
 
   void initEmpty();
+  // Calls visit(child, position) for each child of attribute `index` (position: its place in
+  // the container, 0 for a single child), or of every object attribute in attribute order;
+  // stops when visit returns false, and then returns false.
+  template <class Visit>
+  bool forEachChildAt(int index, Visit visit) const;
+  template <class Visit>
+  bool forEachChild(Visit visit) const;
   // Frees every text, value and child the object owns (the members are left dangling).
   void releaseState();
   void allocValues();

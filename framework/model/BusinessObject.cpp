@@ -22,6 +22,7 @@
 #include "BusObjSpecDirectory.hpp"
 #include "KyMsgFormat.hpp"
 #include "KyVersion.hpp"
+#include "RequestRefusal.hpp"
 #include "ReturnStatusDescriptor.hpp"
 #include "TextArena.hpp"
 #include "TextCopy.hpp"
@@ -153,17 +154,10 @@ void BusinessObject::takeStateFrom(BusinessObject& other) {
   other.spec = nullptr;
   other.context = nullptr;
   // The children now belong to this object.
-  int count = values != nullptr && spec != nullptr ? spec->getAttributeCount() : 0;
-  for (int i = 0; i < count; ++i) {
-    BOAttrType* attr = spec->getAttribute(i);
-    if (attr == nullptr || !attr->isObjectType()) continue;
-    if (!attr->isMultipleCard()) {
-      if (BusinessObject* child = childAt(i)) child->parent = this;
-    } else if (BusObjContainer* box = containerAt(i)) {
-      for (int k = 0; k < box->getObjectCount(); ++k)
-        if (BusinessObject* c = box->getObject(k)) c->parent = this;
-    }
-  }
+  forEachChild([this](BusinessObject* child, int) {
+    child->parent = this;
+    return true;
+  });
 }
 
 void BusinessObject::freeSlot(void** slots, BusObjSpec* s, int index, const BusinessObject* owner) {
@@ -265,6 +259,32 @@ BusObjContainer* BusinessObject::containerAt(int index) const {
   void* value = values[index];
   if (value == BlankValue) return nullptr;
   return static_cast<BusObjContainer*>(value);
+}
+
+template <class Visit>
+bool BusinessObject::forEachChildAt(int index, Visit visit) const {
+  BOAttrType* attr = values != nullptr ? getAttrDesc(index) : nullptr;
+  if (attr == nullptr || !attr->isObjectType()) return true;
+  if (!attr->isMultipleCard()) {
+    BusinessObject* child = childAt(index);
+    return child == nullptr || visit(child, 0);
+  }
+  BusObjContainer* container = containerAt(index);
+  if (container == nullptr) return true;
+  for (int k = 0; k < container->getObjectCount(); ++k) {
+    BusinessObject* child = container->getObject(k);
+    if (child != nullptr && !visit(child, k)) return false;
+  }
+  return true;
+}
+
+template <class Visit>
+bool BusinessObject::forEachChild(Visit visit) const {
+  int count = getAttrCount();
+  for (int i = 0; i < count; ++i) {
+    if (!forEachChildAt(i, visit)) return false;
+  }
+  return true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -477,9 +497,7 @@ int BusinessObject::doVerbFor(ReturnStatusDescriptor* status) {
   BOHandlerCPP* handler = spec ? spec->getMyBOHandler() : nullptr;
   if (handler == nullptr) {
     if (status != nullptr && status->getErrorMsg() == nullptr) {
-      std::string text = spec ? std::string("No business object handler for type ") + getName()
-                              : std::string("The business object has no spec");
-      status->seterrMsg(text.c_str());
+      status->seterrMsg(vy::requestRefusal(*this).c_str());
     }
     return -1;
   }
@@ -528,16 +546,8 @@ int BusinessObject::dump(char* buffer, int size) {
     BOAttrType* attr = spec->getAttribute(i);
     if (attr == nullptr) continue;
     if (attr->isObjectType()) {
-      if (attr->isMultipleCard()) {
-        BusObjContainer* container = containerAt(i);
-        if (container == nullptr) continue;
-        for (int k = 0; k < container->getObjectCount(); ++k) {
-          BusinessObject* child = container->getObject(k);
-          if (child != nullptr && !dumpChild(child)) return -1;
-        }
-      } else {
-        BusinessObject* child = childAt(i);
-        if (child != nullptr && !dumpChild(child)) return -1;
+      if (!forEachChildAt(i, [&](BusinessObject* child, int) { return dumpChild(child); })) {
+        return -1;
       }
       continue;
     }
@@ -676,22 +686,16 @@ void BusinessObject::setDefaultAttrValues() {
     BOAttrType* attr = spec->getAttribute(i);
     if (attr == nullptr) continue;
     if (attr->isObjectType()) {
-      if (attr->isMultipleCard()) {
-        BusObjContainer* container = containerAt(i);
-        if (container == nullptr) {
-          const char* typeName = attr->getTypeName();
-          BusObjSpec* childSpec =
-              typeName ? BusObjSpecDirectory::getTheBusObjSpecDirectory()->find(typeName) : nullptr;
-          container = new BusObjContainer(childSpec);
-          values[i] = container;  // the slot held nothing or the blank marker
-        }
-        for (int k = 0; k < container->getObjectCount(); ++k) {
-          BusinessObject* child = container->getObject(k);
-          if (child != nullptr) child->setDefaultAttrValues();
-        }
-      } else if (BusinessObject* child = childAt(i)) {
-        child->setDefaultAttrValues();
+      if (attr->isMultipleCard() && containerAt(i) == nullptr) {
+        const char* typeName = attr->getTypeName();
+        BusObjSpec* childSpec =
+            typeName ? BusObjSpecDirectory::getTheBusObjSpecDirectory()->find(typeName) : nullptr;
+        values[i] = new BusObjContainer(childSpec);  // the slot held nothing or the blank marker
       }
+      forEachChildAt(i, [](BusinessObject* child, int) {
+        child->setDefaultAttrValues();
+        return true;
+      });
       continue;
     }
     const char* value = attr->getDefault();
@@ -753,17 +757,10 @@ void BusinessObject::updateRandomizedKeyValues() {
     BOAttrType* attr = spec->getAttribute(i);
     if (attr == nullptr) continue;
     if (attr->isObjectType()) {
-      if (attr->isMultipleCard()) {
-        if (BusObjContainer* container = containerAt(i)) {
-          for (int k = 0; k < container->getObjectCount(); ++k) {
-            if (BusinessObject* child = container->getObject(k)) {
-              child->updateRandomizedKeyValues();
-            }
-          }
-        }
-      } else if (BusinessObject* child = childAt(i)) {
+      forEachChildAt(i, [](BusinessObject* child, int) {
         child->updateRandomizedKeyValues();
-      }
+        return true;
+      });
     } else if (attr->isKey() && vy::wire::isSimpleType(attr->getTypeNum())) {
       setAttrValue(i, decimal(std::rand()).c_str(), attr->getTypeNum());
     }
@@ -784,15 +781,10 @@ int BusinessObject::validate(bool useDefaults) {
     int type = attr->getTypeNum();
     if (values[i] != nullptr) {
       if (!attr->isObjectType()) continue;
-      if (attr->isMultipleCard()) {
-        if (BusObjContainer* container = containerAt(i)) {
-          for (int k = 0; k < container->getObjectCount(); ++k) {
-            BusinessObject* child = container->getObject(k);
-            if (child != nullptr && !child->validate(useDefaults)) return 0;
-          }
-        }
-      } else if (BusinessObject* child = childAt(i)) {
-        if (!child->validate(useDefaults)) return 0;
+      if (!forEachChildAt(i, [useDefaults](BusinessObject* child, int) {
+            return child->validate(useDefaults);
+          })) {
+        return 0;
       }
       continue;
     }
@@ -843,20 +835,8 @@ void BusinessObject::makeEventIds(int index, const char* connectorName) {
     }
     setAttrValue(idIndex, id.c_str(), idAttr->getTypeNum());
   }
-  int count = getAttrCount();
-  for (int i = 0; i < count && values != nullptr; ++i) {
-    BOAttrType* attr = spec->getAttribute(i);
-    if (attr == nullptr || !attr->isObjectType()) continue;
-    if (attr->isMultipleCard()) {
-      if (BusObjContainer* container = containerAt(i)) {
-        for (int k = 0; k < container->getObjectCount(); ++k) {
-          if (BusinessObject* child = container->getObject(k)) {
-            child->makeEventIds(k, connectorName);
-          }
-        }
-      }
-    } else if (BusinessObject* child = childAt(i)) {
-      child->makeEventIds(0, connectorName);
-    }
-  }
+  forEachChild([connectorName](BusinessObject* child, int position) {
+    child->makeEventIds(position, connectorName);
+    return true;
+  });
 }

@@ -13,6 +13,7 @@
 #include "BusObjSpecDirectory.hpp"
 #include "KyMsgFormat.hpp"
 #include "KyVersion.hpp"
+#include "RequestRefusal.hpp"
 #include "ReturnStatusDescriptor.hpp"
 #include "StringMessage.hpp"
 #include "TextArena.hpp"
@@ -195,12 +196,8 @@ int TransactionBusinessObject::equalsRefAttrs(BusinessObject& other) {
 int TransactionBusinessObject::doVerbFor(ReturnStatusDescriptor* status) {
   BOHandlerCPP* handler = spec ? spec->getMyBOHandler() : nullptr;
   if (handler == nullptr) {
-    if (status != nullptr) {
-      std::string text =
-          spec ? std::string("No business object handler is registered for the type ") +
-                     spec->getName()
-               : std::string("The transaction business object has no type");
-      status->seterrMsg(text.c_str());
+    if (status != nullptr && status->getErrorMsg() == nullptr) {
+      status->seterrMsg(vy::requestRefusal(*this).c_str());
     }
     return -1;
   }

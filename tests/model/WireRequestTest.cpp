@@ -12,6 +12,7 @@
 
 #include "BusinessObjectTestSpecs.hpp"
 #include "NativeAgent.hpp"
+#include "RequestRefusal.hpp"
 #include "TransactionTestSpecs.hpp"
 #include "VyConnector.hpp"
 #include "WireRequest.hpp"
@@ -132,6 +133,20 @@ TEST_F(WireRequestTest, ANulInsideATextIsRefusedWithTheReason) {
   ASSERT_NE(nullptr, request.object().getReadError());
   EXPECT_NE(nullptr, std::strstr(request.object().getReadError(), "U+0000"))
       << request.object().getReadError();
+}
+
+TEST_F(WireRequestTest, ARefusedRequestAnswersTheOneRefusalText) {
+  std::u16string cut = vytest::wire(kCustomer).substr(0, 60);
+  for (bool transactional : {false, true}) {
+    vy::RequestObject request(reinterpret_cast<const unsigned short*>(cut.data()), cut.size(),
+                              transactional);
+    ReturnStatusDescriptor status;
+    EXPECT_EQ(-1, request.doVerbFor(&status));
+    ASSERT_NE(nullptr, status.getErrorMsg());
+    EXPECT_EQ(vy::requestRefusal(request.object()), status.getErrorMsg());
+    EXPECT_EQ(0u, std::string(status.getErrorMsg()).find("The request cannot be processed: "))
+        << status.getErrorMsg();
+  }
 }
 
 TEST_F(WireRequestTest, SlotsOfAReadObjectKeepEveryContract) {

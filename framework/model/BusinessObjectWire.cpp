@@ -258,7 +258,10 @@ struct MessageOut {
 // converted is reported (message 80014) and left out, as StringMessage::appendField does.
 class UnitsOut {
  public:
-  UnitsOut() : buffer_(threadBuffer()), ascii_(vy::threadConverter().asciiCompatible()) {
+  UnitsOut()
+      : buffer_(threadBuffer()),
+        converter_(vy::threadConverter()),
+        ascii_(converter_.asciiCompatible()) {
     buffer_.used = 0;
   }
   void field(const char* text) {
@@ -290,7 +293,7 @@ class UnitsOut {
       return;
     }
     int units = static_cast<int>(n);
-    unsigned short* wide = vy::threadConverter().fromNativeToUTF16(nullptr, text, units);
+    unsigned short* wide = converter_.fromNativeToUTF16(nullptr, text, units);
     if (wide == nullptr || units <= 0 || static_cast<size_t>(units) > kMaxUnits) {
       std::free(wide);
       vy::logEncodingError();
@@ -351,6 +354,7 @@ class UnitsOut {
   }
 
   Buffer& buffer_;
+  KyConversion& converter_;
   bool ascii_;
 };
 

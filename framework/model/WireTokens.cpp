@@ -16,34 +16,40 @@
 namespace vy {
 namespace {
 
-// Narrows n units of `field` to bytes at `out` while they are ASCII without U+0000; true when
-// all of them were. `out` has room for n rounded up to 8, and units may be read up to `end`.
-bool narrowPlain(const uint16_t* field, size_t n, const uint16_t* end, char* out) {
+// Narrows n units to bytes at `out` (n + 1 bytes), each unit to its low byte, and lists in
+// `other`, in order, the blocks of eight units (unit index / 8) that hold a unit that is not
+// ASCII or is U+0000.
+void narrowAll(const uint16_t* u, size_t n, char* out, std::vector<uint32_t>& other) {
+  other.clear();
   size_t i = 0;
 #if defined(__SSE2__)
-  // Eight units at a time (fields are short, so whole blocks are read while the text lasts):
-  // unit - 1 above 0x7E is U+0000 or beyond ASCII.
+  // Eight units at a time: unit - 1 above 0x7E is U+0000 or beyond ASCII.
   const __m128i one = _mm_set1_epi16(1);
   const __m128i top = _mm_set1_epi16(0x7E);
   const __m128i zero = _mm_setzero_si128();
-  while (i < n && static_cast<size_t>(end - (field + i)) >= 8) {
-    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(field + i));
-    __m128i over = _mm_subs_epu16(_mm_sub_epi16(v, one), top);
-    unsigned good = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(over, zero)));
-    size_t lanes = n - i < 8 ? n - i : 8;
-    unsigned wanted = lanes == 8 ? 0xFFFFu : (1u << (2 * lanes)) - 1;
-    if ((good & wanted) != wanted) return false;
+  for (; i + 8 <= n; i += 8) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(u + i));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(v, v));
-    i += 8;
+    __m128i over = _mm_subs_epu16(_mm_sub_epi16(v, one), top);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi16(over, zero)) != 0xFFFF) {
+      other.push_back(static_cast<uint32_t>(i / 8));
+    }
   }
 #endif
-  unsigned other = 0;
+  bool tail = false;
   for (; i < n; ++i) {
-    uint16_t c = field[i];
-    other |= static_cast<unsigned>(static_cast<uint16_t>(c - 1) >= 0x7F);
-    out[i] = static_cast<char>(c);
+    out[i] = static_cast<char>(u[i]);
+    tail |= static_cast<uint16_t>(u[i] - 1) >= 0x7F;
   }
-  return other == 0;
+  if (tail) other.push_back(static_cast<uint32_t>((n - 1) / 8));
+  out[n] = '\0';
+}
+
+bool plainUnits(const uint16_t* u, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    if (static_cast<uint16_t>(u[i] - 1) >= 0x7F) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -62,9 +68,19 @@ KyConversion& threadConverter() {
 
 WireTokens::WireTokens(const unsigned short* units, size_t length)
     : units_(reinterpret_cast<const uint16_t*>(units)), total_(units != nullptr ? length : 0) {
-  // One scratch per thread: a field is narrowed into it and read before the next one.
+  // The whole text is narrowed once; each field is then read where it lies (its terminator
+  // written over the first digit of the next field's prefix, which is read from the units).
+  // The buffers are the thread's own, reused by its next text.
   thread_local std::vector<char> scratch(256);
+  thread_local std::vector<char> narrowed;
+  thread_local std::vector<uint32_t> other;
   scratch_ = &scratch;
+  narrowed_ = &narrowed;
+  converter_ = &threadConverter();
+  other_ = &other;
+  if (total_ > UINT32_MAX - 1) total_ = 0;  // beyond any Java string
+  if (narrowed.size() < total_ + 1) narrowed.resize(total_ + 1);
+  narrowAll(units_, total_, narrowed.data(), other);
 }
 
 bool WireTokens::next() {
@@ -89,24 +105,27 @@ bool WireTokens::next() {
     ended_ = true;
     return false;
   }
-  const uint16_t* field = u + k + 1;
+  size_t start = k + 1;
   size_t n = static_cast<size_t>(fieldLength);
-  if (scratch_->size() < n + 9) scratch_->resize(n + 9 + n / 2);
-  char* out = scratch_->data();
-  // ASCII (without U+0000) is narrowed unit for byte when the encoding allows it.
-  bool plain = narrowPlain(field, n, u + total_, out);
-  if (plain && ascii_ < 0) ascii_ = threadConverter().asciiCompatible() ? 1 : 0;
+  // Blocks before this field no longer matter; a field that meets a block holding a unit that
+  // is not plain ASCII is looked at unit by unit.
+  const std::vector<uint32_t>& other = *other_;
+  while (nextOther_ < other.size() && (other[nextOther_] + 1) * 8 <= start) ++nextOther_;
+  bool plain =
+      nextOther_ == other.size() || other[nextOther_] * 8 >= start + n || plainUnits(u + start, n);
+  if (plain && ascii_ < 0) ascii_ = converter_->asciiCompatible() ? 1 : 0;
   if (!plain || ascii_ == 0) {
-    if (!convert(field, n)) {
+    if (!convert(u + start, n)) {
       ended_ = true;
       return false;
     }
   } else {
-    out[n] = '\0';
-    text_ = out;
+    char* text = narrowed_->data() + start;
+    text[n] = '\0';
+    text_ = text;
     length_ = n;
   }
-  pos_ = k + 1 + n;
+  pos_ = start + n;
   return true;
 }
 
@@ -118,8 +137,8 @@ bool WireTokens::convert(const uint16_t* field, size_t units) {
     }
   }
   int bytes = static_cast<int>(units);
-  char* native = threadConverter().fromUTF16ToNative(
-      nullptr, reinterpret_cast<const unsigned short*>(field), bytes);
+  char* native =
+      converter_->fromUTF16ToNative(nullptr, reinterpret_cast<const unsigned short*>(field), bytes);
   if (native == nullptr || bytes < 0) {
     std::free(native);
     logEncodingError();

@@ -82,7 +82,11 @@ class WireTokens {
   const char* text_ = nullptr;
   size_t length_ = 0;
   const char* fault_ = nullptr;
-  std::vector<char>* scratch_ = nullptr;
+  std::vector<char>* scratch_ = nullptr;    // a converted field
+  std::vector<char>* narrowed_ = nullptr;   // the whole text narrowed unit for byte
+  std::vector<uint32_t>* other_ = nullptr;  // blocks of 8 units holding one not plain ASCII
+  size_t nextOther_ = 0;
+  KyConversion* converter_ = nullptr;
 };
 
 // The converter for the agent's native encoding, kept by the calling thread while the encoding

@@ -2,7 +2,6 @@
 
 #include <strings.h>
 
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -155,8 +154,8 @@ unsigned char BOAttrType::isMultipleCard() const {
   // compared without a library call.
   if (cardinality[0] != '\0' && cardinality[1] == '\0' && CARD_MULTIPLE[0] != '\0' &&
       CARD_MULTIPLE[1] == '\0') {
-    return std::tolower(static_cast<unsigned char>(cardinality[0])) ==
-           std::tolower(static_cast<unsigned char>(CARD_MULTIPLE[0]));
+    auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    return fold(cardinality[0]) == fold(CARD_MULTIPLE[0]);
   }
   return strcasecmp(cardinality, CARD_MULTIPLE) == 0;
 }

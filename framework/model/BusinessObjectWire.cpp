@@ -391,7 +391,10 @@ void writeTree(Out& out, BusinessObject& root) {
     int attr;      // next attribute to write
     int position;  // next container position, -1 before the container's count is written
   };
-  std::vector<Frame> stack;
+  // The thread's own stack, kept for its next tree (a tree is written to the end before the
+  // thread writes another).
+  thread_local std::vector<Frame> stack;
+  stack.clear();
   writeHeader(out, root, true);
   stack.push_back({&root, 0, -1});
   while (!stack.empty()) {

@@ -97,8 +97,8 @@ bool WireTokens::next() {
   // The length prefix: decimal digits running up to the delimiter.
   const uint16_t* u = units_;
   size_t k = pos_;
-  size_t limit = total_ - pos_ < wire::kMaxPrefixDigits ? total_ : pos_ + wire::kMaxPrefixDigits;
   unsigned long long fieldLength = 0;
+  size_t limit = total_ - pos_ < wire::kMaxPrefixDigits ? total_ : pos_ + wire::kMaxPrefixDigits;
   while (k < limit && u[k] >= '0' && u[k] <= '9') fieldLength = fieldLength * 10 + (u[k++] - '0');
   if (k == pos_ || k >= total_ || u[k] != wire::kDelimiter || fieldLength < 1 ||
       fieldLength > total_ - (k + 1)) {

@@ -40,7 +40,8 @@ class WireTokens {
   }
   template <size_t N>
   bool is(const char (&literal)[N]) const {
-    return is(literal, N - 1);
+    // A compare of known length the compiler expands in place.
+    return text_ != nullptr && length_ == N - 1 && __builtin_memcmp(text_, literal, N - 1) == 0;
   }
   // Why the fields ended before the text did, or null: a text holding U+0000 (which no native
   // text can carry), or one the native encoding cannot take.

@@ -373,6 +373,14 @@ char* KyConversion::jvmUTF16ToNative(JNIEnv* env, const unsigned short* text, in
   length = bytes;
   return out;
 }
+bool vy::nativeCodecOf(KyConversion& conv, int* charset) {
+  if (conv.encoding == nullptr) return false;
+  codec::Charset cs;
+  if (routeOf(conv.resolve(nullptr), &cs) != Route::kNative) return false;
+  *charset = static_cast<int>(cs);
+  return true;
+}
+
 bool KyConversion::asciiCompatible() {
   if (encoding == nullptr) return false;
   const ResolvedCharset* cs = resolve(nullptr);

@@ -17,6 +17,7 @@
 #include "BusObjSpec.hpp"
 #include "BusObjSpecDirectory.hpp"
 #include "BusinessObject.hpp"
+#include "Codec.hpp"
 #include "KyConversion.hpp"
 #include "KyMsgFormat.hpp"
 #include "KyVersion.hpp"
@@ -247,6 +248,7 @@ namespace {
 struct MessageOut {
   StringMessage& message;
   void field(const char* text) { message.appendField(text); }
+  void type(BusinessObject& object);
   void count(long value) {
     char digits[24];
     message.appendField(decimalText(value, digits));
@@ -292,6 +294,31 @@ class UnitsOut {
       buffer_.used = static_cast<size_t>(out + n - buffer_.data);
       return;
     }
+    if (codec_ == kCodecUnknown)
+      codec_ = vy::nativeCodecOf(converter_, &codec_) ? codec_ : kNoCodec;
+    if (codec_ != kNoCodec) {
+      // An encoding the kit converts itself: straight into the buffer after room for the prefix
+      // of n units, then moved to just after the real prefix (never longer: a byte gives at most
+      // one unit).
+      auto cs = static_cast<vy::codec::Charset>(codec_);
+      size_t used = buffer_.used;
+      uint16_t lead[kMaxPrefix];
+      size_t room0 = prefix(n, lead);
+      at = room(vy::codec::utf16Capacity(n) + kMaxPrefix);
+      size_t units =
+          vy::codec::nativeToUtf16(cs, reinterpret_cast<const uint8_t*>(text), n, at + room0)
+              .written;
+      if (units == 0 || units > kMaxUnits) {
+        buffer_.used = used;
+        vy::logEncodingError();
+        return;
+      }
+      size_t width = prefix(units, lead);
+      if (width != room0) std::memmove(at + width, at + room0, sizeof(uint16_t) * units);
+      std::memcpy(at, lead, sizeof(uint16_t) * width);
+      buffer_.used = used + width + units;
+      return;
+    }
     int units = static_cast<int>(n);
     unsigned short* wide = converter_.fromNativeToUTF16(nullptr, text, units);
     if (wide == nullptr || units <= 0 || static_cast<size_t>(units) > kMaxUnits) {
@@ -310,6 +337,9 @@ class UnitsOut {
     field(decimalText(value, digits));
   }
   vy::Units units() const { return {buffer_.data, buffer_.used}; }
+  // The type fields of the header; the children of a tree share a few types, so the units of
+  // the last type written are copied for the next object of that type.
+  void type(BusinessObject& object);
 
  private:
   struct Buffer {
@@ -356,15 +386,46 @@ class UnitsOut {
   Buffer& buffer_;
   KyConversion& converter_;
   bool ascii_;
+  static constexpr int kCodecUnknown = -2;  // not asked yet
+  static constexpr int kNoCodec = -1;       // converted through the converter
+  int codec_ = kCodecUnknown;
+  BusObjSpec* lastType_ = nullptr;
+  size_t lastTypeAt_ = 0;  // where its units start in the buffer
+  size_t lastTypeUnits_ = 0;
 };
 
+// The first four fields of an object's header: the kind marker, the format version, the type's
+// name and version.
 template <class Out>
-void writeHeader(Out& out, BusinessObject& object, bool withDeltaFlag) {
+void writeType(Out& out, BusinessObject& object) {
   out.field(vy::wire::kObjectMarker);
   out.field(vy::wire::kFormatVersion);
   out.field(object.getName());
   KyVersion* version = object.getVersion();
   out.field(version ? version->toString() : nullptr);
+}
+
+void MessageOut::type(BusinessObject& object) { writeType(*this, object); }
+
+void UnitsOut::type(BusinessObject& object) {
+  BusObjSpec* spec = object.getTheSpec();
+  if (spec != nullptr && spec == lastType_) {
+    // The earlier copy lies before the used end, and room() may move the buffer.
+    uint16_t* at = room(lastTypeUnits_);
+    std::memcpy(at, buffer_.data + lastTypeAt_, sizeof(uint16_t) * lastTypeUnits_);
+    buffer_.used += lastTypeUnits_;
+    return;
+  }
+  size_t start = buffer_.used;
+  writeType(*this, object);
+  lastType_ = spec;
+  lastTypeAt_ = start;
+  lastTypeUnits_ = buffer_.used - start;
+}
+
+template <class Out>
+void writeHeader(Out& out, BusinessObject& object, bool withDeltaFlag) {
+  out.type(object);
   if (withDeltaFlag) out.field(object.isDelta() ? vy::wire::kTrueText : vy::wire::kFalseText);
   out.field(object.getVerb());
   out.field(object.getLocale());

@@ -22,7 +22,7 @@
 #include "WireText.hpp"
 #include "WireTokens.hpp"
 
-const char* const TransactionBusinessObject::KIND_MARKER = "TransactionBusinessObject";
+const char* const TransactionBusinessObject::KIND_MARKER = vy::wire::kTransactionMarker;
 const char* const TransactionBusinessObject::FORMAT_VERSION = vy::wire::kFormatVersion;
 
 TransactionBusinessObject::TransactionBusinessObject(StringMessage& message)

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "AgentPort.hpp"
+#include "Codec.hpp"
 #include "KyConversion.hpp"
 #include "StringMessage.hpp"
 #include "WireText.hpp"
@@ -135,6 +136,19 @@ bool WireTokens::convert(const uint16_t* field, size_t units) {
       fault_ = "a text holds the character U+0000";
       return false;
     }
+  }
+  if (codec_ == kCodecUnknown) codec_ = nativeCodecOf(*converter_, &codec_) ? codec_ : kNoCodec;
+  if (codec_ != kNoCodec) {
+    // An encoding the kit converts itself: straight into the scratch.
+    auto cs = static_cast<codec::Charset>(codec_);
+    size_t capacity = codec::nativeCapacityFromUtf16(cs, field, units);
+    if (scratch_->size() < capacity + 1) scratch_->resize(capacity + 1);
+    size_t n = codec::utf16ToNative(cs, field, units, reinterpret_cast<uint8_t*>(scratch_->data()))
+                   .written;
+    (*scratch_)[n] = '\0';
+    text_ = scratch_->data();
+    length_ = n;
+    return true;
   }
   int bytes = static_cast<int>(units);
   char* native =

@@ -88,6 +88,9 @@ class WireTokens {
   std::vector<uint32_t>* other_ = nullptr;  // blocks of 8 units holding one not plain ASCII
   size_t nextOther_ = 0;
   KyConversion* converter_ = nullptr;
+  static constexpr int kCodecUnknown = -2;  // not asked yet
+  static constexpr int kNoCodec = -1;       // converted through the converter
+  int codec_ = kCodecUnknown;
 };
 
 // The converter for the agent's native encoding, kept by the calling thread while the encoding

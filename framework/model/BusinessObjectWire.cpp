@@ -452,10 +452,8 @@ void writeTree(Out& out, BusinessObject& root) {
     int attr;      // next attribute to write
     int position;  // next container position, -1 before the container's count is written
   };
-  // The thread's own stack, kept for its next tree (a tree is written to the end before the
-  // thread writes another).
-  thread_local std::vector<Frame> stack;
-  stack.clear();
+  std::vector<Frame> stack;
+  stack.reserve(16);
   writeHeader(out, root, true);
   stack.push_back({&root, 0, -1});
   while (!stack.empty()) {

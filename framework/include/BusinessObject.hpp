@@ -320,7 +320,9 @@ class VY_EXPORT BusinessObject {
   void copyValuesFrom(void** source, bool keepDeltaFlags);
   void defaultTree(int count, unsigned int flag, int depth);
   int validate(bool useDefaults);
-  void makeEventIds(int index, const char* connectorName);
+  // connectorName() gives the connector's name, asked of the agent on first use.
+  template <class Name>
+  void makeEventIds(int index, Name& connectorName);
   bool isVerb(const char* text) const;
   // The walk both delta merges share: -1 when `deltaObject` has no values or another attribute
   // count; otherwise marks this object "Update", takes every simple value the delta carries and

@@ -806,13 +806,25 @@ int BusinessObject::validate(bool useDefaults) {
 void BusinessObject::setObjectEventIds() { setObjectEventIdValues(0); }
 
 void BusinessObject::setObjectEventIdValues(int index) {
-  // Read once per call into this call's own buffer: requests run on several threads at once.
-  char connectorName[kConnectorNameSize] = "";
-  vy::agentPort().configProp("ConnectorName", connectorName, sizeof connectorName);
-  makeEventIds(index, connectorName);
+  // Read at most once per call, into this call's own buffer (requests run on several threads at
+  // once), and only when an id has to be made: an event whose objects carry their ids asks the
+  // agent nothing.
+  std::string connectorName;
+  bool nameRead = false;
+  auto name = [&connectorName, &nameRead]() -> const char* {
+    if (!nameRead) {
+      char buffer[kConnectorNameSize] = "";
+      vy::agentPort().configProp("ConnectorName", buffer, sizeof buffer);
+      connectorName = buffer;
+      nameRead = true;
+    }
+    return connectorName.c_str();
+  };
+  makeEventIds(index, name);
 }
 
-void BusinessObject::makeEventIds(int index, const char* connectorName) {
+template <class Name>
+void BusinessObject::makeEventIds(int index, Name& connectorName) {
   int idIndex = (spec != nullptr && values != nullptr) ? spec->getAttributeIndex(kEventIdAttr) : -1;
   BOAttrType* idAttr = idIndex >= 0 ? spec->getAttribute(idIndex) : nullptr;
   if (idAttr != nullptr && vy::wire::isSimpleType(idAttr->getTypeNum()) &&
@@ -831,11 +843,11 @@ void BusinessObject::makeEventIds(int index, const char* connectorName) {
       id = std::string(parentId) + tail;
     } else {
       std::snprintf(tail, sizeof tail, "_%ld_%d_%lx", now, index, address);
-      id = std::string(connectorName) + tail;
+      id = std::string(connectorName()) + tail;
     }
     setAttrValue(idIndex, id.c_str(), idAttr->getTypeNum());
   }
-  forEachChild([connectorName](BusinessObject* child, int position) {
+  forEachChild([&connectorName](BusinessObject* child, int position) {
     child->makeEventIds(position, connectorName);
     return true;
   });

@@ -1,5 +1,6 @@
 // A bench-only connector library: its one handler answers 1 and leaves the object as it came, so
-// a round trip measures the kit alone. It also holds the JNI floor: the least work any native
+// a round trip measures the kit alone (or, when asked, changes one attribute first, as a handler
+// that updates a record would). It also holds the JNI floor: the least work any native
 // round trip must do (read the request's characters once, make one new string, store it).
 #include <jni.h>
 
@@ -13,10 +14,16 @@ namespace {
 // The event the connector raises: built once from a wire text by prepareEvent.
 BusinessObject* gEvent = nullptr;
 std::atomic<int> gEventsPerPoll{0};
+std::atomic<bool> gChangeOne{false};
 
 class EchoHandler : public BOHandlerCPP {
  public:
-  int doVerbFor(BusinessObject&, ReturnStatusDescriptor*) override { return 1; }
+  int doVerbFor(BusinessObject& bo, ReturnStatusDescriptor*) override {
+    if (gChangeOne.load(std::memory_order_relaxed)) {
+      bo.setAttrValue("Status", "Shipped", bo.getAttrType("Status"));
+    }
+    return 1;
+  }
 };
 
 class EchoGlobals : public GenGlobals {
@@ -78,6 +85,12 @@ Java_vybench_Floor_prepareEvent(JNIEnv* env, jclass, jstring wire, jint perPoll)
   gEvent = new BusinessObject(message);
   gEventsPerPoll = perPoll;
   return gEvent->getSpecFor() != nullptr ? 1 : 0;
+}
+
+// Whether the handler changes the "Status" attribute before it answers 1.
+extern "C" __attribute__((visibility("default"))) JNIEXPORT void JNICALL
+Java_vybench_Floor_changeOne(JNIEnv*, jclass, jboolean on) {
+  gChangeOne = on != JNI_FALSE;
 }
 
 // The floor of an event: one upcall to the agent with one new string of the event's length.

@@ -62,6 +62,14 @@ void vy::recordPerf(KyPerfFlow* flow, long start, long stop) {
   KyPerfUtil::update(flow);
 }
 
+vy::VerbTiming::VerbTiming(JToCPPVeneer* veneer)
+    : flow_(veneer != nullptr && KyPerfUtil::getPerf() > 0 ? veneer->perf_doverbfor_ptr : nullptr),
+      start_(flow_ != nullptr ? KyTimer::getCurrentMilli() : 0) {}
+
+vy::VerbTiming::~VerbTiming() {
+  if (flow_ != nullptr) recordPerf(flow_, start_, KyTimer::getCurrentMilli());
+}
+
 // ---- construction ----
 
 JToCPPVeneer::JToCPPVeneer(SubscriptionHandlerCPP* subHandler, GenGlobals*, void* agentObject)
@@ -190,11 +198,8 @@ int JToCPPVeneer::doVerbFor(BusinessObject& bo, ReturnStatusDescriptor* status) 
   BusObjSpec* spec = bo.getSpecFor();
   BOHandlerCPP* handler = spec ? spec->getMyBOHandler() : nullptr;
   if (handler == nullptr) return -1;
-  bool timed = KyPerfUtil::getPerf() > 0;
-  long start = timed ? KyTimer::getCurrentMilli() : 0;
-  int result = handler->doVerbFor(bo, status);
-  if (timed) vy::recordPerf(perf_doverbfor_ptr, start, KyTimer::getCurrentMilli());
-  return result;
+  vy::VerbTiming timing(this);
+  return handler->doVerbFor(bo, status);
 }
 
 void JToCPPVeneer::newBusObjSpec(char* specText) {

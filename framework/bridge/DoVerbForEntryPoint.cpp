@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,23 +20,24 @@
 #include "KyPerfUtil.hpp"
 #include "KyTimer.hpp"
 #include "PerfRecord.hpp"
-#include "RequestRefusal.hpp"
 #include "ReturnStatusDescriptor.hpp"
 #include "StringMessage.hpp"
 #include "Tracing.hpp"
 #include "TransactionBusinessObject.hpp"
+#include "WireRequest.hpp"
 
 namespace {
 
 const char* const kFile = "BusObjNativeImpl";
 
-// The request's UTF-16 units, zero-terminated, in a buffer reused by this thread's requests.
-const unsigned short* readRequest(JNIEnv* env, jstring content) {
+// The request's UTF-16 units in a buffer reused by this thread's requests; `length` units, the
+// text may hold U+0000 anywhere.
+const unsigned short* readRequest(JNIEnv* env, jstring content, size_t* length) {
   thread_local std::vector<unsigned short> buffer;
   jsize n = env->GetStringLength(content);
-  buffer.resize(static_cast<size_t>(n) + 1);
+  if (buffer.size() < static_cast<size_t>(n) + 1) buffer.resize(static_cast<size_t>(n) + 1);
   if (n > 0) env->GetStringRegion(content, 0, n, reinterpret_cast<jchar*>(buffer.data()));
-  buffer[static_cast<size_t>(n)] = 0;
+  *length = static_cast<size_t>(n);
   return buffer.data();
 }
 
@@ -75,13 +77,10 @@ void reportNotRunning(JNIEnv* env, jobject javaStatus) {
 
 // Puts the processed object into the agent's bucket; false when it could not (the JVM had no
 // room for its text), so the request must not answer success with the old text in the bucket.
-bool writeBack(JNIEnv* env, jobject bucket, BusinessObject& bo, bool transactional) {
-  StringMessage* out = transactional ? static_cast<TransactionBusinessObject&>(bo).toStringMessage()
-                                     : bo.toStringMessage();
-  if (out == nullptr) return false;
-  vy::LocalRef s(env, env->NewString(reinterpret_cast<const jchar*>(out->toUTF16String()),
-                                     out->getCurrentUTF16Size()));
-  delete out;
+bool writeBack(JNIEnv* env, jobject bucket, vy::RequestObject& request) {
+  vy::Units text = request.wireUnits();
+  vy::LocalRef s(env, env->NewString(reinterpret_cast<const jchar*>(text.data),
+                                     static_cast<jsize>(text.length)));
   if (s.get() == nullptr) {
     catchJavaErrors(env);
     return false;
@@ -110,50 +109,37 @@ extern "C" JNIEXPORT jint JNICALL Java_AppSide_1Connector_BusObjNativeInterface_
     catchJavaErrors(env);
     return -1;
   }
-  BusinessObject* bo;
+  std::unique_ptr<vy::RequestObject> request;
   {
-    StringMessage message(readRequest(env, content.as<jstring>()));
+    size_t length = 0;
+    const unsigned short* units = readRequest(env, content.as<jstring>(), &length);
     content.reset(nullptr);
-    if (transactional)
-      bo = new TransactionBusinessObject(message);
-    else
-      bo = new BusinessObject(message);
+    request = std::make_unique<vy::RequestObject>(units, length, transactional != JNI_FALSE);
   }
+  BusinessObject& bo = request->object();
 
-  int result;
-  std::string unusable = vy::requestRefusal(*bo);
-  if (!unusable.empty()) {
+  // A request that cannot reach a handler (malformed text, unknown type, no handler) is refused
+  // by doVerbFor itself, with the reason as the status text.
+  int result = -1;
+  vy::ConnectorFault fault = vy::guardConnectorCall("DoVerbFor", vy::FaultReport::kVerb, [&] {
+    vy::VerbTiming timing(JToCPPVeneer::getTheHandlerStuff());
+    result = request->doVerbFor(&status);
+  });
+  if (!fault && status.getErrorMsg() != nullptr) reportError(env, javaStatus, status.getErrorMsg());
+  if (!fault && result > 1) vy::reportUnknownVerbResult(bo.getName(), result);
+  if (fault) {
+    // The agent's status says what the connector threw (the message it formats is requested
+    // as before).
     result = -1;
-    reportError(env, javaStatus, unusable.c_str());
-  } else {
-    vy::ConnectorFault fault = vy::guardConnectorCall("DoVerbFor", vy::FaultReport::kVerb, [&] {
-      // The request is timed in the connector's "doverbfor" flow when monitoring is on.
-      JToCPPVeneer* v = JToCPPVeneer::getTheHandlerStuff();
-      bool timed = v != nullptr && KyPerfUtil::getPerf() > 0;
-      long start = timed ? KyTimer::getCurrentMilli() : 0;
-      result = transactional ? static_cast<TransactionBusinessObject*>(bo)->doVerbFor(&status)
-                             : bo->doVerbFor(&status);
-      if (timed) vy::recordPerf(v->perf_doverbfor_ptr, start, KyTimer::getCurrentMilli());
-      if (status.getErrorMsg() != nullptr) reportError(env, javaStatus, status.getErrorMsg());
-    });
-    if (!fault && result > 1) vy::reportUnknownVerbResult(bo->getName(), result);
-    if (fault) {
-      // The agent's status says what the connector threw (the message it formats is requested
-      // as before).
-      result = -1;
-      if (!fault.text.empty()) reportError(env, javaStatus, fault.text.c_str());
-    }
+    if (!fault.text.empty()) reportError(env, javaStatus, fault.text.c_str());
   }
-  if ((result == 1 || result == -5) && !writeBack(env, bucket, *bo, transactional)) {
+  if ((result == 1 || result == -5) && !writeBack(env, bucket, *request)) {
     result = -1;
     reportError(env, javaStatus,
                 "The request cannot be answered: the JVM has no room for the processed business "
                 "object (out of memory)");
   }
-  if (transactional)
-    delete static_cast<TransactionBusinessObject*>(bo);
-  else
-    delete bo;
+  request.reset();
   catchJavaErrors(env);
   return result;
 }

@@ -16,6 +16,7 @@
 #include "ReturnStatusDescriptor.hpp"
 #include "StringMessage.hpp"
 #include "VeneerLife.hpp"
+#include "WireRequest.hpp"
 
 namespace {
 
@@ -95,9 +96,10 @@ int vy::jvmDeliverEvent(BusinessObject& bo) {
   vy::VeneerUse use;
   jobject agent = vy::runningAgent();
   if (agent == nullptr) return -1;
-  StringMessage* message = bo.toStringMessage();
-  vy::LocalRef text(env, wireText(env, *message));
-  delete message;
+  vy::Units units = vy::wireUnits(bo);
+  vy::LocalRef text(env, env->NewString(reinterpret_cast<const jchar*>(units.data),
+                                        static_cast<jsize>(units.length)));
+  if (text.get() == nullptr) vy::clearAgentException(env);
   if (text.get() == nullptr) return -1;  // no room in the JVM for the text: not delivered
   jint answer = env->CallIntMethod(agent, mid, text.get());
   if (vy::clearAgentException(env)) answer = -1;
@@ -131,9 +133,10 @@ void CallJavaForConsumeSync(const char* name, BusinessObject& bo, ReturnStatusDe
   vy::LocalRef boBucketRef(env, nullptr), statusBucketRef(env, nullptr);
   bool made = name == nullptr || jname.get() != nullptr;
   if (made) {
-    StringMessage* boMessage = bo.toStringMessage();
-    boText.reset(wireText(env, *boMessage));
-    delete boMessage;
+    vy::Units units = vy::wireUnits(bo);
+    boText.reset(env->NewString(reinterpret_cast<const jchar*>(units.data),
+                                static_cast<jsize>(units.length)));
+    if (boText.get() == nullptr) vy::clearAgentException(env);
     made = boText.get() != nullptr;
   }
   if (made) {

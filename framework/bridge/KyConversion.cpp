@@ -3,6 +3,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <utility>
+#include <vector>
 
 #include "Codec.hpp"
 #include "JniEnv.hpp"
@@ -370,6 +373,48 @@ char* KyConversion::jvmUTF16ToNative(JNIEnv* env, const unsigned short* text, in
   length = bytes;
   return out;
 }
+bool vy::nativeCodecOf(KyConversion& conv, int* charset) {
+  if (conv.encoding == nullptr) return false;
+  codec::Charset cs;
+  if (routeOf(conv.resolve(nullptr), &cs) != Route::kNative) return false;
+  *charset = static_cast<int>(cs);
+  return true;
+}
+
+bool KyConversion::asciiCompatible() {
+  if (encoding == nullptr) return false;
+  const ResolvedCharset* cs = resolve(nullptr);
+  if (cs == nullptr) return false;
+  if (cs->kind == vy::kCharsetUtf8 || cs->kind == vy::kCharsetLatin1 ||
+      cs->kind == vy::kCharsetAscii) {
+    return true;
+  }
+  if (cs->kind != vy::kCharsetOther) return false;
+  // Any other encoding is probed once, by converting 1..127 through the JVM and back.
+  static std::mutex lock;
+  static std::vector<std::pair<const ResolvedCharset*, bool>> decided;
+  std::lock_guard<std::mutex> guard(lock);
+  for (const auto& d : decided)
+    if (d.first == cs) return d.second;
+  char probe[128];
+  for (int i = 1; i < 128; ++i) probe[i - 1] = static_cast<char>(i);
+  probe[127] = '\0';
+  int units = 127;
+  unsigned short* wide = jvmNativeToUTF16(nullptr, probe, units);
+  if (wide == nullptr) return false;  // the JVM could not answer: asked again next time
+  bool ok = units == 127;
+  for (int i = 0; ok && i < 127; ++i) ok = wide[i] == static_cast<unsigned short>(i + 1);
+  if (ok) {
+    int bytes = 127;
+    char* back = jvmUTF16ToNative(nullptr, wide, bytes);
+    ok = back != nullptr && bytes == 127 && std::memcmp(back, probe, 127) == 0;
+    std::free(back);
+  }
+  std::free(wide);
+  decided.emplace_back(cs, ok);
+  return ok;
+}
+
 char* KyConversion::fromEightBitCharToUTF8(const char* text) {
   if (text == nullptr) return nullptr;
   size_t n = std::strlen(text);

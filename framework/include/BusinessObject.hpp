@@ -27,6 +27,9 @@
 #ifndef VY_BUSINESS_OBJECT_HPP
 #define VY_BUSINESS_OBJECT_HPP
 
+#include <cstddef>
+#include <string>
+
 #include "VyExport.hpp"
 
 class BOAttrType;
@@ -35,6 +38,11 @@ class BusObjSpec;
 class KyVersion;
 class ReturnStatusDescriptor;
 class StringMessage;
+namespace vy {
+struct ArenaChunk;
+class RequestObject;
+class WireTokens;
+}  // namespace vy
 
 class VY_EXPORT BusinessObject {
  public:
@@ -247,9 +255,28 @@ class VY_EXPORT BusinessObject {
   static int storeSlot(void** slots, BusObjSpec* s, BusinessObject* owner, int index,
                        const void* value, int type);
   // Frees one slot of an array laid out by `s` (never the blank marker) and leaves it null.
-  static void freeSlot(void** slots, BusObjSpec* s, int index);
+  // Texts `owner` keeps in its own storage are left to it.
+  static void freeSlot(void** slots, BusObjSpec* s, int index,
+                       const BusinessObject* owner = nullptr);
   // Frees every slot of an array laid out by `s`, children without deep recursion.
-  static void freeSlots(void** slots, BusObjSpec* s);
+  static void freeSlots(void** slots, BusObjSpec* s, const BusinessObject* owner = nullptr);
+
+  // The reader of a stream of fields at nesting level `depth`.
+  BusinessObject(vy::WireTokens& in, int depth);
+  // Reads one value group per attribute into `slots` (laid out by this object's spec, owned by
+  // it): texts and markers, a child count followed by the children (and, with `containerFlags`,
+  // a container's delta flag after its count). False, with `why` set ("kind: what"), when the
+  // stream is malformed; the slots read so far stay for the caller to release.
+  bool readValues(vy::WireTokens& in, void** slots, int depth, bool containerFlags,
+                  const char* kind, std::string& why);
+  // A slot array of this object's layout, every slot ignored, in the object's own storage.
+  void** newSlots(int count);
+  // Frees the slots' contents and the array (unless it is in the object's own storage).
+  void releaseSlots(void** slots);
+  // A copy of n bytes kept in this object's own storage (freed with the object).
+  char* keepText(const char* text, size_t n);
+  // Frees a text this object held unless it lives in the object's own storage.
+  void releaseText(void* text) const;
 
   // Records why reading failed ("what: detail"), releases the values and drops the spec.
   void failRead(const char* what, const char* detail);
@@ -274,11 +301,18 @@ class VY_EXPORT BusinessObject {
   friend class BusObjContainer;
 
   void initEmpty();
+  // Calls visit(child, position) for each child of attribute `index` (position: its place in
+  // the container, 0 for a single child), or of every object attribute in attribute order;
+  // stops when visit returns false, and then returns false.
+  template <class Visit>
+  bool forEachChildAt(int index, Visit visit) const;
+  template <class Visit>
+  bool forEachChild(Visit visit) const;
   // Frees every text, value and child the object owns (the members are left dangling).
   void releaseState();
   void allocValues();
   void lookUpSpec(const char* name, KyVersion& version);
-  bool read(StringMessage& message, int depth);
+  bool read(vy::WireTokens& in, int depth);
   // Stores a child into an attribute slot, releasing a replaced single child that is not the
   // same object.
   void replaceChild(int index, BusinessObject* child);
@@ -286,7 +320,9 @@ class VY_EXPORT BusinessObject {
   void copyValuesFrom(void** source, bool keepDeltaFlags);
   void defaultTree(int count, unsigned int flag, int depth);
   int validate(bool useDefaults);
-  void makeEventIds(int index, const char* connectorName);
+  // connectorName() gives the connector's name, asked of the agent on first use.
+  template <class Name>
+  void makeEventIds(int index, Name& connectorName);
   bool isVerb(const char* text) const;
   // The walk both delta merges share: -1 when `deltaObject` has no values or another attribute
   // count; otherwise marks this object "Update", takes every simple value the delta carries and
@@ -295,6 +331,9 @@ class VY_EXPORT BusinessObject {
   int mergeDelta(BusinessObject* deltaObject, ObjectAttr objectAttr);
 
   char* readError;
+  vy::ArenaChunk* arena;  // texts and the value array of an object read from the wire
+
+  friend class vy::RequestObject;
 };
 
 #endif  // VY_BUSINESS_OBJECT_HPP

@@ -22,8 +22,13 @@ typedef JNIEnv_ JNIEnv;
 
 #include "VyExport.hpp"
 
+class KyConversion;
+
 namespace vy {
 struct ResolvedCharset;  // what the JVM made of one encoding name; shared, never freed
+// For the kit's own use: the codec (a vy::codec::Charset value) of a converter whose encoding
+// the kit converts itself; false when the JVM converts it or it cannot be resolved.
+bool nativeCodecOf(KyConversion& conv, int* charset);
 }  // namespace vy
 
 class VY_EXPORT KyConversion {
@@ -53,6 +58,12 @@ class VY_EXPORT KyConversion {
 
   const char* getEncoding() const { return encoding; }
 
+  // Whether the encoding maps the characters 1 to 127 to the same single bytes both ways, so
+  // ASCII text may skip the conversion. Decided once per encoding (UTF-8, ISO-8859-1 and
+  // US-ASCII by their nature, any other by a probe through the JVM); false while the encoding
+  // cannot be resolved, which is not remembered.
+  bool asciiCompatible();
+
   // The same conversions forced through the JVM whatever the charset; used to prove the native
   // paths equal to the JVM's.
   char* jvmNativeToUTF8(JNIEnv* env, const char* text);
@@ -61,6 +72,8 @@ class VY_EXPORT KyConversion {
   char* jvmUTF16ToNative(JNIEnv* env, const unsigned short* text, int& length);
 
  private:
+  friend bool vy::nativeCodecOf(KyConversion& conv, int* charset);
+
   // The shared answer for `encoding`, asked of the JVM the first time any object meets the name;
   // null when there is no JVM to ask.
   const vy::ResolvedCharset* resolve(JNIEnv* env);

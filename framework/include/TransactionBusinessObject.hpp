@@ -81,11 +81,15 @@ class VY_EXPORT TransactionBusinessObject : public BusinessObject {
   StringMessage* toBusinessObjectString();
 
  private:
+  friend class vy::RequestObject;
+
+  // Reads the base object, then the transaction section, from one stream of fields.
+  explicit TransactionBusinessObject(vy::WireTokens& in);
+  int readSection(vy::WireTokens& in);
   void releaseRefValues();
   // Drops the reference values and leaves the object as a malformed read does: no spec, and
   // `what` (with `detail`) as the read error.
   void failSection(const char* what, const char* detail);
-  void appendRefGroup(StringMessage& message, int index);
 
   void** refValues;
 };

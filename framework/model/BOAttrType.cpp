@@ -149,5 +149,13 @@ unsigned char BOAttrType::hasCardinality(const char* card) const {
 }
 
 unsigned char BOAttrType::isMultipleCard() const {
-  return cardinality != nullptr && strcasecmp(cardinality, CARD_MULTIPLE) == 0;
+  if (cardinality == nullptr) return 0;
+  // Asked for every object attribute of every object read or written: the one-letter texts are
+  // compared without a library call.
+  if (cardinality[0] != '\0' && cardinality[1] == '\0' && CARD_MULTIPLE[0] != '\0' &&
+      CARD_MULTIPLE[1] == '\0') {
+    auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    return fold(cardinality[0]) == fold(CARD_MULTIPLE[0]);
+  }
+  return strcasecmp(cardinality, CARD_MULTIPLE) == 0;
 }

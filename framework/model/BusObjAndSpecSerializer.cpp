@@ -12,6 +12,7 @@
 #include "BusinessObject.hpp"
 #include "StringHash.hpp"
 #include "StringMessage.hpp"
+#include "WireText.hpp"
 
 const char* const BusObjAndSpecSerializer::BUSOBJANDSPEC = "BusObjAndSpec";
 const char* const BusObjAndSpecSerializer::specialDelimiter = "\x04";
@@ -19,7 +20,6 @@ const char* const BusObjAndSpecSerializer::specialDelimiter = "\x04";
 namespace {
 
 const char kSpecMarker[] = "BusObjSpec";
-const char kObjectMarker[] = "BusinessObject";
 
 // Each thread gathers specs in a list of its own, so packings on different threads never share
 // one. Not owned here: whoever started the list releases it.
@@ -136,7 +136,7 @@ BusinessObject* BusObjAndSpecSerializer::unpack(const char* text, const char* de
   // Everything is checked before anything is filed: a text refused for any reason leaves the
   // directory exactly as it was.
   StringMessage objectMessage(objectText);
-  if (!startsWith(objectMessage, kObjectMarker)) return nullptr;
+  if (!startsWith(objectMessage, vy::wire::kObjectMarker)) return nullptr;
 
   std::vector<std::unique_ptr<BusObjSpec>> specs;
   while (outer->hasMoreTokens()) {

@@ -22,7 +22,9 @@
 #include "BusObjSpecDirectory.hpp"
 #include "KyMsgFormat.hpp"
 #include "KyVersion.hpp"
+#include "RequestRefusal.hpp"
 #include "ReturnStatusDescriptor.hpp"
+#include "TextArena.hpp"
 #include "TextCopy.hpp"
 #include "WireText.hpp"
 
@@ -66,6 +68,7 @@ void BusinessObject::initEmpty() {
   context = nullptr;
   delta = 0;
   readError = nullptr;
+  arena = nullptr;
 }
 
 void BusinessObject::allocValues() {
@@ -116,14 +119,21 @@ BusinessObject::BusinessObject(BusObjSpec* s) {
 BusinessObject::~BusinessObject() { releaseState(); }
 
 void BusinessObject::releaseState() {
-  std::free(verb);
-  std::free(appVerb);
-  std::free(locale);
+  releaseText(verb);
+  releaseText(appVerb);
+  releaseText(locale);
   std::free(readError);
   if (values != nullptr) {
-    freeSlots(values, spec);
-    delete[] values;
+    freeSlots(values, spec, this);
+    if (!vy::arenaHolds(arena, values)) delete[] values;
   }
+  vy::arenaRelease(arena);
+}
+
+char* BusinessObject::keepText(const char* text, size_t n) { return vy::arenaCopy(arena, text, n); }
+
+void BusinessObject::releaseText(void* text) const {
+  if (text != nullptr && text != BlankValue && !vy::arenaHolds(arena, text)) std::free(text);
 }
 
 void BusinessObject::takeStateFrom(BusinessObject& other) {
@@ -137,25 +147,20 @@ void BusinessObject::takeStateFrom(BusinessObject& other) {
   spec = other.spec;
   context = other.context;
   delta = other.delta;
+  arena = other.arena;
+  other.arena = nullptr;
   other.verb = other.appVerb = other.locale = other.readError = nullptr;
   other.values = nullptr;
   other.spec = nullptr;
   other.context = nullptr;
   // The children now belong to this object.
-  int count = values != nullptr && spec != nullptr ? spec->getAttributeCount() : 0;
-  for (int i = 0; i < count; ++i) {
-    BOAttrType* attr = spec->getAttribute(i);
-    if (attr == nullptr || !attr->isObjectType()) continue;
-    if (!attr->isMultipleCard()) {
-      if (BusinessObject* child = childAt(i)) child->parent = this;
-    } else if (BusObjContainer* box = containerAt(i)) {
-      for (int k = 0; k < box->getObjectCount(); ++k)
-        if (BusinessObject* c = box->getObject(k)) c->parent = this;
-    }
-  }
+  forEachChild([this](BusinessObject* child, int) {
+    child->parent = this;
+    return true;
+  });
 }
 
-void BusinessObject::freeSlot(void** slots, BusObjSpec* s, int index) {
+void BusinessObject::freeSlot(void** slots, BusObjSpec* s, int index, const BusinessObject* owner) {
   if (slots == nullptr || s == nullptr || index < 0 || index >= s->getAttributeCount()) return;
   void* value = slots[index];
   slots[index] = nullptr;
@@ -169,17 +174,21 @@ void BusinessObject::freeSlot(void** slots, BusObjSpec* s, int index) {
       delete static_cast<BusinessObject*>(value);
     }
   } else if (vy::wire::isSimpleType(attr->getTypeNum())) {
-    std::free(value);
+    if (owner != nullptr) {
+      owner->releaseText(value);
+    } else {
+      std::free(value);
+    }
   }
 }
 
-void BusinessObject::freeSlots(void** slots, BusObjSpec* s) {
+void BusinessObject::freeSlots(void** slots, BusObjSpec* s, const BusinessObject* owner) {
   if (slots == nullptr || s == nullptr) return;
   // Children are not deleted from inside their parent's destructor: each one is first emptied
   // of its own children, which join the work list, so the call depth stays flat whatever the
   // depth of the tree.
   std::vector<BusinessObject*> pending;
-  auto detach = [&pending](void** from, BusObjSpec* layout) {
+  auto detach = [&pending](void** from, BusObjSpec* layout, const BusinessObject* holder) {
     int count = layout->getAttributeCount();
     for (int i = 0; i < count; ++i) {
       void* value = from[i];
@@ -200,20 +209,25 @@ void BusinessObject::freeSlots(void** slots, BusObjSpec* s) {
           pending.push_back(static_cast<BusinessObject*>(value));
         }
       } else if (vy::wire::isSimpleType(attr->getTypeNum())) {
-        std::free(value);
+        if (holder != nullptr) {
+          holder->releaseText(value);
+        } else {
+          std::free(value);
+        }
       }
     }
   };
-  detach(slots, s);
+  detach(slots, s, owner);
   while (!pending.empty()) {
     BusinessObject* child = pending.back();
     pending.pop_back();
-    if (child->values != nullptr && child->spec != nullptr) detach(child->values, child->spec);
+    if (child->values != nullptr && child->spec != nullptr)
+      detach(child->values, child->spec, child);
     delete child;
   }
 }
 
-void BusinessObject::freeValue(int index) { freeSlot(values, spec, index); }
+void BusinessObject::freeValue(int index) { freeSlot(values, spec, index, this); }
 
 // ---------------------------------------------------------------------------------------------
 // accessors and messages
@@ -245,6 +259,32 @@ BusObjContainer* BusinessObject::containerAt(int index) const {
   void* value = values[index];
   if (value == BlankValue) return nullptr;
   return static_cast<BusObjContainer*>(value);
+}
+
+template <class Visit>
+bool BusinessObject::forEachChildAt(int index, Visit visit) const {
+  BOAttrType* attr = values != nullptr ? getAttrDesc(index) : nullptr;
+  if (attr == nullptr || !attr->isObjectType()) return true;
+  if (!attr->isMultipleCard()) {
+    BusinessObject* child = childAt(index);
+    return child == nullptr || visit(child, 0);
+  }
+  BusObjContainer* container = containerAt(index);
+  if (container == nullptr) return true;
+  for (int k = 0; k < container->getObjectCount(); ++k) {
+    BusinessObject* child = container->getObject(k);
+    if (child != nullptr && !visit(child, k)) return false;
+  }
+  return true;
+}
+
+template <class Visit>
+bool BusinessObject::forEachChild(Visit visit) const {
+  int count = getAttrCount();
+  for (int i = 0; i < count; ++i) {
+    if (!forEachChildAt(i, visit)) return false;
+  }
+  return true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -293,7 +333,7 @@ int BusinessObject::storeSlot(void** slots, BusObjSpec* s, BusinessObject* owner
   BOAttrType* attr = s->getAttribute(index);
   if (attr == nullptr) return 0;
   if (value == nullptr || value == BlankValue) {
-    freeSlot(slots, s, index);
+    freeSlot(slots, s, index, owner);
     slots[index] = const_cast<void*>(value);
     return 1;
   }
@@ -319,7 +359,11 @@ int BusinessObject::storeSlot(void** slots, BusObjSpec* s, BusinessObject* owner
   }
   char* copy = vy::copyText(static_cast<const char*>(value));
   void* current = slots[index];
-  if (current != nullptr && current != BlankValue) std::free(current);
+  if (owner != nullptr) {
+    owner->releaseText(current);
+  } else if (current != nullptr && current != BlankValue) {
+    std::free(current);
+  }
   slots[index] = copy;
   return 1;
 }
@@ -424,20 +468,20 @@ void BusinessObject::setVerb(const char* newVerb) {
     return;
   }
   char* copy = newVerb ? vy::copyText(newVerb) : nullptr;
-  std::free(verb);
+  releaseText(verb);
   verb = copy;
 }
 
 void BusinessObject::setAppVerb(const char* text) {
   char* copy = text ? vy::copyText(text) : nullptr;
-  std::free(appVerb);
+  releaseText(appVerb);
   appVerb = copy;
 }
 
 char* BusinessObject::setLocale(const char* newLocale) {
   if (newLocale != nullptr && *newLocale != '\0') {
     char* copy = vy::copyText(newLocale);
-    std::free(locale);
+    releaseText(locale);
     locale = copy;
   } else if (locale == nullptr) {
     locale = vy::copyText(kDefaultLocale);
@@ -453,9 +497,7 @@ int BusinessObject::doVerbFor(ReturnStatusDescriptor* status) {
   BOHandlerCPP* handler = spec ? spec->getMyBOHandler() : nullptr;
   if (handler == nullptr) {
     if (status != nullptr && status->getErrorMsg() == nullptr) {
-      std::string text = spec ? std::string("No business object handler for type ") + getName()
-                              : std::string("The business object has no spec");
-      status->seterrMsg(text.c_str());
+      status->seterrMsg(vy::requestRefusal(*this).c_str());
     }
     return -1;
   }
@@ -504,16 +546,8 @@ int BusinessObject::dump(char* buffer, int size) {
     BOAttrType* attr = spec->getAttribute(i);
     if (attr == nullptr) continue;
     if (attr->isObjectType()) {
-      if (attr->isMultipleCard()) {
-        BusObjContainer* container = containerAt(i);
-        if (container == nullptr) continue;
-        for (int k = 0; k < container->getObjectCount(); ++k) {
-          BusinessObject* child = container->getObject(k);
-          if (child != nullptr && !dumpChild(child)) return -1;
-        }
-      } else {
-        BusinessObject* child = childAt(i);
-        if (child != nullptr && !dumpChild(child)) return -1;
+      if (!forEachChildAt(i, [&](BusinessObject* child, int) { return dumpChild(child); })) {
+        return -1;
       }
       continue;
     }
@@ -652,22 +686,16 @@ void BusinessObject::setDefaultAttrValues() {
     BOAttrType* attr = spec->getAttribute(i);
     if (attr == nullptr) continue;
     if (attr->isObjectType()) {
-      if (attr->isMultipleCard()) {
-        BusObjContainer* container = containerAt(i);
-        if (container == nullptr) {
-          const char* typeName = attr->getTypeName();
-          BusObjSpec* childSpec =
-              typeName ? BusObjSpecDirectory::getTheBusObjSpecDirectory()->find(typeName) : nullptr;
-          container = new BusObjContainer(childSpec);
-          values[i] = container;  // the slot held nothing or the blank marker
-        }
-        for (int k = 0; k < container->getObjectCount(); ++k) {
-          BusinessObject* child = container->getObject(k);
-          if (child != nullptr) child->setDefaultAttrValues();
-        }
-      } else if (BusinessObject* child = childAt(i)) {
-        child->setDefaultAttrValues();
+      if (attr->isMultipleCard() && containerAt(i) == nullptr) {
+        const char* typeName = attr->getTypeName();
+        BusObjSpec* childSpec =
+            typeName ? BusObjSpecDirectory::getTheBusObjSpecDirectory()->find(typeName) : nullptr;
+        values[i] = new BusObjContainer(childSpec);  // the slot held nothing or the blank marker
       }
+      forEachChildAt(i, [](BusinessObject* child, int) {
+        child->setDefaultAttrValues();
+        return true;
+      });
       continue;
     }
     const char* value = attr->getDefault();
@@ -729,17 +757,10 @@ void BusinessObject::updateRandomizedKeyValues() {
     BOAttrType* attr = spec->getAttribute(i);
     if (attr == nullptr) continue;
     if (attr->isObjectType()) {
-      if (attr->isMultipleCard()) {
-        if (BusObjContainer* container = containerAt(i)) {
-          for (int k = 0; k < container->getObjectCount(); ++k) {
-            if (BusinessObject* child = container->getObject(k)) {
-              child->updateRandomizedKeyValues();
-            }
-          }
-        }
-      } else if (BusinessObject* child = childAt(i)) {
+      forEachChildAt(i, [](BusinessObject* child, int) {
         child->updateRandomizedKeyValues();
-      }
+        return true;
+      });
     } else if (attr->isKey() && vy::wire::isSimpleType(attr->getTypeNum())) {
       setAttrValue(i, decimal(std::rand()).c_str(), attr->getTypeNum());
     }
@@ -760,15 +781,10 @@ int BusinessObject::validate(bool useDefaults) {
     int type = attr->getTypeNum();
     if (values[i] != nullptr) {
       if (!attr->isObjectType()) continue;
-      if (attr->isMultipleCard()) {
-        if (BusObjContainer* container = containerAt(i)) {
-          for (int k = 0; k < container->getObjectCount(); ++k) {
-            BusinessObject* child = container->getObject(k);
-            if (child != nullptr && !child->validate(useDefaults)) return 0;
-          }
-        }
-      } else if (BusinessObject* child = childAt(i)) {
-        if (!child->validate(useDefaults)) return 0;
+      if (!forEachChildAt(i, [useDefaults](BusinessObject* child, int) {
+            return child->validate(useDefaults);
+          })) {
+        return 0;
       }
       continue;
     }
@@ -790,13 +806,25 @@ int BusinessObject::validate(bool useDefaults) {
 void BusinessObject::setObjectEventIds() { setObjectEventIdValues(0); }
 
 void BusinessObject::setObjectEventIdValues(int index) {
-  // Read once per call into this call's own buffer: requests run on several threads at once.
-  char connectorName[kConnectorNameSize] = "";
-  vy::agentPort().configProp("ConnectorName", connectorName, sizeof connectorName);
-  makeEventIds(index, connectorName);
+  // Read at most once per call, into this call's own buffer (requests run on several threads at
+  // once), and only when an id has to be made: an event whose objects carry their ids asks the
+  // agent nothing.
+  std::string connectorName;
+  bool nameRead = false;
+  auto name = [&connectorName, &nameRead]() -> const char* {
+    if (!nameRead) {
+      char buffer[kConnectorNameSize] = "";
+      vy::agentPort().configProp("ConnectorName", buffer, sizeof buffer);
+      connectorName = buffer;
+      nameRead = true;
+    }
+    return connectorName.c_str();
+  };
+  makeEventIds(index, name);
 }
 
-void BusinessObject::makeEventIds(int index, const char* connectorName) {
+template <class Name>
+void BusinessObject::makeEventIds(int index, Name& connectorName) {
   int idIndex = (spec != nullptr && values != nullptr) ? spec->getAttributeIndex(kEventIdAttr) : -1;
   BOAttrType* idAttr = idIndex >= 0 ? spec->getAttribute(idIndex) : nullptr;
   if (idAttr != nullptr && vy::wire::isSimpleType(idAttr->getTypeNum()) &&
@@ -815,24 +843,12 @@ void BusinessObject::makeEventIds(int index, const char* connectorName) {
       id = std::string(parentId) + tail;
     } else {
       std::snprintf(tail, sizeof tail, "_%ld_%d_%lx", now, index, address);
-      id = std::string(connectorName) + tail;
+      id = std::string(connectorName()) + tail;
     }
     setAttrValue(idIndex, id.c_str(), idAttr->getTypeNum());
   }
-  int count = getAttrCount();
-  for (int i = 0; i < count && values != nullptr; ++i) {
-    BOAttrType* attr = spec->getAttribute(i);
-    if (attr == nullptr || !attr->isObjectType()) continue;
-    if (attr->isMultipleCard()) {
-      if (BusObjContainer* container = containerAt(i)) {
-        for (int k = 0; k < container->getObjectCount(); ++k) {
-          if (BusinessObject* child = container->getObject(k)) {
-            child->makeEventIds(k, connectorName);
-          }
-        }
-      }
-    } else if (BusinessObject* child = childAt(i)) {
-      child->makeEventIds(0, connectorName);
-    }
-  }
+  forEachChild([&connectorName](BusinessObject* child, int position) {
+    child->makeEventIds(position, connectorName);
+    return true;
+  });
 }

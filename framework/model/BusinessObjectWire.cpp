@@ -1,52 +1,50 @@
 // The business object wire layout: reading an object tree from a message's token stream and
 // writing it back (full layout and parent-and-keys layout).
-#include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "BOAttrType.hpp"
 #include "BusObjContainer.hpp"
 #include "BusObjSpec.hpp"
 #include "BusObjSpecDirectory.hpp"
 #include "BusinessObject.hpp"
+#include "Codec.hpp"
+#include "KyConversion.hpp"
 #include "KyMsgFormat.hpp"
 #include "KyVersion.hpp"
 #include "StringMessage.hpp"
+#include "TextArena.hpp"
+#include "TextCopy.hpp"
+#include "TransactionBusinessObject.hpp"
+#include "WireRequest.hpp"
 #include "WireText.hpp"
+#include "WireTokens.hpp"
 
 namespace {
 
 constexpr int kMsgNoSpec = 64;
+const char kObjectKind[] = "Malformed business object message";
 
-// A count field: an optional minus sign and 1 to 10 digits, within the int range.
-bool parseCount(const char* text, long* out) {
-  const char* p = text;
-  if (*p == '-') ++p;
-  size_t digits = std::strspn(p, "0123456789");
-  if (digits == 0 || digits > 10 || p[digits] != '\0') return false;
-  long value = std::strtol(text, nullptr, 10);
-  if (value > INT_MAX || value < INT_MIN) return false;
-  *out = value;
-  return true;
-}
-
-void appendDecimal(StringMessage& message, long value) {
-  // Counts are written on every object: formatted by hand rather than through printf.
-  char digits[24];
-  char* end = digits + sizeof digits - 1;
-  *end = '\0';
-  char* p = end;
+// Counts are written on every object: formatted by hand rather than through printf.
+const char* decimalText(long value, char (&digits)[24]) {
+  char* p = digits + sizeof digits - 1;
+  *p = '\0';
   unsigned long magnitude = value < 0 ? 0UL - static_cast<unsigned long>(value) : value;
   do {
     *--p = static_cast<char>('0' + magnitude % 10);
     magnitude /= 10;
   } while (magnitude > 0);
   if (value < 0) *--p = '-';
-  message.appendField(p);
+  return p;
 }
 
 int nonNullChildren(BusObjContainer* container) {
@@ -55,6 +53,10 @@ int nonNullChildren(BusObjContainer* container) {
     if (container->getObject(k) != nullptr) ++present;
   }
   return present;
+}
+
+std::string tokenText(const vy::WireTokens& in) {
+  return in.text() != nullptr ? std::string(in.text(), in.length()) : std::string();
 }
 
 }  // namespace
@@ -66,7 +68,27 @@ BusinessObject::BusinessObject(StringMessage& message) : BusinessObject(message,
 
 BusinessObject::BusinessObject(StringMessage& message, int depth) {
   initEmpty();
-  read(message, depth);
+  vy::WireTokens in(message);
+  read(in, depth);
+}
+
+BusinessObject::BusinessObject(vy::WireTokens& in, int depth) {
+  initEmpty();
+  read(in, depth);
+}
+
+void** BusinessObject::newSlots(int count) {
+  size_t bytes = sizeof(void*) * static_cast<size_t>(count > 0 ? count : 1);
+  // Room for the texts of a typical object comes with the array.
+  auto** slots = static_cast<void**>(vy::arenaTake(arena, bytes, bytes * 4 + 128));
+  std::memset(slots, 0, bytes);
+  return slots;
+}
+
+void BusinessObject::releaseSlots(void** slots) {
+  if (slots == nullptr) return;
+  freeSlots(slots, spec, this);
+  if (!vy::arenaHolds(arena, slots)) delete[] slots;
 }
 
 void BusinessObject::failRead(const char* what, const char* detail) {
@@ -78,117 +100,120 @@ void BusinessObject::failRead(const char* what, const char* detail) {
   std::free(readError);
   readError = static_cast<char*>(std::malloc(text.size() + 1));
   if (readError != nullptr) std::memcpy(readError, text.c_str(), text.size() + 1);
-  if (values != nullptr) {
-    freeSlots(values, spec);
-    delete[] values;
-    values = nullptr;
-  }
+  releaseSlots(values);
+  values = nullptr;
   spec = nullptr;
 }
 
-bool BusinessObject::read(StringMessage& message, int depth) {
-  const char* token = message.nextToken();
-  if (token == nullptr) {
+bool BusinessObject::read(vy::WireTokens& in, int depth) {
+  if (!in.next()) {
     failRead("Malformed business object message: no kind marker", nullptr);
     return false;
   }
-  if (std::strcmp(token, vy::wire::kObjectMarker) != 0) {
-    failRead("Malformed business object message: unexpected kind marker", token);
+  if (!in.is(vy::wire::kObjectMarker)) {
+    failRead("Malformed business object message: unexpected kind marker", in.text());
     return false;
   }
-  if (message.nextToken() == nullptr) {
+  if (!in.next()) {
     failRead("Malformed business object message: truncated after the kind marker", nullptr);
     return false;
   }
-  const char* nameToken = message.nextToken();
-  const char* versionToken = nameToken ? message.nextToken() : nullptr;
-  token = versionToken ? message.nextToken() : nullptr;
-  if (token == nullptr) {
-    failRead("Malformed business object message: truncated header", nameToken);
+  // A field is valid until the next one is read: what the header's later checks need is kept.
+  bool named = in.next();
+  std::string name = tokenText(in);
+  bool versioned = named && in.next();
+  std::string versionText = tokenText(in);
+  if (!versioned || !in.next()) {
+    failRead("Malformed business object message: truncated header", named ? name.c_str() : nullptr);
     return false;
   }
-  // Token pointers stay valid while reading: the message does not grow meanwhile.
   bool hasDeltaFlags = false;
-  if (std::strcmp(token, "true") == 0 || std::strcmp(token, "false") == 0) {
-    delta = token[0] == 't' ? 1 : 0;
+  bool headerDone = true;
+  if (in.is(vy::wire::kTrueText) || in.is(vy::wire::kFalseText)) {
+    delta = in.text()[0] == 't' ? 1 : 0;
     hasDeltaFlags = true;
-    token = message.nextToken();
+    headerDone = in.next();
   }
-  const char* localeToken = token ? message.nextToken() : nullptr;
-  if (localeToken == nullptr) {
-    failRead("Malformed business object message: truncated header", nameToken);
+  std::string verbText = tokenText(in);
+  if (!headerDone || !in.next()) {
+    failRead("Malformed business object message: truncated header", name.c_str());
     return false;
   }
-  std::free(verb);
-  verb = static_cast<char*>(std::malloc(std::strlen(token) + 1));
-  if (verb != nullptr) std::strcpy(verb, token);
-  setLocale(localeToken);
-
-  KyVersion version(versionToken);
-  spec = BusObjSpecDirectory::getTheBusObjSpecDirectory()->find(nameToken, version);
+  // The locale is the current field until the count is read.
+  spec = in.knownSpec(name.c_str(), versionText.c_str());
   if (spec == nullptr) {
-    logKyMsg(kMsgNoSpec, KyMsgFormat::MLV_ERROR, versionToken, nameToken);
-    failRead("Unknown business object type", nameToken);
-    return false;
+    KyVersion version(versionText.c_str());
+    spec = BusObjSpecDirectory::getTheBusObjSpecDirectory()->find(name.c_str(), version);
+    if (spec != nullptr) in.rememberSpec(name.c_str(), versionText.c_str(), spec);
   }
-  allocValues();
-
-  token = message.nextToken();
-  long count = 0;
-  if (token == nullptr || !parseCount(token, &count)) {
-    failRead("Malformed business object message: bad attribute count", token);
+  if (spec == nullptr) {
+    verb = vy::copyText(verbText);
+    setLocale(in.text());
+    logKyMsg(kMsgNoSpec, KyMsgFormat::MLV_ERROR, versionText.c_str(), name.c_str());
+    failRead("Unknown business object type", name.c_str());
     return false;
   }
   int attrCount = spec->getAttributeCount();
+  values = newSlots(attrCount);
+  verb = keepText(verbText.data(), verbText.size());
+  locale = keepText(in.text(), in.length());
+
+  long count = 0;
+  if (!in.next() || !vy::wire::parseCount(in.text(), in.length(), &count)) {
+    failRead("Malformed business object message: bad attribute count", in.text());
+    return false;
+  }
   if (count != attrCount) {
-    logKyMsg(kMsgNoSpec, KyMsgFormat::MLV_ERROR, versionToken, nameToken);
-    std::string detail = std::string(nameToken) + " has " + std::to_string(attrCount) +
-                         " attributes, the message " + token;
+    logKyMsg(kMsgNoSpec, KyMsgFormat::MLV_ERROR, versionText.c_str(), name.c_str());
+    std::string detail =
+        name + " has " + std::to_string(attrCount) + " attributes, the message " + tokenText(in);
     failRead("Attribute count does not match the spec", detail.c_str());
     return false;
   }
+  std::string why;
+  if (!readValues(in, values, depth, hasDeltaFlags, kObjectKind, why)) {
+    failRead(why.c_str(), nullptr);
+    return false;
+  }
+  return true;
+}
 
+bool BusinessObject::readValues(vy::WireTokens& in, void** slots, int depth, bool containerFlags,
+                                const char* kind, std::string& why) {
+  int attrCount = spec->getAttributeCount();
+  auto fail = [&](const char* what, const std::string& detail) {
+    why = std::string(kind) + ": " + what + ": " + detail;
+    return false;
+  };
   for (int i = 0; i < attrCount; ++i) {
-    token = message.nextToken();
-    if (token == nullptr) {
-      failRead("Malformed business object message: truncated inside", spec->getName());
-      return false;
-    }
-    if (std::strcmp(token, vy::wire::kIgnoreText) == 0) continue;
+    if (!in.next()) return fail("truncated inside", spec->getName());
+    if (in.is(vy::wire::kIgnoreText)) continue;
     BOAttrType* attr = spec->getAttribute(i);
     if (attr == nullptr) continue;
     int type = attr->getTypeNum();
-    if (std::strcmp(token, vy::wire::kBlankText) == 0) {
-      setAttrValue(i, BlankValue, type);
+    if (in.is(vy::wire::kBlankText)) {
+      slots[i] = BlankValue;
       continue;
     }
     if (vy::wire::isSimpleType(type)) {
-      setAttrValue(i, token, type);
+      slots[i] = keepText(in.text(), in.length());
       continue;
     }
-    if (type != 0) continue;
+    if (type != 0) continue;  // a type the model does not know: the field is skipped
     long children = 0;
-    if (!parseCount(token, &children)) {
-      std::string detail = std::string(attr->getName() ? attr->getName() : "?") + " = " + token;
-      failRead("Malformed business object message: bad child count", detail.c_str());
-      return false;
+    if (!vy::wire::parseCount(in.text(), in.length(), &children)) {
+      return fail("bad child count",
+                  std::string(attr->getName() ? attr->getName() : "?") + " = " + in.text());
     }
     if (children <= 0) continue;
-    if (depth >= MAX_READ_DEPTH) {
-      failRead("Malformed business object message: objects nested too deeply", spec->getName());
-      return false;
-    }
+    if (depth >= MAX_READ_DEPTH) return fail("objects nested too deeply", spec->getName());
     BusObjContainer* container = nullptr;
     if (attr->isMultipleCard()) {
       container = new BusObjContainer(nullptr);
-      values[i] = container;
-      if (hasDeltaFlags) {
-        token = message.nextToken();
-        if (token == nullptr) {
-          failRead("Malformed business object message: truncated inside", spec->getName());
-          return false;
-        }
-        container->setDelta(std::strcmp(token, "true") == 0 ? 1 : 0);
+      slots[i] = container;
+      if (containerFlags) {
+        if (!in.next()) return fail("truncated inside", spec->getName());
+        container->setDelta(in.is(vy::wire::kTrueText) ? 1 : 0);
       }
     } else {
       children = 1;
@@ -196,11 +221,10 @@ bool BusinessObject::read(StringMessage& message, int depth) {
     // Children are read one by one; a count larger than what follows ends at the first child
     // the stream cannot hold.
     for (long k = 0; k < children; ++k) {
-      BusinessObject* child = new BusinessObject(message, depth + 1);
+      BusinessObject* child = new BusinessObject(in, depth + 1);
       if (child->spec == nullptr) {
-        std::string childError = child->readError ? child->readError : "unreadable child";
+        why = child->readError ? child->readError : "unreadable child";
         delete child;
-        failRead(childError.c_str(), nullptr);
         return false;
       }
       child->parent = this;
@@ -208,7 +232,7 @@ bool BusinessObject::read(StringMessage& message, int depth) {
         container->setTheSpec(child->spec);
         container->insertObject(child);
       } else {
-        values[i] = child;
+        slots[i] = child;
       }
     }
   }
@@ -220,68 +244,240 @@ bool BusinessObject::read(StringMessage& message, int depth) {
 
 namespace {
 
-void appendHeader(StringMessage& message, BusinessObject& object, bool withDeltaFlag) {
-  message.appendField(vy::wire::kObjectMarker);
-  message.appendField(vy::wire::kFormatVersion);
-  message.appendField(object.getName());
+// The fields of a tree appended to a StringMessage (both of its views).
+struct MessageOut {
+  StringMessage& message;
+  void field(const char* text) { message.appendField(text); }
+  void type(BusinessObject& object);
+  void count(long value) {
+    char digits[24];
+    message.appendField(decimalText(value, digits));
+  }
+};
+
+// The fields of a tree written straight as UTF-16 units into the calling thread's buffer: an
+// ASCII text is widened as it is checked, any other converted on its own. A text that cannot be
+// converted is reported (message 80014) and left out, as StringMessage::appendField does.
+class UnitsOut {
+ public:
+  UnitsOut()
+      : buffer_(threadBuffer()),
+        converter_(vy::threadConverter()),
+        ascii_(converter_.asciiCompatible()) {
+    buffer_.used = 0;
+  }
+  void field(const char* text) {
+    if (text == nullptr || *text == '\0') text = vy::wire::kNullText;
+    size_t n = std::strlen(text);
+    if (n > kMaxUnits) {
+      vy::logEncodingError();
+      return;
+    }
+    uint16_t* at = room(n + kMaxPrefix);
+    uint16_t* out = at + prefix(n, at);
+    unsigned high = 0;
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 8 <= n; i += 8) {
+      __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(text + i));
+      high |= static_cast<unsigned>(_mm_movemask_epi8(bytes)) << 7;
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi8(bytes, zero));
+    }
+#endif
+    for (; i < n; ++i) {
+      unsigned char c = static_cast<unsigned char>(text[i]);
+      high |= c;
+      out[i] = c;
+    }
+    if (ascii_ && high < 0x80) {
+      buffer_.used = static_cast<size_t>(out + n - buffer_.data);
+      return;
+    }
+    if (codec_ == kCodecUnknown)
+      codec_ = vy::nativeCodecOf(converter_, &codec_) ? codec_ : kNoCodec;
+    if (codec_ != kNoCodec) {
+      // An encoding the kit converts itself: straight into the buffer after room for the prefix
+      // of n units, then moved to just after the real prefix (never longer: a byte gives at most
+      // one unit).
+      auto cs = static_cast<vy::codec::Charset>(codec_);
+      size_t used = buffer_.used;
+      uint16_t lead[kMaxPrefix];
+      size_t room0 = prefix(n, lead);
+      at = room(vy::codec::utf16Capacity(n) + kMaxPrefix);
+      size_t units =
+          vy::codec::nativeToUtf16(cs, reinterpret_cast<const uint8_t*>(text), n, at + room0)
+              .written;
+      if (units == 0 || units > kMaxUnits) {
+        buffer_.used = used;
+        vy::logEncodingError();
+        return;
+      }
+      size_t width = prefix(units, lead);
+      if (width != room0) std::memmove(at + width, at + room0, sizeof(uint16_t) * units);
+      std::memcpy(at, lead, sizeof(uint16_t) * width);
+      buffer_.used = used + width + units;
+      return;
+    }
+    int units = static_cast<int>(n);
+    unsigned short* wide = converter_.fromNativeToUTF16(nullptr, text, units);
+    if (wide == nullptr || units <= 0 || static_cast<size_t>(units) > kMaxUnits) {
+      std::free(wide);
+      vy::logEncodingError();
+      return;
+    }
+    at = room(static_cast<size_t>(units) + kMaxPrefix);
+    out = at + prefix(static_cast<size_t>(units), at);
+    std::memcpy(out, wide, sizeof(uint16_t) * static_cast<size_t>(units));
+    std::free(wide);
+    buffer_.used = static_cast<size_t>(out + units - buffer_.data);
+  }
+  void count(long value) {
+    char digits[24];
+    field(decimalText(value, digits));
+  }
+  vy::Units units() const { return {buffer_.data, buffer_.used}; }
+  // The type fields of the header; the children of a tree share a few types, so the units of
+  // the last type written are copied for the next object of that type.
+  void type(BusinessObject& object);
+
+ private:
+  struct Buffer {
+    uint16_t* data = nullptr;
+    size_t capacity = 0;
+    size_t used = 0;
+    ~Buffer() { std::free(data); }
+  };
+  static constexpr size_t kMaxPrefix = 12;  // digits and the delimiter
+  static constexpr size_t kMaxUnits = INT_MAX / 4;
+
+  static Buffer& threadBuffer() {
+    thread_local Buffer buffer;
+    return buffer;
+  }
+  // Room for `units` more units after the used ones.
+  uint16_t* room(size_t units) {
+    size_t need = buffer_.used + units;
+    if (need > buffer_.capacity) {
+      size_t capacity = need + need / 2 + 1024;
+      auto* grown = static_cast<uint16_t*>(std::realloc(buffer_.data, capacity * sizeof(uint16_t)));
+      if (grown == nullptr) {
+        std::fputs("VyConnector: out of memory\n", stderr);
+        std::abort();
+      }
+      buffer_.data = grown;
+      buffer_.capacity = capacity;
+    }
+    return buffer_.data + buffer_.used;
+  }
+  // Writes the length prefix of a field of `n` units and the delimiter; returns their units.
+  static size_t prefix(size_t n, uint16_t* at) {
+    uint16_t reversed[kMaxPrefix];
+    size_t d = 0;
+    do {
+      reversed[d++] = static_cast<uint16_t>('0' + n % 10);
+      n /= 10;
+    } while (n > 0);
+    for (size_t i = 0; i < d; ++i) at[i] = reversed[d - 1 - i];
+    at[d] = vy::wire::kDelimiter;
+    return d + 1;
+  }
+
+  Buffer& buffer_;
+  KyConversion& converter_;
+  bool ascii_;
+  static constexpr int kCodecUnknown = -2;  // not asked yet
+  static constexpr int kNoCodec = -1;       // converted through the converter
+  int codec_ = kCodecUnknown;
+  BusObjSpec* lastType_ = nullptr;
+  size_t lastTypeAt_ = 0;  // where its units start in the buffer
+  size_t lastTypeUnits_ = 0;
+};
+
+// The first four fields of an object's header: the kind marker, the format version, the type's
+// name and version.
+template <class Out>
+void writeType(Out& out, BusinessObject& object) {
+  out.field(vy::wire::kObjectMarker);
+  out.field(vy::wire::kFormatVersion);
+  out.field(object.getName());
   KyVersion* version = object.getVersion();
-  message.appendField(version ? version->toString() : nullptr);
-  if (withDeltaFlag) message.appendField(object.isDelta() ? "true" : "false");
-  message.appendField(object.getVerb());
-  message.appendField(object.getLocale());
-  appendDecimal(message, object.getAttrCount());
+  out.field(version ? version->toString() : nullptr);
 }
 
-void appendSimple(StringMessage& message, const char* value) {
+void MessageOut::type(BusinessObject& object) { writeType(*this, object); }
+
+void UnitsOut::type(BusinessObject& object) {
+  BusObjSpec* spec = object.getTheSpec();
+  if (spec != nullptr && spec == lastType_) {
+    // The earlier copy lies before the used end, and room() may move the buffer.
+    uint16_t* at = room(lastTypeUnits_);
+    std::memcpy(at, buffer_.data + lastTypeAt_, sizeof(uint16_t) * lastTypeUnits_);
+    buffer_.used += lastTypeUnits_;
+    return;
+  }
+  size_t start = buffer_.used;
+  writeType(*this, object);
+  lastType_ = spec;
+  lastTypeAt_ = start;
+  lastTypeUnits_ = buffer_.used - start;
+}
+
+template <class Out>
+void writeHeader(Out& out, BusinessObject& object, bool withDeltaFlag) {
+  out.type(object);
+  if (withDeltaFlag) out.field(object.isDelta() ? vy::wire::kTrueText : vy::wire::kFalseText);
+  out.field(object.getVerb());
+  out.field(object.getLocale());
+  out.count(object.getAttrCount());
+}
+
+template <class Out>
+void writeSimple(Out& out, const char* value) {
   if (value == nullptr) {
-    message.appendField(vy::wire::kIgnoreText);
-  } else if (BusinessObject::isBlankValue(value)) {
-    message.appendField(vy::wire::kBlankText);
+    out.field(vy::wire::kIgnoreText);
+  } else if (value == BusinessObject::BlankValue || *value == '\0') {  // blank
+    out.field(vy::wire::kBlankText);
   } else {
-    message.appendField(value);
+    out.field(value);
   }
 }
 
-}  // namespace
-
-StringMessage* BusinessObject::toStringMessage() {
-  StringMessage* message = new StringMessage();
-  appendTo(*message);
-  return message;
-}
-
-void BusinessObject::appendTo(StringMessage& message) {
-  // Depth-first with an explicit stack, so a tree of any depth is written without deep
-  // recursion; each child's fields follow its count in the parent's field list.
+// The full layout of a tree. Depth-first with an explicit stack, so a tree of any depth is
+// written without deep recursion; each child's fields follow its count in the parent's list.
+template <class Out>
+void writeTree(Out& out, BusinessObject& root) {
   struct Frame {
     BusinessObject* object;
     int attr;      // next attribute to write
     int position;  // next container position, -1 before the container's count is written
   };
   std::vector<Frame> stack;
-  appendHeader(message, *this, true);
-  stack.push_back({this, 0, -1});
+  stack.reserve(16);
+  writeHeader(out, root, true);
+  stack.push_back({&root, 0, -1});
   while (!stack.empty()) {
     Frame& frame = stack.back();
     BusinessObject* object = frame.object;
-    if (object->values == nullptr || frame.attr >= object->getAttrCount()) {
+    void** values = object->getAttrValues();
+    if (values == nullptr || frame.attr >= object->getAttrCount()) {
       stack.pop_back();
       continue;
     }
-    BOAttrType* attr = object->spec->getAttribute(frame.attr);
-    void* value = object->values[frame.attr];
+    BOAttrType* attr = object->getTheSpec()->getAttribute(frame.attr);
+    void* value = values[frame.attr];
     int type = attr ? attr->getTypeNum() : -1;
     if (type != 0) {
       if (vy::wire::isSimpleType(type)) {
-        appendSimple(message, static_cast<const char*>(value));
+        writeSimple(out, static_cast<const char*>(value));
       } else {
-        message.appendField(vy::wire::kIgnoreText);
+        out.field(vy::wire::kIgnoreText);
       }
       ++frame.attr;
       continue;
     }
-    if (value == nullptr || value == BlankValue) {
-      message.appendField(value == nullptr ? "0" : vy::wire::kBlankText);
+    if (value == nullptr || value == BusinessObject::BlankValue) {
+      out.field(value == nullptr ? "0" : vy::wire::kBlankText);
       ++frame.attr;
       continue;
     }
@@ -291,12 +487,12 @@ void BusinessObject::appendTo(StringMessage& message) {
       if (frame.position < 0) {
         // Gaps left by setObject are not written, so the count is that of present children.
         int present = nonNullChildren(container);
-        appendDecimal(message, present);
+        out.count(present);
         if (present == 0) {
           ++frame.attr;
           continue;
         }
-        message.appendField(container->isDelta() ? "true" : "false");
+        out.field(container->isDelta() ? vy::wire::kTrueText : vy::wire::kFalseText);
         frame.position = 0;
       }
       while (frame.position < container->getObjectCount() &&
@@ -310,18 +506,119 @@ void BusinessObject::appendTo(StringMessage& message) {
       }
       next = container->getObject(frame.position++);
     } else {
-      message.appendField("1");
+      out.field("1");
       next = static_cast<BusinessObject*>(value);
       ++frame.attr;
     }
-    appendHeader(message, *next, true);
+    writeHeader(out, *next, true);
     stack.push_back({next, 0, -1});  // `frame` is not used past this point
   }
 }
 
+// The transaction section: kind marker, format version, spec name and version, verb, count and
+// one value group per reference value; containers without their delta flag.
+template <class Out>
+void writeSection(Out& out, TransactionBusinessObject& tbo) {
+  BusObjSpec* spec = tbo.getTheSpec();
+  if (spec == nullptr) return;
+  out.field(vy::wire::kTransactionMarker);
+  out.field(vy::wire::kFormatVersion);
+  out.field(spec->getName());
+  KyVersion* version = spec->getVersion();
+  out.field(version ? version->toString() : nullptr);
+  out.field(tbo.getVerb());  // a null verb is written "null"
+  const int count = tbo.getAttrCount();
+  out.count(count);
+  for (int i = 0; i < count; ++i) {
+    void* value = tbo.getRefAttrValue(i);
+    BOAttrType* attr = spec->getAttribute(i);
+    if (attr == nullptr || attr->getTypeNum() != 0) {
+      // The marker, or an owned empty text, is blank.
+      writeSimple(out, static_cast<const char*>(value));
+      continue;
+    }
+    // A blank marker in an object slot stands for no child.
+    if (value == nullptr || value == BusinessObject::BlankValue) {
+      out.field("0");
+      continue;
+    }
+    if (attr->isMultipleCard()) {
+      BusObjContainer* container = static_cast<BusObjContainer*>(value);
+      // The count announces exactly the children that follow, gaps left out.
+      out.count(nonNullChildren(container));
+      for (int k = 0; k < container->getObjectCount(); ++k)
+        if (BusinessObject* child = container->getObject(k)) writeTree(out, *child);
+      continue;
+    }
+    out.field("1");
+    writeTree(out, *static_cast<BusinessObject*>(value));
+  }
+}
+
+}  // namespace
+
+StringMessage* BusinessObject::toStringMessage() {
+  StringMessage* message = new StringMessage();
+  appendTo(*message);
+  return message;
+}
+
+void BusinessObject::appendTo(StringMessage& message) {
+  MessageOut out{message};
+  writeTree(out, *this);
+}
+
+namespace vy {
+
+void appendSection(TransactionBusinessObject& tbo, StringMessage& message) {
+  MessageOut out{message};
+  writeSection(out, tbo);
+}
+
+Units wireUnits(BusinessObject& bo) {
+  UnitsOut out;
+  writeTree(out, bo);
+  return out.units();
+}
+
+RequestObject::RequestObject(const unsigned short* units, size_t length, bool transactional) {
+  WireTokens in(units, length);
+  if (transactional) {
+    transaction_.reset(new TransactionBusinessObject(in));
+  } else {
+    plain_.reset(new BusinessObject(in, 0));
+  }
+  BusinessObject& bo = object();
+  if (bo.spec == nullptr && bo.readError != nullptr && in.fault() != nullptr) {
+    std::string why = std::string(bo.readError) + " (" + in.fault() + ")";
+    bo.failRead(why.c_str(), nullptr);
+  }
+}
+
+RequestObject::~RequestObject() = default;
+
+BusinessObject& RequestObject::object() {
+  if (transaction_ != nullptr) return *transaction_;
+  return *plain_;
+}
+
+int RequestObject::doVerbFor(ReturnStatusDescriptor* status) {
+  return transaction_ != nullptr ? transaction_->doVerbFor(status) : plain_->doVerbFor(status);
+}
+
+Units RequestObject::wireUnits() {
+  UnitsOut out;
+  writeTree(out, object());
+  if (transaction_ != nullptr) writeSection(out, *transaction_);
+  return out.units();
+}
+
+}  // namespace vy
+
 StringMessage* BusinessObject::toStringMessageParentAndKeys() {
   StringMessage* message = new StringMessage();
-  appendHeader(*message, *this, false);
+  MessageOut out{*message};
+  writeHeader(out, *this, false);
   int count = getAttrCount();
   for (int i = 0; i < count && values != nullptr; ++i) {
     BOAttrType* attr = spec->getAttribute(i);
@@ -332,7 +629,7 @@ StringMessage* BusinessObject::toStringMessageParentAndKeys() {
     }
     const char* value = static_cast<const char*>(values[i]);
     if (value != nullptr && !isBlankValue(value) && !attr->isKey()) value = nullptr;
-    appendSimple(*message, value);
+    writeSimple(out, value);
   }
   return message;
 }

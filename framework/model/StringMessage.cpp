@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <string>
 
 #include "AgentLog.hpp"
@@ -13,6 +12,7 @@
 #include "BusObjNativeImpl.hpp"
 #include "KyConversion.hpp"
 #include "KyMsgFormat.hpp"
+#include "WireTokens.hpp"
 
 namespace {
 
@@ -46,45 +46,6 @@ bool isAsciiUnits(const unsigned short* text, int units) {
     if (text[i] >= 0x80 || text[i] == 0) return false;
   }
   return true;
-}
-
-// Whether the native encoding maps the characters 1..127 to the same single bytes both ways, so
-// that ASCII text can skip the converter. Decided once per encoding text, by converting a probe
-// through the converter itself; the agent's encoding answer is asked once per process, so in
-// practice this runs once.
-bool encodingIsAsciiCompatible(KyConversion* conv) {
-  static std::mutex mutex;
-  static std::string decidedFor;
-  static bool decided = false;
-  static bool compatible = false;
-  const char* enc = conv->getEncoding();
-  std::string name = enc ? enc : "";
-  std::lock_guard<std::mutex> guard(mutex);
-  if (decided && decidedFor == name) return compatible;
-  char probe[128];
-  for (int i = 1; i < 128; ++i) probe[i - 1] = static_cast<char>(i);
-  probe[127] = '\0';
-  bool ok = false;
-  int units = 127;
-  unsigned short* wide = conv->fromNativeToUTF16(nullptr, probe, units);
-  if (wide != nullptr && units == 127) {
-    ok = true;
-    for (int i = 0; i < 127; ++i) ok = ok && wide[i] == static_cast<unsigned short>(i + 1);
-    if (ok) {
-      int bytes = 127;
-      char* back = conv->fromUTF16ToNative(nullptr, wide, bytes);
-      ok = back != nullptr && bytes == 127 && std::memcmp(back, probe, 127) == 0;
-      std::free(back);
-    }
-  }
-  std::free(wide);
-  // A failed probe (no JVM yet, no encoding) is not remembered: the next message asks again.
-  if (wide != nullptr) {
-    decided = true;
-    decidedFor = name;
-    compatible = ok;
-  }
-  return ok;
 }
 
 }  // namespace
@@ -155,7 +116,7 @@ KyConversion* StringMessage::getConverter() {
 }
 
 bool StringMessage::useAsciiFastPath() {
-  if (asciiFastPath < 0) asciiFastPath = encodingIsAsciiCompatible(getConverter()) ? 1 : 0;
+  if (asciiFastPath < 0) asciiFastPath = getConverter()->asciiCompatible() ? 1 : 0;
   return asciiFastPath == 1;
 }
 
@@ -418,7 +379,9 @@ void StringMessage::setDelimiter(const char* delim) {
 
 int StringMessage::getCurrentSize() { return toString() == nullptr ? 0 : nativeLength; }
 
-void StringMessage::logEncodingError() {
+void StringMessage::logEncodingError() { vy::logEncodingError(); }
+
+void vy::logEncodingError() {
   const char* encoding = vy::agentPort().encoding();
   if (encoding == nullptr) encoding = "null";
   char* text = vy::formatKyMsg(kEncodingErrorMsg, KyMsgFormat::MLV_FATAL, encoding, 0);

@@ -13,42 +13,17 @@
 #include "BusObjSpecDirectory.hpp"
 #include "KyMsgFormat.hpp"
 #include "KyVersion.hpp"
+#include "RequestRefusal.hpp"
 #include "ReturnStatusDescriptor.hpp"
 #include "StringMessage.hpp"
+#include "TextArena.hpp"
 #include "TextCopy.hpp"
+#include "WireRequest.hpp"
 #include "WireText.hpp"
+#include "WireTokens.hpp"
 
-const char* const TransactionBusinessObject::KIND_MARKER = "TransactionBusinessObject";
+const char* const TransactionBusinessObject::KIND_MARKER = vy::wire::kTransactionMarker;
 const char* const TransactionBusinessObject::FORMAT_VERSION = vy::wire::kFormatVersion;
-
-namespace {
-
-bool same(const char* a, const char* b) { return a != nullptr && std::strcmp(a, b) == 0; }
-
-// A count field: decimal digits only, within int range; -1 for anything else.
-int parseCount(const char* text) {
-  if (text == nullptr || *text == '\0') return -1;
-  long value = 0;
-  for (const char* p = text; *p; ++p) {
-    if (*p < '0' || *p > '9') return -1;
-    value = value * 10 + (*p - '0');
-    if (value > 0x7fffffff) return -1;
-  }
-  return static_cast<int>(value);
-}
-
-// A child count as the base layout reads it (atoi), refusing texts that are not numbers at all.
-bool parseChildCount(const char* text, int* count) {
-  char* end = nullptr;
-  long value = std::strtol(text, &end, 10);
-  if (end == text || *end != '\0') return false;
-  *count = value > 0x7fffffff ? 0x7fffffff : static_cast<int>(value);
-  return true;
-}
-
-std::string quoted(const char* text) { return std::string("\"") + (text ? text : "") + "\""; }
-
-}  // namespace
 
 TransactionBusinessObject::TransactionBusinessObject(StringMessage& message)
     : BusinessObject(message), refValues(nullptr) {
@@ -62,34 +37,47 @@ TransactionBusinessObject::TransactionBusinessObject(StringMessage& message)
   }
 }
 
+TransactionBusinessObject::TransactionBusinessObject(vy::WireTokens& in)
+    : BusinessObject(in, 0), refValues(nullptr) {
+  try {
+    if (getSpecFor() != nullptr) readSection(in);
+  } catch (...) {
+    releaseRefValues();
+    throw;
+  }
+}
+
 TransactionBusinessObject::~TransactionBusinessObject() { releaseRefValues(); }
 
 void TransactionBusinessObject::releaseRefValues() {
   if (refValues == nullptr) return;
-  if (spec != nullptr) freeSlots(refValues, spec);
-  delete[] refValues;
+  releaseSlots(refValues);
   refValues = nullptr;
 }
 
 int TransactionBusinessObject::initrefValues(StringMessage& message) {
+  vy::WireTokens in(message);
+  return readSection(in);
+}
+
+int TransactionBusinessObject::readSection(vy::WireTokens& in) {
   releaseRefValues();
   parent = nullptr;
   if (spec == nullptr) return 0;
-  if (!same(message.nextToken(), KIND_MARKER)) return 0;
+  if (!in.next() || !in.is(vy::wire::kTransactionMarker)) return 0;
 
   // Writers put the format version between the kind marker and the spec name; older ones do
   // not. A spec name never looks like a format version, so the field is skipped when present.
-  const char* name = message.nextToken();
-  if (same(name, FORMAT_VERSION)) name = message.nextToken();
-  const char* versionText = message.nextToken();
-  const char* verbText = message.nextToken();
-  if (name == nullptr || versionText == nullptr || verbText == nullptr) {
+  bool named = in.next();
+  if (named && in.is(vy::wire::kFormatVersion)) named = in.next();
+  std::string specName = named ? std::string(in.text(), in.length()) : std::string();
+  bool versioned = named && in.next();
+  std::string specVersion = versioned ? std::string(in.text(), in.length()) : std::string();
+  if (!versioned || !in.next()) {
     failSection("Malformed transaction section: truncated header", nullptr);
     return -1;
   }
-  // Tokens stay valid while the message is only read; copy what outlives the next failure text.
-  std::string specName(name);
-  std::string specVersion(versionText);
+  std::string verbText(in.text(), in.length());
 
   BusObjSpec* found =
       BusObjSpecDirectory::getTheBusObjSpecDirectory()->find(specName.c_str(), specVersion.c_str());
@@ -108,64 +96,24 @@ int TransactionBusinessObject::initrefValues(StringMessage& message) {
   }
   // The section's verb replaces the object's as the header's verb is read: exactly as written,
   // with no support check.
-  std::free(verb);
-  verb = vy::copyText(verbText);
+  releaseText(verb);
+  verb = keepText(verbText.data(), verbText.size());
 
   const int count = spec->getAttributeCount();
-  const int announced = parseCount(message.nextToken());
-  if (announced != count) {
+  long announced = -1;
+  if (!in.next() || !vy::wire::parseCount(in.text(), in.length(), &announced) ||
+      announced != count) {
     logKyMsg(64, KyMsgFormat::MLV_ERROR, specVersion.c_str(), specName.c_str());
     failSection("Transaction section attribute count does not match the spec", specName.c_str());
     return -1;
   }
 
-  refValues = new void*[count > 0 ? count : 1]();
-  for (int i = 0; i < count; ++i) {
-    const char* t = message.nextToken();
-    if (t == nullptr) {
-      failSection("Malformed transaction section: truncated inside", specName.c_str());
-      return -1;
-    }
-    const int type = getAttrType(i);
-    if (same(t, "KyIgnore")) continue;
-    if (same(t, "KyBlank")) {
-      refValues[i] = BlankValue;
-      continue;
-    }
-    if (type >= 1 && type <= 7) {
-      storeSlot(refValues, spec, this, i, t, type);
-      continue;
-    }
-    if (type != 0) continue;  // an attribute type the model does not know: the token is skipped
-
-    int n = 0;
-    if (!parseChildCount(t, &n)) {
-      failSection("Malformed transaction section: bad child count", quoted(t).c_str());
-      return -1;
-    }
-    if (n <= 0) continue;
-    BOAttrType* desc = getAttrDesc(i);
-    const bool multiple = desc != nullptr && desc->isMultipleCard();
-    BusObjContainer* container = nullptr;
-    if (multiple) {
-      container = new BusObjContainer(nullptr);
-      refValues[i] = container;
-    }
-    for (int k = 0; k < (multiple ? n : 1); ++k) {
-      std::unique_ptr<BusinessObject> child(new BusinessObject(message));
-      if (child->getSpecFor() == nullptr) {
-        std::string why = child->getReadError() ? child->getReadError() : "unreadable";
-        failSection("Malformed transaction section: bad reference child", why.c_str());
-        return -1;
-      }
-      child->setParent(this);
-      if (multiple) {
-        container->setTheSpec(child->getSpecFor());
-        container->insertObject(child.release());
-      } else {
-        refValues[i] = child.release();
-      }
-    }
+  refValues = newSlots(count);
+  // Reference containers carry no delta flag.
+  std::string why;
+  if (!readValues(in, refValues, 0, false, "Malformed transaction section", why)) {
+    failSection(why.c_str(), nullptr);
+    return -1;
   }
   return 1;
 }
@@ -248,12 +196,8 @@ int TransactionBusinessObject::equalsRefAttrs(BusinessObject& other) {
 int TransactionBusinessObject::doVerbFor(ReturnStatusDescriptor* status) {
   BOHandlerCPP* handler = spec ? spec->getMyBOHandler() : nullptr;
   if (handler == nullptr) {
-    if (status != nullptr) {
-      std::string text =
-          spec ? std::string("No business object handler is registered for the type ") +
-                     spec->getName()
-               : std::string("The transaction business object has no type");
-      status->seterrMsg(text.c_str());
+    if (status != nullptr && status->getErrorMsg() == nullptr) {
+      status->seterrMsg(vy::requestRefusal(*this).c_str());
     }
     return -1;
   }
@@ -271,51 +215,5 @@ StringMessage* TransactionBusinessObject::toBusinessObjectString() {
 }
 
 void TransactionBusinessObject::toStringMessageT(StringMessage& message) {
-  if (spec == nullptr) return;
-  message.appendField(KIND_MARKER);
-  message.appendField(FORMAT_VERSION);
-  message.appendField(spec->getName());
-  KyVersion* version = spec->getVersion();
-  message.appendField(version ? version->toString() : nullptr);
-  message.appendField(verb);  // a null verb is written "null"
-  const int count = getAttrCount();
-  char countText[16];
-  std::snprintf(countText, sizeof countText, "%d", count);
-  message.appendField(countText);
-  for (int i = 0; i < count; ++i) appendRefGroup(message, i);
-}
-
-void TransactionBusinessObject::appendRefGroup(StringMessage& message, int index) {
-  void* value = refValues ? refValues[index] : nullptr;
-  const int type = getAttrType(index);
-  if (type != 0) {
-    if (value == nullptr)
-      message.appendField("KyIgnore");
-    else if (isBlankValue(value))  // the marker, or an owned empty text
-      message.appendField("KyBlank");
-    else
-      message.appendField(static_cast<const char*>(value));
-    return;
-  }
-  // A blank marker in an object slot stands for no child.
-  if (value == nullptr || value == BlankValue) {
-    message.appendField("0");
-    return;
-  }
-  BOAttrType* desc = getAttrDesc(index);
-  char countText[16];
-  if (desc != nullptr && desc->isMultipleCard()) {
-    BusObjContainer* container = static_cast<BusObjContainer*>(value);
-    // The count announces exactly the children that follow, gaps left out.
-    int present = 0;
-    for (int k = 0; k < container->getObjectCount(); ++k)
-      if (container->getObject(k) != nullptr) ++present;
-    std::snprintf(countText, sizeof countText, "%d", present);
-    message.appendField(countText);
-    for (int k = 0; k < container->getObjectCount(); ++k)
-      if (BusinessObject* child = container->getObject(k)) child->appendTo(message);
-    return;
-  }
-  message.appendField("1");
-  static_cast<BusinessObject*>(value)->appendTo(message);
+  vy::appendSection(*this, message);
 }

@@ -265,3 +265,24 @@ TEST(KyConversion, InitStaticIsIdempotent) {
 }
 
 }  // namespace
+
+namespace {
+
+// Whether ASCII may skip the conversion is the encoding's own answer: by nature for the three
+// native charsets, by a probe through the JVM for any other, and no for what cannot be resolved.
+TEST(KyConversion, AsciiCompatibilityIsTheEncodingsOwn) {
+  for (const char* yes : {"UTF-8", "utf8", "ISO-8859-1", "US-ASCII", "windows-1252", "Shift_JIS"}) {
+    KyConversion conv(yes);
+    EXPECT_TRUE(conv.asciiCompatible()) << yes;
+    EXPECT_TRUE(conv.asciiCompatible()) << yes << ", asked again";
+  }
+  for (const char* no : {"UTF-16", "UTF-16LE", "IBM037", "no-such-charset"}) {
+    KyConversion conv(no);
+    EXPECT_FALSE(conv.asciiCompatible()) << no;
+  }
+  KyConversion none(nullptr);
+  EXPECT_FALSE(none.asciiCompatible());
+  EXPECT_FALSE(vytest::env()->ExceptionCheck());
+}
+
+}  // namespace

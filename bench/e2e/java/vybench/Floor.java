@@ -11,6 +11,9 @@ public final class Floor {
   /** Prepares the event the echo connector raises, perPoll times per n_poll; 1 when readable. */
   public static native int prepareEvent(String wireText, int perPoll);
 
+  /** Whether the echo handler changes one attribute ("Status") before it answers 1. */
+  public static native void changeOne(boolean on);
+
   /** The floor of an event: count upcalls of GotEventFromApp, each with one new string. */
   public static native int upcalls(Object agent, String text, int count);
 }

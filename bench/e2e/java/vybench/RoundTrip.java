@@ -10,11 +10,18 @@ import java.util.ArrayList;
 import java.util.List;
 
 /**
- * Round trips per second of a business object through n_DoVerbFor with a handler that answers 1
- * unchanged, next to the JNI floor measured in the same run.
+ * Round trips per second of business objects through n_DoVerbFor, and events per second through
+ * the connector's event callback, each next to its JNI floor measured in the same run.
  *
- * <p>Arguments: the folder of the reference data (spec texts "*.spec.wire" and the object text
- * "reference.bo.wire", each one wire text per file, UTF-8), seconds per measurement, threads.
+ * <p>With one thread: the reference object with a handler that answers 1 unchanged and with one
+ * that changes one attribute, the same object with 13 % non-ASCII characters, and events of both
+ * objects. With more threads: the reference round trip only (for the scaling figure).
+ *
+ * <p>Arguments: the folder of the reference data (spec texts "*.spec.wire", the object texts
+ * "reference.bo.wire" and "reference-nonascii.bo.wire", one wire text per file, UTF-8), seconds
+ * per measurement, threads. Besides the readable lines, each figure is printed once as
+ * "FIGURE|name|kit us|floor us|target ratio" for bin/vybench's summary; with more than one
+ * thread, "RATE|threads|round trips per second" instead.
  */
 public final class RoundTrip {
   public static void main(String[] args) throws Exception {
@@ -32,35 +39,74 @@ public final class RoundTrip {
     }
     for (Path p : specs) agent.n_gotBusObjSpec(Files.readString(p, StandardCharsets.UTF_8));
     String request = Files.readString(data.resolve("reference.bo.wire"), StandardCharsets.UTF_8);
+    String nonAscii =
+        Files.readString(data.resolve("reference-nonascii.bo.wire"), StandardCharsets.UTF_8);
+    check(agent, request);
+    check(agent, nonAscii);
 
+    System.out.printf("reference object: %d UTF-16 units; non-ASCII object: %d units; %d thread(s)%n",
+        request.length(), nonAscii.length(), threads);
+    if (threads > 1) {
+      double kit = verbs(agent, request, seconds, threads);
+      System.out.printf("n_DoVerbFor round trips/s: %12.0f  (%.2f us each)%n", kit, 1e6 / kit * threads);
+      System.out.printf("RATE|%d|%.0f%n", threads, kit);
+      agent.n_terminate();
+      return;
+    }
+    roundTrip(agent, "round trip, reference object, handler answers 1 unchanged", request,
+        seconds, false, 4.0);
+    roundTrip(agent, "round trip, reference object, handler changes one attribute", request,
+        seconds, true, 4.5);
+    roundTrip(agent, "round trip, non-ASCII object (13 %)", nonAscii, seconds, false, 6.0);
+    event(agent, "event of the reference object", request, seconds, 3.0);
+    event(agent, "event of the non-ASCII object", nonAscii, seconds, 4.5);
+    agent.n_terminate();
+  }
+
+  static void check(BusObjNativeInterface agent, String request) {
     StringBucket probe = new StringBucket(request);
     ReturnStatusDescriptor st = new ReturnStatusDescriptor();
     int status = agent.n_DoVerbFor(probe, false, st);
-    if (status != 1) {
-      throw new IllegalStateException("the reference object is refused: " + status + " " + st.getErrorString());
+    if (status != 1 || !probe.getContent().equals(request)) {
+      throw new IllegalStateException("the object is refused or changed: " + status + " " + st.getErrorString());
     }
+  }
 
-    double kit = measure(seconds, threads, () -> {
+  static double verbs(BusObjNativeInterface agent, String request, double seconds, int threads)
+      throws InterruptedException {
+    return measure(seconds, threads, () -> {
       StringBucket b = new StringBucket(request);
       agent.n_DoVerbFor(b, false, new ReturnStatusDescriptor());
     });
-    double floor = measure(seconds, threads, () -> Floor.roundTrip(new StringBucket(request)));
-    System.out.printf("object: %d UTF-16 units, %d thread(s)%n", request.length(), threads);
-    System.out.printf("n_DoVerbFor round trips/s: %12.0f  (%.2f us each)%n", kit, 1e6 / kit * threads);
-    System.out.printf("JNI floor round trips/s:   %12.0f  (%.2f us each)%n", floor, 1e6 / floor * threads);
-    System.out.printf("ratio (floor / kit):       %12.2f  (target <= 4)%n", floor / kit);
+  }
 
-    // Events: the reference object raised by the connector, delivered to an agent answering 1.
+  static void roundTrip(BusObjNativeInterface agent, String name, String request, double seconds,
+      boolean change, double target) throws InterruptedException {
+    Floor.changeOne(change);
+    double kit = verbs(agent, request, seconds, 1);
+    Floor.changeOne(false);
+    double floor = measure(seconds, 1, () -> Floor.roundTrip(new StringBucket(request)));
+    report(name, kit, floor, target, "JNI floor");
+  }
+
+  static void event(BusObjNativeInterface agent, String name, String request, double seconds,
+      double target) throws InterruptedException {
     final int perPoll = 10_000;
     if (Floor.prepareEvent(request, perPoll) != 1) throw new IllegalStateException("event unreadable");
-    agent.n_SubscribeTo(request.isEmpty() ? "" : typeOf(request), null, 0);
+    agent.n_SubscribeTo(typeOf(request), null, 0);
     double events = measure(seconds, 1, () -> agent.n_poll()) * perPoll;
     String eventText = agent.getLastEventText();
-    double eventFloor = measure(seconds, 1, () -> Floor.upcalls(agent, eventText, perPoll)) * perPoll;
-    System.out.printf("events delivered/s:        %12.0f  (%.2f us each)%n", events, 1e6 / events);
-    System.out.printf("upcall floor events/s:     %12.0f  (%.2f us each)%n", eventFloor, 1e6 / eventFloor);
-    System.out.printf("ratio (floor / kit):       %12.2f%n", eventFloor / events);
-    agent.n_terminate();
+    if (!eventText.equals(request)) throw new IllegalStateException("the event text differs");
+    double floor = measure(seconds, 1, () -> Floor.upcalls(agent, eventText, perPoll)) * perPoll;
+    report(name, events, floor, target, "upcall floor");
+  }
+
+  static void report(String name, double kit, double floor, double target, String floorName) {
+    System.out.printf("%s:%n", name);
+    System.out.printf("  kit   /s: %12.0f  (%.2f us each)%n", kit, 1e6 / kit);
+    System.out.printf("  %-6s/s: %12.0f  (%.2f us each, %s)%n", "floor", floor, 1e6 / floor, floorName);
+    System.out.printf("  ratio:     %12.2f  (target <= %.1f)%n", floor / kit, target);
+    System.out.printf("FIGURE|%s|%.2f|%.2f|%.1f%n", name, 1e6 / kit, 1e6 / floor, target);
   }
 
   /** The type name of a business object wire text: its third field. */

@@ -1,0 +1,79 @@
+// The texts an object read from the wire keeps (its value array, verb, locale and values) live
+// in a short list of chunks the object owns, instead of one allocation each. Chunks are only
+// added, never shrunk or moved, so a text stays where it was put until the object goes; a slot
+// whose text is replaced or freed simply stops pointing into the chunk. `holds` tells the
+// object's own texts from ones the connector stored (released with free as ever).
+#ifndef VY_TEXT_ARENA_HPP
+#define VY_TEXT_ARENA_HPP
+
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+
+#include "TextCopy.hpp"
+
+namespace vy {
+
+struct ArenaChunk {
+  ArenaChunk* next;  // the chunk filled before this one
+  size_t size;       // bytes after the header
+  size_t used;
+  char* data() { return reinterpret_cast<char*>(this + 1); }
+  const char* data() const { return reinterpret_cast<const char*>(this + 1); }
+};
+
+// `bytes` bytes aligned for pointers, from the newest chunk or a new one at least `hint` bytes
+// (and twice the newest) large.
+inline void* arenaTake(ArenaChunk*& head, size_t bytes, size_t hint = 0) {
+  constexpr size_t kAlign = alignof(void*);
+  if (head != nullptr) {
+    size_t at = (head->used + kAlign - 1) & ~(kAlign - 1);
+    if (at + bytes <= head->size) {
+      head->used = at + bytes;
+      return head->data() + at;
+    }
+  }
+  size_t size = bytes > hint ? bytes : hint;
+  if (head != nullptr && size < 2 * head->size) size = 2 * head->size;
+  if (size < 256) size = 256;
+  auto* chunk = static_cast<ArenaChunk*>(allocOrStop(sizeof(ArenaChunk) + size));
+  chunk->next = head;
+  chunk->size = size;
+  chunk->used = bytes;
+  head = chunk;
+  return chunk->data();
+}
+
+// A NUL-terminated copy of n bytes of `text`.
+inline char* arenaCopy(ArenaChunk*& head, const char* text, size_t n) {
+  char* out;
+  if (head != nullptr && head->used + n + 1 <= head->size) {
+    out = head->data() + head->used;
+    head->used += n + 1;
+  } else {
+    out = static_cast<char*>(arenaTake(head, n + 1));
+  }
+  std::memcpy(out, text, n);
+  out[n] = '\0';
+  return out;
+}
+
+inline bool arenaHolds(const ArenaChunk* head, const void* p) {
+  const char* c = static_cast<const char*>(p);
+  for (; head != nullptr; head = head->next) {
+    if (c >= head->data() && c < head->data() + head->size) return true;
+  }
+  return false;
+}
+
+inline void arenaRelease(ArenaChunk*& head) {
+  while (head != nullptr) {
+    ArenaChunk* next = head->next;
+    std::free(head);
+    head = next;
+  }
+}
+
+}  // namespace vy
+
+#endif  // VY_TEXT_ARENA_HPP

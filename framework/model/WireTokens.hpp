@@ -1,0 +1,106 @@
+// The fields of an object text as the readers take them: one at a time, as native text. Either
+// a StringMessage's own token stream, or the agent's UTF-16 text read in place: each field is
+// found from its length prefix and narrowed (or converted) on its own, so the text is never
+// copied whole nor split ahead of the reader.
+//
+// The in-place form ends where a StringMessage's split would: at a prefix that is not a run of
+// digits directly followed by the delimiter, a length below 1 or past the end of the text, or a
+// field that cannot be converted (reported to the agent as message 80014). It also ends at a
+// field holding U+0000: a native text would silently lose what follows it.
+#ifndef VY_WIRE_TOKENS_HPP
+#define VY_WIRE_TOKENS_HPP
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+class BusObjSpec;
+class KyConversion;
+class StringMessage;
+
+namespace vy {
+
+class WireTokens {
+ public:
+  explicit WireTokens(StringMessage& message) : message_(&message) {}
+  // `units` must stay unchanged while the fields are read.
+  WireTokens(const unsigned short* units, size_t length);
+  WireTokens(const WireTokens&) = delete;
+  WireTokens& operator=(const WireTokens&) = delete;
+
+  // Moves to the next field; false (and no text) when there is none.
+  bool next();
+  // The current field: NUL-terminated native text of length() bytes, valid until next().
+  const char* text() const { return text_; }
+  size_t length() const { return length_; }
+  bool is(const char* literal, size_t n) const {
+    return text_ != nullptr && length_ == n && std::memcmp(text_, literal, n) == 0;
+  }
+  template <size_t N>
+  bool is(const char (&literal)[N]) const {
+    // A compare of known length the compiler expands in place.
+    return text_ != nullptr && length_ == N - 1 && __builtin_memcmp(text_, literal, N - 1) == 0;
+  }
+  // Why the fields ended before the text did, or null: a text holding U+0000 (which no native
+  // text can carry), or one the native encoding cannot take.
+  const char* fault() const { return fault_; }
+
+  // The specs this text's objects were found to be, by name and version text: an object text
+  // holds many children of a few types, each found in the spec directory once.
+  BusObjSpec* knownSpec(const char* name, const char* version) const {
+    for (const KnownSpec& k : known_) {
+      if (k.spec != nullptr && k.name == name && k.version == version) return k.spec;
+    }
+    return nullptr;
+  }
+  void rememberSpec(const char* name, const char* version, BusObjSpec* spec) {
+    KnownSpec& k = known_[nextKnown_++ % kKnownSpecs];
+    k.name = name;
+    k.version = version;
+    k.spec = spec;
+  }
+
+ private:
+  bool convert(const uint16_t* field, size_t units);
+
+  struct KnownSpec {
+    std::string name;
+    std::string version;
+    BusObjSpec* spec = nullptr;
+  };
+  static constexpr size_t kKnownSpecs = 4;
+  KnownSpec known_[kKnownSpecs];
+  size_t nextKnown_ = 0;
+
+  StringMessage* message_ = nullptr;
+  const uint16_t* units_ = nullptr;
+  size_t total_ = 0;
+  size_t pos_ = 0;
+  bool ended_ = false;
+  int ascii_ = -1;  // whether the native encoding lets ASCII fields be narrowed; -1 not asked
+  const char* text_ = nullptr;
+  size_t length_ = 0;
+  const char* fault_ = nullptr;
+  std::vector<char>* scratch_ = nullptr;    // a converted field
+  std::vector<char>* narrowed_ = nullptr;   // the whole text narrowed unit for byte
+  std::vector<uint32_t>* other_ = nullptr;  // blocks of 8 units holding one not plain ASCII
+  size_t nextOther_ = 0;
+  KyConversion* converter_ = nullptr;
+  static constexpr int kCodecUnknown = -2;  // not asked yet
+  static constexpr int kNoCodec = -1;       // converted through the converter
+  int codec_ = kCodecUnknown;
+};
+
+// The converter for the agent's native encoding, kept by the calling thread while the encoding
+// stays the same.
+KyConversion& threadConverter();
+
+// Tells the agent that a text could not be converted (message 80014, MLV_FATAL, with the
+// encoding's name) and logs it.
+void logEncodingError();
+
+}  // namespace vy
+
+#endif  // VY_WIRE_TOKENS_HPP

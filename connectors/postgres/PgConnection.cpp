@@ -130,7 +130,15 @@ std::string PgConnection::Options::describe() const {
   return out.empty() ? "libpq's defaults" : out;
 }
 
-PgConnection::PgConnection(const Options& o) : options(o) { connect(); }
+PgConnection::PgConnection(const Options& o) : options(o) {
+  // A constructor that throws runs no destructor: the failed connection is finished here.
+  try {
+    connect();
+  } catch (...) {
+    PQfinish(conn);
+    throw;
+  }
+}
 
 PgConnection::~PgConnection() { PQfinish(conn); }
 
@@ -149,6 +157,8 @@ void PgConnection::connect() {
   conn = PQconnectdbParams(keys.data(), values.data(), 0);
   if (conn == nullptr || PQstatus(conn) != CONNECTION_OK) {
     std::string why = conn != nullptr ? oneLine(PQerrorMessage(conn)) : "out of memory";
+    PQfinish(conn);
+    conn = nullptr;
     throw PgError("cannot connect to PostgreSQL (" + options.describe() + "): " + why, "08001",
                   true);
   }

@@ -29,7 +29,7 @@ STDCXX=$("$CXX" -print-file-name=libstdc++.so)
 # java, the launcher, test programs compiled without the sanitizer): they also run cmake and the
 # compiler, which then carry the runtime too; their leaks are not ours, so leaks go unchecked
 # there (the kit's are checked by the other runs).
-JAVA_AND_TOOLS='^(sqlite_package|package_consumer|example_package)$'
+JAVA_AND_TOOLS='^(sqlite_package|postgres_package|package_consumer|example_package)$'
 
 status=0
 # Our own binaries link the runtime first.

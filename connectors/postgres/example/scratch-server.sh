@@ -11,6 +11,9 @@
 # The connector connects with Host=DIR Port=<port> User=postgres Database=postgres. Extra
 # server settings come from $VY_PG_OPTS (for example "-c fsync=off" for tests). The binaries are
 # PostgreSQL 15's (scripts/deps.sh installs them); their folder may be given in $VY_PG_BIN.
+# The server and its tools are not ours: under a sanitized test run, run them without what that
+# run preloads (its leak checker would fail them for leaks of their own).
+if [ -n "${LD_PRELOAD:-}" ]; then exec env -u LD_PRELOAD "$0" "$@"; fi
 set -e
 cmd=$1
 dir=$2

@@ -68,12 +68,15 @@ constexpr size_t kOptimisticAbove = 1024;
 uint8_t* newBytes(size_t capacity) { return static_cast<uint8_t*>(std::malloc(capacity + 1)); }
 
 // Runs `convert` (capacity and conversion of a byte text) on text[0, n) into a new terminated
-// buffer. A short text is converted in one pass into its worst case, which is small; a longer
-// one has its leading ASCII run copied as it is and the rest measured and converted after it.
+// buffer. A short text is copied when it is ASCII and otherwise converted in one pass into its
+// worst case, which is small; a longer one has its leading ASCII run copied as it is and the
+// rest measured and converted after it.
 template <typename Capacity, typename Convert>
 char* convertBytes(const char* text, size_t n, Capacity capacity, Convert convert) {
   const uint8_t* s = bytesOf(text);
   if (n <= codec::kUncountedUpTo) {
+    // A plain copy is the cheapest conversion there is, at every vector level.
+    if (codec::isAscii(s, n)) return copyBytes(text, n);
     uint8_t* out = newBytes(capacity(s, n));
     if (out == nullptr) return nullptr;
     size_t used = convert(s, n, out);

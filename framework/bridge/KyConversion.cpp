@@ -30,7 +30,7 @@ char* copyBytes(const char* text, size_t n) {
 // handed back.
 char* finishBytes(char* out, size_t used, size_t capacity) {
   out[used] = '\0';
-  if (capacity - used > 256) {
+  if (capacity - used > 512) {
     if (char* smaller = static_cast<char*>(std::realloc(out, used + 1))) return smaller;
   }
   return out;
@@ -64,15 +64,29 @@ const uint8_t* bytesOf(const char* text) { return reinterpret_cast<const uint8_t
 // out not to be is measured and converted from there; shorter texts are checked first.
 constexpr size_t kOptimisticAbove = 1024;
 
+// A new buffer of `capacity` bytes and the terminator after them.
+uint8_t* newBytes(size_t capacity) { return static_cast<uint8_t*>(std::malloc(capacity + 1)); }
+
 // Runs `convert` (capacity and conversion of a byte text) on text[0, n) into a new terminated
-// buffer: the leading ASCII run is copied as it is, the rest converted after it.
+// buffer. A short text is copied when it is ASCII and otherwise converted in one pass into its
+// worst case, which is small; a longer one has its leading ASCII run copied as it is and the
+// rest measured and converted after it.
 template <typename Capacity, typename Convert>
 char* convertBytes(const char* text, size_t n, Capacity capacity, Convert convert) {
   const uint8_t* s = bytesOf(text);
+  if (n <= codec::kUncountedUpTo) {
+    // A plain copy is the cheapest conversion there is, at every vector level.
+    if (codec::isAscii(s, n)) return copyBytes(text, n);
+    uint8_t* out = newBytes(capacity(s, n));
+    if (out == nullptr) return nullptr;
+    size_t used = convert(s, n, out);
+    out[used] = 0;
+    return reinterpret_cast<char*>(out);
+  }
   size_t ascii;
   uint8_t* out;
   if (n > kOptimisticAbove) {
-    out = static_cast<uint8_t*>(std::malloc(n + 1));
+    out = newBytes(n);
     if (out == nullptr) return nullptr;
     ascii = codec::copyAscii(s, n, out);
     if (ascii == n) return finishBytes(reinterpret_cast<char*>(out), n, n);
@@ -82,7 +96,8 @@ char* convertBytes(const char* text, size_t n, Capacity capacity, Convert conver
     out = nullptr;
   }
   size_t total = ascii + capacity(s + ascii, n - ascii);
-  auto* grown = static_cast<uint8_t*>(std::realloc(out, total + 1));
+  auto* grown =
+      out == nullptr ? newBytes(total) : static_cast<uint8_t*>(std::realloc(out, total + 1));
   if (grown == nullptr) {
     std::free(out);
     return nullptr;
@@ -133,7 +148,8 @@ char* unitsToNative(codec::Charset cs, const unsigned short* text, size_t n, int
     }
   }
   size_t total = ascii + codec::nativeCapacityFromUtf16(cs, u + ascii, n - ascii);
-  auto* grown = static_cast<uint8_t*>(std::realloc(out, total + 1));
+  auto* grown =
+      out == nullptr ? newBytes(total) : static_cast<uint8_t*>(std::realloc(out, total + 1));
   if (grown == nullptr) {
     std::free(out);
     return nullptr;

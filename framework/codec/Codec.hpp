@@ -26,6 +26,11 @@ struct Converted {
   size_t malformed;
 };
 
+// Up to this many input units the capacity functions give the worst case without reading the
+// text, so a short text is converted in one pass into a buffer that is never more than a few
+// hundred bytes too large.
+constexpr size_t kUncountedUpTo = 64;
+
 // Native bytes to UTF-16 units (String(byte[], charset)). `out` holds utf16Capacity(n) units.
 size_t utf16Capacity(size_t n);
 Converted nativeToUtf16(Charset cs, const uint8_t* s, size_t n, uint16_t* out);

@@ -11,8 +11,6 @@ namespace {
 
 // Below this length modified UTF-8 is not worth a window.
 constexpr size_t kShort = 64;
-// Up to this length the worst case is small enough to allocate without counting.
-constexpr size_t kNoCount = 32;
 
 #if VY_CODEC_X86
 namespace x = x86;
@@ -170,7 +168,7 @@ Converted readAll(const uint8_t* s, size_t n, uint8_t* out, Sink& sink) {
 // in UTF-8; every other character takes no more bytes than it was read from.
 size_t nativeCapacityFromModified(Charset cs, const uint8_t* s, size_t n) {
   if (cs != Charset::kUtf8) return n + kSlack;
-  if (n <= kNoCount) return 2 * n + kSlack;
+  if (n <= kUncountedUpTo) return 2 * n + kSlack;
   return n + countHigh(s, n) + kSlack;
 }
 

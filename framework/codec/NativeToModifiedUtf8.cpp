@@ -10,8 +10,6 @@ namespace {
 
 // Below this length UTF-8 is not worth a window.
 constexpr size_t kShort = 64;
-// Up to this length the worst case is small enough to allocate without counting.
-constexpr size_t kNoCount = 32;
 
 #if VY_CODEC_X86
 namespace x = x86;
@@ -131,7 +129,7 @@ VY_SIMD size_t eightBitVector(bool ascii, const uint8_t* s, size_t n, uint8_t*& 
 // at least one) becomes U+FFFD, a 4-byte one a 6-byte surrogate pair, a Latin-1 byte two bytes,
 // a US-ASCII one U+FFFD. A NUL becomes two bytes.
 size_t modifiedUtf8Capacity(const uint8_t* s, size_t n) {
-  if (n <= kNoCount) return 3 * n + kSlack;
+  if (n <= kUncountedUpTo) return 3 * n + kSlack;
   return n + 2 * countHigh(s, n, true) + kSlack;
 }
 

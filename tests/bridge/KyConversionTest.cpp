@@ -286,3 +286,36 @@ TEST(KyConversion, AsciiCompatibilityIsTheEncodingsOwn) {
 }
 
 }  // namespace
+
+// Short texts are converted into a buffer of their worst case without counting, longer ones are
+// counted first: texts that reach the worst case (every byte or unit at its largest growth),
+// around the length where one way gives way to the other, equal the JVM's results.
+TEST(KyConversion, WorstCaseGrowthAroundTheCountingLengthEqualsTheJvm) {
+  for (const char* enc : {"UTF-8", "ISO-8859-1", "US-ASCII"}) {
+    KyConversion conv(enc);
+    for (size_t n = 1; n <= 80; ++n) {
+      SCOPED_TRACE(std::string(enc) + " length " + std::to_string(n));
+      // Malformed bytes (U+FFFD each in UTF-8 and US-ASCII), Latin-1 letters in ISO-8859-1.
+      std::string high(n, '\xFF');
+      Text a(conv.fromNativeToUTF8(vytest::env(), high.c_str()));
+      Text b(conv.jvmNativeToUTF8(vytest::env(), high.c_str()));
+      EXPECT_EQ(a.str(), b.str());
+      // Two-byte characters that each become two native bytes or one "?".
+      std::string twos;
+      for (size_t i = 0; i < n; ++i) twos += "\xC3\xA9";
+      Text c(conv.fromUTF8ToNative(vytest::env(), twos.c_str()));
+      Text d(conv.jvmUTF8ToNative(vytest::env(), twos.c_str()));
+      EXPECT_EQ(c.str(), d.str());
+      // Units that each take three UTF-8 bytes; NULs included by the explicit length.
+      std::u16string units(n, u'\u4E2D');
+      units[n / 2] = 0;
+      int la = static_cast<int>(n), lb = la;
+      auto u = reinterpret_cast<const unsigned short*>(units.data());
+      Text e(conv.fromUTF16ToNative(vytest::env(), u, la));
+      Text f(conv.jvmUTF16ToNative(vytest::env(), u, lb));
+      ASSERT_EQ(la, lb);
+      ASSERT_FALSE(e.isNull());
+      EXPECT_EQ(std::memcmp(e.p, f.p, static_cast<size_t>(la) + 1), 0);
+    }
+  }
+}

@@ -24,6 +24,7 @@
 #include "KyVersion.hpp"
 #include "RequestRefusal.hpp"
 #include "ReturnStatusDescriptor.hpp"
+#include "SpecWalk.hpp"
 #include "TextArena.hpp"
 #include "TextCopy.hpp"
 #include "WireText.hpp"
@@ -193,8 +194,7 @@ void BusinessObject::freeSlots(void** slots, BusObjSpec* s, const BusinessObject
     for (int i = 0; i < count; ++i) {
       void* value = from[i];
       if (value == nullptr || value == BlankValue) continue;
-      BOAttrType* attr = layout->getAttribute(i);
-      if (attr == nullptr) continue;
+      BOAttrType* attr = vy::attrAt(layout, i);
       from[i] = nullptr;
       if (attr->isObjectType()) {
         if (attr->isMultipleCard()) {

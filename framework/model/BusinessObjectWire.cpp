@@ -196,7 +196,7 @@ bool BusinessObject::readValues(vy::WireTokens& in, void** slots, int depth, boo
       continue;
     }
     if (vy::wire::isSimpleType(type)) {
-      char* kept = keepText(in.text(), in.length());
+      char* kept = vy::arenaCopy(arena, in.text(), in.length());
       slots[i] = kept;
       in.kept(kept);
       continue;

@@ -48,6 +48,21 @@ void narrowAll(const uint16_t* u, size_t n, char* out, std::vector<uint32_t>& ot
   out[n] = '\0';
 }
 
+bool holdsNul(const uint16_t* u, size_t n) {
+  size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  for (; i + 8 <= n; i += 8) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(u + i));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi16(v, zero)) != 0) return true;
+  }
+#endif
+  for (; i < n; ++i) {
+    if (u[i] == 0) return true;
+  }
+  return false;
+}
+
 bool plainUnits(const uint16_t* u, size_t n) {
   for (size_t i = 0; i < n; ++i) {
     if (static_cast<uint16_t>(u[i] - 1) >= 0x7F) return false;
@@ -147,11 +162,9 @@ void WireTokens::nextOther() {
 }
 
 bool WireTokens::convert(const uint16_t* field, size_t units) {
-  for (size_t i = 0; i < units; ++i) {
-    if (field[i] == 0) {
-      fault_ = "a text holds the character U+0000";
-      return false;
-    }
+  if (holdsNul(field, units)) {
+    fault_ = "a text holds the character U+0000";
+    return false;
   }
   if (codec_ == kCodecUnknown) codec_ = nativeCodecOf(*converter_, &codec_) ? codec_ : kNoCodec;
   if (codec_ != kNoCodec) {
@@ -190,6 +203,12 @@ void FieldSources::note(const KyConversion* converter, const char* kept, const c
                         size_t bytes, const uint16_t* field, size_t units) {
   if (natives_.size() + bytes > UINT32_MAX || units_.size() + units > UINT32_MAX) return;
   converter_ = converter;
+  if (entries_.empty()) {
+    // Room for the few converted fields of a typical request at once.
+    entries_.reserve(64);
+    natives_.reserve(2048);
+    units_.reserve(1024);
+  }
   Entry e;
   e.kept = kept;
   e.native = static_cast<uint32_t>(natives_.size());

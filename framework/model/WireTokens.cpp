@@ -17,6 +17,7 @@
 #endif
 
 namespace vy {
+
 namespace {
 
 // Narrows n units to bytes at `out` (n + 1 bytes), each unit to its low byte, and lists in
@@ -99,10 +100,12 @@ WireTokens::WireTokens(const unsigned short* units, size_t length)
   if (total_ > UINT32_MAX - 1) total_ = 0;  // beyond any Java string
   if (narrowed.size() < total_ + 1) narrowed.resize(total_ + 1);
   narrowAll(units_, total_, narrowed.data(), other);
+  narrowedData_ = narrowed.data();
   nextOther();
 }
 
-bool WireTokens::next() {
+bool WireTokens::nextField() {
+  static_assert(kDelimiterUnit == wire::kDelimiter, "one field delimiter");
   exact_ = false;
   if (message_ != nullptr) {
     const char* token = message_->nextToken();

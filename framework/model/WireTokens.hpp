@@ -65,7 +65,36 @@ class WireTokens {
   WireTokens& operator=(const WireTokens&) = delete;
 
   // Moves to the next field; false (and no text) when there is none.
-  bool next();
+  bool next() {
+    // The common field, taken here: a prefix of at most four digits and the delimiter, then
+    // plain ASCII text of a native encoding that holds it byte for unit. Anything else (and a
+    // StringMessage's tokens) goes the general way, which reads the field again from its start.
+    if (ascii_ == 1 && !ended_) {
+      const uint16_t* u = units_;
+      const size_t total = total_;
+      size_t k = pos_;
+      size_t limit = total - k < 4 ? total : k + 4;
+      size_t n = 0;
+      for (; k < limit; ++k) {
+        unsigned digit = static_cast<unsigned>(u[k]) - '0';
+        if (digit > 9) break;
+        n = n * 10 + digit;
+      }
+      size_t start = k + 1;
+      if (k != pos_ && k < total && u[k] == kDelimiterUnit && n >= 1 && n <= total - start &&
+          otherEnd_ > start && otherEnd_ - 8 >= start + n) {
+        exact_ = false;
+        fieldAt_ = pos_;
+        pos_ = start + n;
+        char* text = narrowedData_ + start;
+        text[n] = '\0';
+        text_ = text;
+        length_ = n;
+        return true;
+      }
+    }
+    return nextField();
+  }
   // The current field: NUL-terminated native text of length() bytes, valid until next().
   const char* text() const { return text_; }
   size_t length() const { return length_; }
@@ -106,7 +135,9 @@ class WireTokens {
   }
 
  private:
+  bool nextField();
   bool convert(const uint16_t* field, size_t units);
+  static constexpr uint16_t kDelimiterUnit = 3;  // as wire::kDelimiter
 
   struct KnownSpec {
     std::string name;
@@ -129,8 +160,9 @@ class WireTokens {
   const char* text_ = nullptr;
   size_t length_ = 0;
   const char* fault_ = nullptr;
-  std::vector<char>* scratch_ = nullptr;    // a converted field
-  std::vector<char>* narrowed_ = nullptr;   // the whole text narrowed unit for byte
+  std::vector<char>* scratch_ = nullptr;   // a converted field
+  std::vector<char>* narrowed_ = nullptr;  // the whole text narrowed unit for byte
+  char* narrowedData_ = nullptr;
   std::vector<uint32_t>* other_ = nullptr;  // blocks of 8 units holding one not plain ASCII
   size_t nextOther_ = 0;
   size_t otherEnd_ = 0;  // the end of the next such block at or after the read position

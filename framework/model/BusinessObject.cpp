@@ -24,6 +24,7 @@
 #include "KyVersion.hpp"
 #include "RequestRefusal.hpp"
 #include "ReturnStatusDescriptor.hpp"
+#include "SpecWalk.hpp"
 #include "TextArena.hpp"
 #include "TextCopy.hpp"
 #include "WireText.hpp"
@@ -193,8 +194,7 @@ void BusinessObject::freeSlots(void** slots, BusObjSpec* s, const BusinessObject
     for (int i = 0; i < count; ++i) {
       void* value = from[i];
       if (value == nullptr || value == BlankValue) continue;
-      BOAttrType* attr = layout->getAttribute(i);
-      if (attr == nullptr) continue;
+      BOAttrType* attr = vy::attrAt(layout, i);
       from[i] = nullptr;
       if (attr->isObjectType()) {
         if (attr->isMultipleCard()) {
@@ -209,11 +209,8 @@ void BusinessObject::freeSlots(void** slots, BusObjSpec* s, const BusinessObject
           pending.push_back(static_cast<BusinessObject*>(value));
         }
       } else if (vy::wire::isSimpleType(attr->getTypeNum())) {
-        if (holder != nullptr) {
-          holder->releaseText(value);
-        } else {
-          std::free(value);
-        }
+        // Texts in the holder's own storage go with it.
+        if (holder == nullptr || !vy::arenaHolds(holder->arena, value)) std::free(value);
       }
     }
   };
@@ -221,8 +218,13 @@ void BusinessObject::freeSlots(void** slots, BusObjSpec* s, const BusinessObject
   while (!pending.empty()) {
     BusinessObject* child = pending.back();
     pending.pop_back();
-    if (child->values != nullptr && child->spec != nullptr)
+    if (child->values != nullptr && child->spec != nullptr) {
+      // Emptied here, the array is released here too, so the child's destructor has no slots
+      // left to walk.
       detach(child->values, child->spec, child);
+      if (!vy::arenaHolds(child->arena, child->values)) delete[] child->values;
+      child->values = nullptr;
+    }
     delete child;
   }
 }

@@ -21,6 +21,7 @@
 #include "KyConversion.hpp"
 #include "KyMsgFormat.hpp"
 #include "KyVersion.hpp"
+#include "SpecWalk.hpp"
 #include "StringMessage.hpp"
 #include "TextArena.hpp"
 #include "TextCopy.hpp"
@@ -188,15 +189,16 @@ bool BusinessObject::readValues(vy::WireTokens& in, void** slots, int depth, boo
   for (int i = 0; i < attrCount; ++i) {
     if (!in.next()) return fail("truncated inside", spec->getName());
     if (in.is(vy::wire::kIgnoreText)) continue;
-    BOAttrType* attr = spec->getAttribute(i);
-    if (attr == nullptr) continue;
+    BOAttrType* attr = vy::attrAt(spec, i);
     int type = attr->getTypeNum();
     if (in.is(vy::wire::kBlankText)) {
       slots[i] = BlankValue;
       continue;
     }
     if (vy::wire::isSimpleType(type)) {
-      slots[i] = keepText(in.text(), in.length());
+      char* kept = vy::arenaCopy(arena, in.text(), in.length());
+      slots[i] = kept;
+      in.kept(kept);
       continue;
     }
     if (type != 0) continue;  // a type the model does not know: the field is skipped
@@ -260,11 +262,15 @@ struct MessageOut {
 // converted is reported (message 80014) and left out, as StringMessage::appendField does.
 class UnitsOut {
  public:
-  UnitsOut()
+  // `sources`, when given, holds the request's values whose agent units may be written as they
+  // came.
+  explicit UnitsOut(vy::FieldSources* sources = nullptr)
       : buffer_(threadBuffer()),
         converter_(vy::threadConverter()),
-        ascii_(converter_.asciiCompatible()) {
+        ascii_(converter_.asciiCompatible()),
+        sources_(sources != nullptr && !sources->empty() ? sources : nullptr) {
     buffer_.used = 0;
+    if (sources_ != nullptr) sources_->rewind();
   }
   void field(const char* text) {
     if (text == nullptr || *text == '\0') text = vy::wire::kNullText;
@@ -279,10 +285,26 @@ class UnitsOut {
     size_t i = 0;
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128();
-    for (; i + 8 <= n; i += 8) {
-      __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(text + i));
+    if (n >= 8) {
+      for (; i + 8 <= n; i += 8) {
+        __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(text + i));
+        high |= static_cast<unsigned>(_mm_movemask_epi8(bytes)) << 7;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi8(bytes, zero));
+      }
+      if (i < n) {
+        // The last eight bytes again, overlapping what is written already.
+        __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(text + n - 8));
+        high |= static_cast<unsigned>(_mm_movemask_epi8(bytes)) << 7;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n - 8), _mm_unpacklo_epi8(bytes, zero));
+      }
+      i = n;
+    } else if (n & 4) {
+      uint32_t word;
+      std::memcpy(&word, text, 4);
+      __m128i bytes = _mm_cvtsi32_si128(static_cast<int>(word));
       high |= static_cast<unsigned>(_mm_movemask_epi8(bytes)) << 7;
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi8(bytes, zero));
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(bytes, zero));
+      i = 4;
     }
 #endif
     for (; i < n; ++i) {
@@ -293,6 +315,14 @@ class UnitsOut {
     if (ascii_ && high < 0x80) {
       buffer_.used = static_cast<size_t>(out + n - buffer_.data);
       return;
+    }
+    if (sources_ != nullptr) {
+      size_t units = 0;
+      if (const uint16_t* same = sources_->find(&converter_, text, n, &units)) {
+        std::memcpy(room(units), same, sizeof(uint16_t) * units);
+        buffer_.used += units;
+        return;
+      }
     }
     if (codec_ == kCodecUnknown)
       codec_ = vy::nativeCodecOf(converter_, &codec_) ? codec_ : kNoCodec;
@@ -372,6 +402,17 @@ class UnitsOut {
   }
   // Writes the length prefix of a field of `n` units and the delimiter; returns their units.
   static size_t prefix(size_t n, uint16_t* at) {
+    if (n < 10) {
+      at[0] = static_cast<uint16_t>('0' + n);
+      at[1] = vy::wire::kDelimiter;
+      return 2;
+    }
+    if (n < 100) {
+      at[0] = static_cast<uint16_t>('0' + n / 10);
+      at[1] = static_cast<uint16_t>('0' + n % 10);
+      at[2] = vy::wire::kDelimiter;
+      return 3;
+    }
     uint16_t reversed[kMaxPrefix];
     size_t d = 0;
     do {
@@ -386,6 +427,7 @@ class UnitsOut {
   Buffer& buffer_;
   KyConversion& converter_;
   bool ascii_;
+  vy::FieldSources* sources_;
   static constexpr int kCodecUnknown = -2;  // not asked yet
   static constexpr int kNoCodec = -1;       // converted through the converter
   int codec_ = kCodecUnknown;
@@ -464,7 +506,7 @@ void writeTree(Out& out, BusinessObject& root) {
       stack.pop_back();
       continue;
     }
-    BOAttrType* attr = object->getTheSpec()->getAttribute(frame.attr);
+    BOAttrType* attr = vy::attrAt(object->getTheSpec(), frame.attr);
     void* value = values[frame.attr];
     int type = attr ? attr->getTypeNum() : -1;
     if (type != 0) {
@@ -583,6 +625,7 @@ Units wireUnits(BusinessObject& bo) {
 
 RequestObject::RequestObject(const unsigned short* units, size_t length, bool transactional) {
   WireTokens in(units, length);
+  in.noteSourcesIn(&sources_);
   if (transactional) {
     transaction_.reset(new TransactionBusinessObject(in));
   } else {
@@ -607,7 +650,7 @@ int RequestObject::doVerbFor(ReturnStatusDescriptor* status) {
 }
 
 Units RequestObject::wireUnits() {
-  UnitsOut out;
+  UnitsOut out(&sources_);
   writeTree(out, object());
   if (transaction_ != nullptr) writeSection(out, *transaction_);
   return out.units();

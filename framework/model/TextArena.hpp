@@ -7,6 +7,7 @@
 #define VY_TEXT_ARENA_HPP
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -44,6 +45,27 @@ inline void* arenaTake(ArenaChunk*& head, size_t bytes, size_t hint = 0) {
   return chunk->data();
 }
 
+// n bytes from `in` to `out`; the short texts most values are copied without a library call.
+inline void copyBytes(char* out, const char* in, size_t n) {
+  if (n >= 8 && n <= 16) {
+    uint64_t a, b;
+    std::memcpy(&a, in, 8);
+    std::memcpy(&b, in + n - 8, 8);
+    std::memcpy(out, &a, 8);
+    std::memcpy(out + n - 8, &b, 8);
+  } else if (n >= 4 && n < 8) {
+    uint32_t a, b;
+    std::memcpy(&a, in, 4);
+    std::memcpy(&b, in + n - 4, 4);
+    std::memcpy(out, &a, 4);
+    std::memcpy(out + n - 4, &b, 4);
+  } else if (n < 4) {
+    for (size_t i = 0; i < n; ++i) out[i] = in[i];
+  } else {
+    std::memcpy(out, in, n);
+  }
+}
+
 // A NUL-terminated copy of n bytes of `text`.
 inline char* arenaCopy(ArenaChunk*& head, const char* text, size_t n) {
   char* out;
@@ -53,7 +75,7 @@ inline char* arenaCopy(ArenaChunk*& head, const char* text, size_t n) {
   } else {
     out = static_cast<char*>(arenaTake(head, n + 1));
   }
-  std::memcpy(out, text, n);
+  copyBytes(out, text, n);
   out[n] = '\0';
   return out;
 }

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "VyExport.hpp"
+#include "WireTokens.hpp"
 
 class BusinessObject;
 class ReturnStatusDescriptor;
@@ -47,6 +48,7 @@ class VY_EXPORT RequestObject {
  private:
   std::unique_ptr<BusinessObject> plain_;
   std::unique_ptr<TransactionBusinessObject> transaction_;
+  FieldSources sources_;  // the values converted exactly, for write-back
 };
 
 }  // namespace vy

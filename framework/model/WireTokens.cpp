@@ -1,6 +1,8 @@
 #include "WireTokens.hpp"
 
+#include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -15,6 +17,7 @@
 #endif
 
 namespace vy {
+
 namespace {
 
 // Narrows n units to bytes at `out` (n + 1 bytes), each unit to its low byte, and lists in
@@ -44,6 +47,21 @@ void narrowAll(const uint16_t* u, size_t n, char* out, std::vector<uint32_t>& ot
   }
   if (tail) other.push_back(static_cast<uint32_t>((n - 1) / 8));
   out[n] = '\0';
+}
+
+bool holdsNul(const uint16_t* u, size_t n) {
+  size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  for (; i + 8 <= n; i += 8) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(u + i));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi16(v, zero)) != 0) return true;
+  }
+#endif
+  for (; i < n; ++i) {
+    if (u[i] == 0) return true;
+  }
+  return false;
 }
 
 bool plainUnits(const uint16_t* u, size_t n) {
@@ -82,60 +100,74 @@ WireTokens::WireTokens(const unsigned short* units, size_t length)
   if (total_ > UINT32_MAX - 1) total_ = 0;  // beyond any Java string
   if (narrowed.size() < total_ + 1) narrowed.resize(total_ + 1);
   narrowAll(units_, total_, narrowed.data(), other);
+  narrowedData_ = narrowed.data();
+  nextOther();
 }
 
-bool WireTokens::next() {
-  text_ = nullptr;
-  length_ = 0;
+bool WireTokens::nextField() {
+  static_assert(kDelimiterUnit == wire::kDelimiter, "one field delimiter");
+  exact_ = false;
   if (message_ != nullptr) {
     const char* token = message_->nextToken();
-    if (token == nullptr) return false;
     text_ = token;
-    length_ = std::strlen(token);
-    return true;
+    length_ = token != nullptr ? std::strlen(token) : 0;
+    return token != nullptr;
   }
+  text_ = nullptr;
+  length_ = 0;
   if (ended_) return false;
   // The length prefix: decimal digits running up to the delimiter.
   const uint16_t* u = units_;
-  size_t k = pos_;
-  unsigned long long fieldLength = 0;
-  size_t limit = total_ - pos_ < wire::kMaxPrefixDigits ? total_ : pos_ + wire::kMaxPrefixDigits;
-  while (k < limit && u[k] >= '0' && u[k] <= '9') fieldLength = fieldLength * 10 + (u[k++] - '0');
-  if (k == pos_ || k >= total_ || u[k] != wire::kDelimiter || fieldLength < 1 ||
-      fieldLength > total_ - (k + 1)) {
+  const size_t total = total_;
+  const size_t first = pos_;
+  size_t k = first;
+  size_t limit = total - k < wire::kMaxPrefixDigits ? total : k + wire::kMaxPrefixDigits;
+  size_t fieldLength = 0;
+  for (; k < limit; ++k) {
+    unsigned digit = static_cast<unsigned>(u[k]) - '0';
+    if (digit > 9) break;
+    fieldLength = fieldLength * 10 + digit;
+  }
+  size_t start = k + 1;
+  if (k == first || k >= total || u[k] != wire::kDelimiter || fieldLength < 1 ||
+      fieldLength > total - start) {
     ended_ = true;
     return false;
   }
-  size_t start = k + 1;
-  size_t n = static_cast<size_t>(fieldLength);
+  size_t n = fieldLength;
+  size_t end = start + n;
+  fieldAt_ = first;
+  pos_ = end;
   // Blocks before this field no longer matter; a field that meets a block holding a unit that
   // is not plain ASCII is looked at unit by unit.
-  const std::vector<uint32_t>& other = *other_;
-  while (nextOther_ < other.size() && (other[nextOther_] + 1) * 8 <= start) ++nextOther_;
-  bool plain =
-      nextOther_ == other.size() || other[nextOther_] * 8 >= start + n || plainUnits(u + start, n);
+  while (otherEnd_ <= start) nextOther();
+  bool plain = otherEnd_ - 8 >= end || plainUnits(u + start, n);
   if (plain && ascii_ < 0) ascii_ = converter_->asciiCompatible() ? 1 : 0;
-  if (!plain || ascii_ == 0) {
-    if (!convert(u + start, n)) {
-      ended_ = true;
-      return false;
-    }
-  } else {
+  if (plain && ascii_ == 1) {
     char* text = narrowed_->data() + start;
     text[n] = '\0';
     text_ = text;
     length_ = n;
+    return true;
   }
-  pos_ = start + n;
+  if (!convert(u + start, n)) {
+    ended_ = true;
+    return false;
+  }
   return true;
 }
 
+void WireTokens::nextOther() {
+  const std::vector<uint32_t>& other = *other_;
+  otherEnd_ =
+      nextOther_ < other.size() ? (static_cast<size_t>(other[nextOther_]) + 1) * 8 : SIZE_MAX;
+  ++nextOther_;
+}
+
 bool WireTokens::convert(const uint16_t* field, size_t units) {
-  for (size_t i = 0; i < units; ++i) {
-    if (field[i] == 0) {
-      fault_ = "a text holds the character U+0000";
-      return false;
-    }
+  if (holdsNul(field, units)) {
+    fault_ = "a text holds the character U+0000";
+    return false;
   }
   if (codec_ == kCodecUnknown) codec_ = nativeCodecOf(*converter_, &codec_) ? codec_ : kNoCodec;
   if (codec_ != kNoCodec) {
@@ -143,8 +175,10 @@ bool WireTokens::convert(const uint16_t* field, size_t units) {
     auto cs = static_cast<codec::Charset>(codec_);
     size_t capacity = codec::nativeCapacityFromUtf16(cs, field, units);
     if (scratch_->size() < capacity + 1) scratch_->resize(capacity + 1);
-    size_t n = codec::utf16ToNative(cs, field, units, reinterpret_cast<uint8_t*>(scratch_->data()))
-                   .written;
+    codec::Converted done =
+        codec::utf16ToNative(cs, field, units, reinterpret_cast<uint8_t*>(scratch_->data()));
+    size_t n = done.written;
+    exact_ = done.malformed == units;
     (*scratch_)[n] = '\0';
     text_ = scratch_->data();
     length_ = n;
@@ -166,6 +200,55 @@ bool WireTokens::convert(const uint16_t* field, size_t units) {
   text_ = scratch_->data();
   length_ = n;
   return true;
+}
+
+void FieldSources::note(const KyConversion* converter, const char* kept, const char* native,
+                        size_t bytes, const uint16_t* field, size_t units) {
+  if (natives_.size() + bytes > UINT32_MAX || units_.size() + units > UINT32_MAX) return;
+  converter_ = converter;
+  if (entries_.empty()) {
+    // Room for the few converted fields of a typical request at once.
+    entries_.reserve(64);
+    natives_.reserve(2048);
+    units_.reserve(1024);
+  }
+  Entry e;
+  e.kept = kept;
+  e.native = static_cast<uint32_t>(natives_.size());
+  e.bytes = static_cast<uint32_t>(bytes);
+  e.at = static_cast<uint32_t>(units_.size());
+  e.units = static_cast<uint32_t>(units);
+  natives_.insert(natives_.end(), native, native + bytes);
+  units_.insert(units_.end(), field, field + units);
+  entries_.push_back(e);
+  byPointer_.clear();
+}
+
+const FieldSources::Entry* FieldSources::lookUp(const char* text) {
+  if (byPointer_.size() != entries_.size()) {
+    byPointer_.resize(entries_.size());
+    for (size_t i = 0; i < entries_.size(); ++i) byPointer_[i] = static_cast<uint32_t>(i);
+    std::sort(byPointer_.begin(), byPointer_.end(), [this](uint32_t a, uint32_t b) {
+      return std::less<const char*>()(entries_[a].kept, entries_[b].kept);
+    });
+  }
+  auto it = std::lower_bound(
+      byPointer_.begin(), byPointer_.end(), text,
+      [this](uint32_t a, const char* t) { return std::less<const char*>()(entries_[a].kept, t); });
+  if (it == byPointer_.end() || entries_[*it].kept != text) return nullptr;
+  return &entries_[*it];
+}
+
+const uint16_t* FieldSources::find(const KyConversion* converter, const char* text, size_t n,
+                                   size_t* units) {
+  if (entries_.empty() || converter != converter_) return nullptr;
+  const Entry* e = cursor_ < entries_.size() && entries_[cursor_].kept == text ? &entries_[cursor_]
+                                                                               : lookUp(text);
+  if (e == nullptr) return nullptr;
+  cursor_ = static_cast<size_t>(e - entries_.data()) + 1;
+  if (e->bytes != n || std::memcmp(text, natives_.data() + e->native, n) != 0) return nullptr;
+  *units = e->units;
+  return units_.data() + e->at;
 }
 
 }  // namespace vy

@@ -22,6 +22,40 @@ class StringMessage;
 
 namespace vy {
 
+// The converted fields of one request text whose conversion was exact, so that a value the
+// handler leaves as it was read goes back as the agent's own units rather than being converted
+// again: the pointer its slot was given, a copy of the native text it was read as, and the
+// field's units (length prefix and delimiter included). A value counts as unchanged only while
+// its slot holds that same pointer and its text still equals the copy, byte for byte.
+class FieldSources {
+ public:
+  void note(const KyConversion* converter, const char* kept, const char* native, size_t bytes,
+            const uint16_t* field, size_t units);
+  // Before a walk that writes the fields in the order they were read.
+  void rewind() { cursor_ = 0; }
+  // The units to write for `text` (n bytes, converted with `converter`) when it is a value noted
+  // here and unchanged, with their count in *units; null otherwise.
+  const uint16_t* find(const KyConversion* converter, const char* text, size_t n, size_t* units);
+  bool empty() const { return entries_.empty(); }
+
+ private:
+  struct Entry {
+    const char* kept;
+    uint32_t native;  // offset of the copy in natives_
+    uint32_t bytes;
+    uint32_t at;  // offset of the field's units in units_
+    uint32_t units;
+  };
+  const Entry* lookUp(const char* text);
+
+  const KyConversion* converter_ = nullptr;
+  std::vector<Entry> entries_;  // in reading order
+  std::vector<char> natives_;
+  std::vector<uint16_t> units_;
+  std::vector<uint32_t> byPointer_;  // entries_ indices ordered by `kept`, made on first need
+  size_t cursor_ = 0;
+};
+
 class WireTokens {
  public:
   explicit WireTokens(StringMessage& message) : message_(&message) {}
@@ -31,7 +65,36 @@ class WireTokens {
   WireTokens& operator=(const WireTokens&) = delete;
 
   // Moves to the next field; false (and no text) when there is none.
-  bool next();
+  bool next() {
+    // The common field, taken here: a prefix of at most four digits and the delimiter, then
+    // plain ASCII text of a native encoding that holds it byte for unit. Anything else (and a
+    // StringMessage's tokens) goes the general way, which reads the field again from its start.
+    if (ascii_ == 1 && !ended_) {
+      const uint16_t* u = units_;
+      const size_t total = total_;
+      size_t k = pos_;
+      size_t limit = total - k < 4 ? total : k + 4;
+      size_t n = 0;
+      for (; k < limit; ++k) {
+        unsigned digit = static_cast<unsigned>(u[k]) - '0';
+        if (digit > 9) break;
+        n = n * 10 + digit;
+      }
+      size_t start = k + 1;
+      if (k != pos_ && k < total && u[k] == kDelimiterUnit && n >= 1 && n <= total - start &&
+          otherEnd_ > start && otherEnd_ - 8 >= start + n) {
+        exact_ = false;
+        fieldAt_ = pos_;
+        pos_ = start + n;
+        char* text = narrowedData_ + start;
+        text[n] = '\0';
+        text_ = text;
+        length_ = n;
+        return true;
+      }
+    }
+    return nextField();
+  }
   // The current field: NUL-terminated native text of length() bytes, valid until next().
   const char* text() const { return text_; }
   size_t length() const { return length_; }
@@ -46,6 +109,15 @@ class WireTokens {
   // Why the fields ended before the text did, or null: a text holding U+0000 (which no native
   // text can carry), or one the native encoding cannot take.
   const char* fault() const { return fault_; }
+
+  // Where the fields converted exactly are noted, or null.
+  void noteSourcesIn(FieldSources* sources) { sources_ = sources; }
+  // The current field's value was kept at `kept`: a converted field is noted for write-back.
+  void kept(const char* kept) {
+    if (exact_ && sources_ != nullptr) {
+      sources_->note(converter_, kept, text_, length_, units_ + fieldAt_, pos_ - fieldAt_);
+    }
+  }
 
   // The specs this text's objects were found to be, by name and version text: an object text
   // holds many children of a few types, each found in the spec directory once.
@@ -63,7 +135,9 @@ class WireTokens {
   }
 
  private:
+  bool nextField();
   bool convert(const uint16_t* field, size_t units);
+  static constexpr uint16_t kDelimiterUnit = 3;  // as wire::kDelimiter
 
   struct KnownSpec {
     std::string name;
@@ -78,15 +152,21 @@ class WireTokens {
   const uint16_t* units_ = nullptr;
   size_t total_ = 0;
   size_t pos_ = 0;
+  size_t fieldAt_ = 0;  // where the current field's prefix starts
+  bool exact_ = false;  // the current field was converted and its conversion was exact
+  FieldSources* sources_ = nullptr;
   bool ended_ = false;
   int ascii_ = -1;  // whether the native encoding lets ASCII fields be narrowed; -1 not asked
   const char* text_ = nullptr;
   size_t length_ = 0;
   const char* fault_ = nullptr;
-  std::vector<char>* scratch_ = nullptr;    // a converted field
-  std::vector<char>* narrowed_ = nullptr;   // the whole text narrowed unit for byte
+  std::vector<char>* scratch_ = nullptr;   // a converted field
+  std::vector<char>* narrowed_ = nullptr;  // the whole text narrowed unit for byte
+  char* narrowedData_ = nullptr;
   std::vector<uint32_t>* other_ = nullptr;  // blocks of 8 units holding one not plain ASCII
   size_t nextOther_ = 0;
+  size_t otherEnd_ = 0;  // the end of the next such block at or after the read position
+  void nextOther();
   KyConversion* converter_ = nullptr;
   static constexpr int kCodecUnknown = -2;  // not asked yet
   static constexpr int kNoCodec = -1;       // converted through the converter

@@ -123,6 +123,53 @@ TEST_F(WireRequestTest, ReadsAndWritesWhatTheMessageReaderDoesAndRefusesTheSame)
   }
 }
 
+// A value whose conversion was exact goes back as the agent's own units while it is unchanged;
+// one changed in place, replaced, moved or whose conversion was not exact is written from its
+// native text, as the message writer writes it.
+TEST_F(WireRequestTest, ConvertedValuesGoBackAsTheyCameOnlyWhileUnchanged) {
+  std::vector<std::string> f = kCustomer;
+  f[8] = "Zoë かな 漢字 \xF0\x9F\x98\x80";
+  f[20] = "Ünïcødé";
+  std::u16string whole = vytest::wire(f);
+  auto read = [](const std::u16string& text) {
+    return std::make_unique<vy::RequestObject>(reinterpret_cast<const unsigned short*>(text.data()),
+                                               text.size(), false);
+  };
+  EXPECT_EQ(whole, asText(read(whole)->wireUnits()));
+
+  auto r = read(whole);
+  BusinessObject& bo = r->object();
+  ASSERT_NE(nullptr, bo.getTheSpec()) << bo.getReadError();
+  static_cast<char*>(bo.getAttrValue(0))[0] = 'X';  // same length, changed in place
+  BusinessObject* phone = static_cast<BusObjContainer*>(bo.getAttrValue(2))->getObject(0);
+  static_cast<char*>(phone->getAttrValue(0))[2] = '\0';  // shortened in place
+  std::vector<std::string> g = f;
+  g[8][0] = 'X';
+  g[20] = "Ü";
+  EXPECT_EQ(vytest::wire(g), asText(r->wireUnits()));
+
+  // The connector's own texts in both slots: an equal copy and a new text, both written.
+  r = read(whole);
+  BusinessObject& again = r->object();
+  phone = static_cast<BusObjContainer*>(again.getAttrValue(2))->getObject(0);
+  std::string same = static_cast<char*>(again.getAttrValue(0));
+  EXPECT_EQ(1, again.setAttrValue(0, same.c_str(), kString));
+  EXPECT_EQ(1, phone->setAttrValue(0, "Zoë", kString));
+  g = f;
+  g[20] = "Zoë";
+  EXPECT_EQ(vytest::wire(g), asText(r->wireUnits()));
+
+  // Lone surrogates cannot be converted exactly: the written text is the message writer's.
+  std::u16string lone = whole;
+  size_t at = lone.find(u"かな");
+  ASSERT_NE(std::u16string::npos, at);
+  lone[at] = 0xD800;
+  lone[at + 1] = 0xDC00;
+  std::swap(lone[at], lone[at + 1]);
+  EXPECT_TRUE(sameBothWays(lone, false));
+  EXPECT_NE(lone, asText(read(lone)->wireUnits()));
+}
+
 TEST_F(WireRequestTest, ANulInsideATextIsRefusedWithTheReason) {
   std::u16string text = vytest::wire(kCustomer);
   size_t at = text.find(u"555");

@@ -12,13 +12,12 @@
 #include "BusObjNativeImpl.hpp"
 #include "KyConversion.hpp"
 #include "KyMsgFormat.hpp"
+#include "WireText.hpp"
 #include "WireTokens.hpp"
 
 namespace {
 
 constexpr unsigned short kDefaultDelimiter = 3;
-// A length prefix longer than this cannot be a field length of a Java string.
-constexpr int kMaxPrefixDigits = 10;
 constexpr int kEncodingErrorMsg = 80014;
 
 [[noreturn]] void outOfMemory() {
@@ -290,7 +289,7 @@ int StringMessage::splitStringToTokens(const unsigned short* text, int length) {
     // digits, a non-digit, a prefix too long to be a length) ends the split here.
     int k = pos;
     long long fieldLength = 0;
-    while (k < length && k - pos < kMaxPrefixDigits && !delimiterAt(text, length, k) &&
+    while (k < length && k - pos < vy::wire::kMaxPrefixDigits && !delimiterAt(text, length, k) &&
            isDigitUnit(text[k])) {
       fieldLength = fieldLength * 10 + (text[k] - '0');
       ++k;

@@ -121,13 +121,9 @@ bool WireTokens::nextField() {
   const size_t total = total_;
   const size_t first = pos_;
   size_t k = first;
-  size_t limit = total - k < wire::kMaxPrefixDigits ? total : k + wire::kMaxPrefixDigits;
   size_t fieldLength = 0;
-  for (; k < limit; ++k) {
-    unsigned digit = static_cast<unsigned>(u[k]) - '0';
-    if (digit > 9) break;
-    fieldLength = fieldLength * 10 + digit;
-  }
+  k = scanDigits(u, k, total - k < wire::kMaxPrefixDigits ? total : k + wire::kMaxPrefixDigits,
+                 fieldLength);
   size_t start = k + 1;
   if (k == first || k >= total || u[k] != wire::kDelimiter || fieldLength < 1 ||
       fieldLength > total - start) {

@@ -58,6 +58,16 @@ class FieldSources {
 
 class WireTokens {
  public:
+  // Reads the decimal digits of units[k, limit) into `n`; answers where the digits stop.
+  static size_t scanDigits(const uint16_t* units, size_t k, size_t limit, size_t& n) {
+    for (; k < limit; ++k) {
+      unsigned digit = static_cast<unsigned>(units[k]) - '0';
+      if (digit > 9) break;
+      n = n * 10 + digit;
+    }
+    return k;
+  }
+
   explicit WireTokens(StringMessage& message) : message_(&message) {}
   // `units` must stay unchanged while the fields are read.
   WireTokens(const unsigned short* units, size_t length);
@@ -73,13 +83,8 @@ class WireTokens {
       const uint16_t* u = units_;
       const size_t total = total_;
       size_t k = pos_;
-      size_t limit = total - k < 4 ? total : k + 4;
       size_t n = 0;
-      for (; k < limit; ++k) {
-        unsigned digit = static_cast<unsigned>(u[k]) - '0';
-        if (digit > 9) break;
-        n = n * 10 + digit;
-      }
+      k = scanDigits(u, k, total - k < 4 ? total : k + 4, n);
       size_t start = k + 1;
       if (k != pos_ && k < total && u[k] == kDelimiterUnit && n >= 1 && n <= total - start &&
           otherEnd_ > start && otherEnd_ - 8 >= start + n) {

@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build test run bench fuzz clean test-asan test-tsan soak
+.PHONY: all deps configure build release test run bench fuzz clean test-asan test-tsan soak
 
 all: build
 
@@ -18,12 +18,16 @@ build: configure
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
-run: build
-	@./bin/vyrun
-
-bench: deps
+# The main job and the benchmarks run the Release build (build-release), so their figures are
+# the kit's real speed.
+release: deps
 	@if [ ! -f build-release/build.ninja ]; then cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DVY_BUILD_TESTS=OFF; fi
 	cmake --build build-release -j $(JOBS)
+
+run: release
+	@VY_BUILD=build-release ./bin/vyrun
+
+bench: release
 	@./bin/vybench
 
 # The whole suite under AddressSanitizer + UndefinedBehaviorSanitizer, in build-asan.

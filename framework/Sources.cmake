@@ -22,8 +22,8 @@ list(TRANSFORM VY_API_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/api/)
 set(VY_MODEL_SOURCES
   BOAttrType.cpp BusObjAndSpecSerializer.cpp BusObjContainer.cpp BusObjSpec.cpp
   BusObjSpecDirectory.cpp BusObjSpecList.cpp BusinessObject.cpp BusinessObjectDelta.cpp
-  BusinessObjectWire.cpp RequestRefusal.cpp StringMessage.cpp TransactionBusinessObject.cpp
-  WireTokens.cpp)
+  BusinessObjectWire.cpp RequestRefusal.cpp StringMessage.cpp TextArena.cpp
+  TransactionBusinessObject.cpp WireTokens.cpp)
 list(TRANSFORM VY_MODEL_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/model/)
 set(VY_VERSION_SOURCES
   ConnectorFrameworkVersion.cpp KyVersion.cpp)

@@ -188,8 +188,19 @@ void BusinessObject::freeSlots(void** slots, BusObjSpec* s, const BusinessObject
   // Children are not deleted from inside their parent's destructor: each one is first emptied
   // of its own children, which join the work list, so the call depth stays flat whatever the
   // depth of the tree.
-  std::vector<BusinessObject*> pending;
-  auto detach = [&pending](void** from, BusObjSpec* layout, const BusinessObject* holder) {
+  // The work list stays on the stack while it is short, as it is for most trees.
+  constexpr size_t kOnStack = 32;
+  BusinessObject* onStack[kOnStack];
+  size_t stacked = 0;
+  std::vector<BusinessObject*> spilled;
+  auto push = [&](BusinessObject* child) {
+    if (stacked < kOnStack) {
+      onStack[stacked++] = child;
+    } else {
+      spilled.push_back(child);
+    }
+  };
+  auto detach = [&push](void** from, BusObjSpec* layout, const BusinessObject* holder) {
     int count = layout->getAttributeCount();
     for (int i = 0; i < count; ++i) {
       void* value = from[i];
@@ -200,13 +211,13 @@ void BusinessObject::freeSlots(void** slots, BusObjSpec* s, const BusinessObject
         if (attr->isMultipleCard()) {
           BusObjContainer* container = static_cast<BusObjContainer*>(value);
           for (int k = 0; k < container->count; ++k) {
-            if (container->slots[k] != nullptr) pending.push_back(container->slots[k]);
+            if (container->slots[k] != nullptr) push(container->slots[k]);
             container->slots[k] = nullptr;
           }
           container->count = 0;
           delete container;
         } else {
-          pending.push_back(static_cast<BusinessObject*>(value));
+          push(static_cast<BusinessObject*>(value));
         }
       } else if (vy::wire::isSimpleType(attr->getTypeNum())) {
         // Texts in the holder's own storage go with it.
@@ -215,9 +226,14 @@ void BusinessObject::freeSlots(void** slots, BusObjSpec* s, const BusinessObject
     }
   };
   detach(slots, s, owner);
-  while (!pending.empty()) {
-    BusinessObject* child = pending.back();
-    pending.pop_back();
+  while (stacked > 0 || !spilled.empty()) {
+    BusinessObject* child;
+    if (!spilled.empty()) {
+      child = spilled.back();
+      spilled.pop_back();
+    } else {
+      child = onStack[--stacked];
+    }
     if (child->values != nullptr && child->spec != nullptr) {
       // Emptied here, the array is released here too, so the child's destructor has no slots
       // left to walk.

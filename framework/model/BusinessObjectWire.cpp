@@ -141,11 +141,11 @@ bool BusinessObject::read(vy::WireTokens& in, int depth) {
     return false;
   }
   // The locale is the current field until the count is read.
-  spec = in.knownSpec(name.c_str(), versionText.c_str());
+  spec = in.knownSpec(name, versionText);
   if (spec == nullptr) {
     KyVersion version(versionText.c_str());
     spec = BusObjSpecDirectory::getTheBusObjSpecDirectory()->find(name.c_str(), version);
-    if (spec != nullptr) in.rememberSpec(name.c_str(), versionText.c_str(), spec);
+    if (spec != nullptr) in.rememberSpec(name, versionText, spec);
   }
   if (spec == nullptr) {
     verb = vy::copyText(verbText);
@@ -273,6 +273,9 @@ class UnitsOut {
     if (sources_ != nullptr) sources_->rewind();
   }
   void field(const char* text) {
+#if defined(__SSE2__)
+    if (ascii_ && text != nullptr && shortAscii(text)) return;
+#endif
     if (text == nullptr || *text == '\0') text = vy::wire::kNullText;
     size_t n = std::strlen(text);
     if (n > kMaxUnits) {
@@ -380,6 +383,29 @@ class UnitsOut {
   };
   static constexpr size_t kMaxPrefix = 12;  // digits and the delimiter
   static constexpr size_t kMaxUnits = INT_MAX / 4;
+
+#if defined(__SSE2__)
+  // The common value, a short ASCII text, from one 16-byte load: its end, its check and its
+  // units at once. The load stays within the text's page, so the bytes after the terminator it
+  // may read cannot fault (hence no address checking here: they are not the text's). False, with
+  // nothing written, for anything else.
+  __attribute__((no_sanitize("address"))) bool shortAscii(const char* text) {
+    if ((reinterpret_cast<uintptr_t>(text) & 4095) > 4096 - 16) return false;
+    __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
+    const __m128i zero = _mm_setzero_si128();
+    unsigned ends = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, zero)));
+    if (ends == 0) return false;
+    unsigned n = static_cast<unsigned>(__builtin_ctz(ends));
+    unsigned high = static_cast<unsigned>(_mm_movemask_epi8(bytes)) & ((1u << n) - 1);
+    if (n == 0 || high != 0) return false;
+    uint16_t* at = room(16 + 3);
+    size_t width = prefix(n, at);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(at + width), _mm_unpacklo_epi8(bytes, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(at + width + 8), _mm_unpackhi_epi8(bytes, zero));
+    buffer_.used += width + n;
+    return true;
+  }
+#endif
 
   static Buffer& threadBuffer() {
     thread_local Buffer buffer;

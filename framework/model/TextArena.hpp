@@ -23,6 +23,17 @@ struct ArenaChunk {
   const char* data() const { return reinterpret_cast<const char*>(this + 1); }
 };
 
+// Chunks of up to this many bytes come in power-of-two sizes from 256 and are kept by the
+// releasing thread for its next objects (a request reads and frees a tree of them); larger ones
+// go straight back to the allocator.
+constexpr size_t kArenaSmallest = 256;
+constexpr size_t kArenaCachedUpTo = 16384;
+
+// A chunk of `size` bytes (a cached size from the thread's cache when it has one), and its
+// return.
+ArenaChunk* arenaNewChunk(size_t size);
+void arenaFreeChunk(ArenaChunk* chunk);
+
 // `bytes` bytes aligned for pointers, from the newest chunk or a new one at least `hint` bytes
 // (and twice the newest) large.
 inline void* arenaTake(ArenaChunk*& head, size_t bytes, size_t hint = 0) {
@@ -36,10 +47,8 @@ inline void* arenaTake(ArenaChunk*& head, size_t bytes, size_t hint = 0) {
   }
   size_t size = bytes > hint ? bytes : hint;
   if (head != nullptr && size < 2 * head->size) size = 2 * head->size;
-  if (size < 256) size = 256;
-  auto* chunk = static_cast<ArenaChunk*>(allocOrStop(sizeof(ArenaChunk) + size));
+  ArenaChunk* chunk = arenaNewChunk(size);
   chunk->next = head;
-  chunk->size = size;
   chunk->used = bytes;
   head = chunk;
   return chunk->data();
@@ -91,7 +100,7 @@ inline bool arenaHolds(const ArenaChunk* head, const void* p) {
 inline void arenaRelease(ArenaChunk*& head) {
   while (head != nullptr) {
     ArenaChunk* next = head->next;
-    std::free(head);
+    arenaFreeChunk(head);
     head = next;
   }
 }

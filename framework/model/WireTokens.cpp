@@ -198,15 +198,63 @@ bool WireTokens::convert(const uint16_t* field, size_t units) {
   return true;
 }
 
+// A finished request's storage, kept by its thread for the next request.
+struct FieldSources::Spare {
+  std::vector<Entry> entries;
+  std::vector<char> natives;
+  std::vector<uint16_t> units;
+  std::vector<uint32_t> byPointer;
+  bool held = false;  // a request of this thread has it
+};
+
+FieldSources::Spare& FieldSources::spare() {
+  thread_local Spare kept;
+  return kept;
+}
+
+namespace {
+// Storage grown beyond this by one request goes back to the allocator instead.
+constexpr size_t kSpareUpTo = 256 * 1024;
+}  // namespace
+
+FieldSources::FieldSources() {
+  Spare& s = spare();
+  if (!s.held) {
+    s.held = true;
+    owner_ = true;
+    entries_.swap(s.entries);
+    natives_.swap(s.natives);
+    units_.swap(s.units);
+    byPointer_.swap(s.byPointer);
+  }
+}
+
+FieldSources::~FieldSources() {
+  if (!owner_) return;
+  Spare& s = spare();
+  s.held = false;
+  if (natives_.capacity() <= kSpareUpTo && units_.capacity() <= kSpareUpTo / 2 &&
+      entries_.capacity() <= kSpareUpTo / sizeof(Entry)) {
+    entries_.clear();
+    natives_.clear();
+    units_.clear();
+    byPointer_.clear();
+    entries_.swap(s.entries);
+    natives_.swap(s.natives);
+    units_.swap(s.units);
+    byPointer_.swap(s.byPointer);
+  }
+}
+
 void FieldSources::note(const KyConversion* converter, const char* kept, const char* native,
                         size_t bytes, const uint16_t* field, size_t units) {
   if (natives_.size() + bytes > UINT32_MAX || units_.size() + units > UINT32_MAX) return;
   converter_ = converter;
   if (entries_.empty()) {
     // Room for the few converted fields of a typical request at once.
-    entries_.reserve(64);
-    natives_.reserve(2048);
-    units_.reserve(1024);
+    if (entries_.capacity() < 64) entries_.reserve(64);
+    if (natives_.capacity() < 2048) natives_.reserve(2048);
+    if (units_.capacity() < 1024) units_.reserve(1024);
   }
   Entry e;
   e.kept = kept;

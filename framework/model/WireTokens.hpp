@@ -29,6 +29,13 @@ namespace vy {
 // its slot holds that same pointer and its text still equals the copy, byte for byte.
 class FieldSources {
  public:
+  // The storage of the calling thread's previous request is taken over when no other request of
+  // the thread holds it, and handed back at the end.
+  FieldSources();
+  ~FieldSources();
+  FieldSources(const FieldSources&) = delete;
+  FieldSources& operator=(const FieldSources&) = delete;
+
   void note(const KyConversion* converter, const char* kept, const char* native, size_t bytes,
             const uint16_t* field, size_t units);
   // Before a walk that writes the fields in the order they were read.
@@ -47,6 +54,8 @@ class FieldSources {
     uint32_t units;
   };
   const Entry* lookUp(const char* text);
+  struct Spare;
+  static Spare& spare();
 
   const KyConversion* converter_ = nullptr;
   std::vector<Entry> entries_;  // in reading order
@@ -54,6 +63,7 @@ class FieldSources {
   std::vector<uint16_t> units_;
   std::vector<uint32_t> byPointer_;  // entries_ indices ordered by `kept`, made on first need
   size_t cursor_ = 0;
+  bool owner_ = false;  // holds the thread's spare storage
 };
 
 class WireTokens {
@@ -126,13 +136,13 @@ class WireTokens {
 
   // The specs this text's objects were found to be, by name and version text: an object text
   // holds many children of a few types, each found in the spec directory once.
-  BusObjSpec* knownSpec(const char* name, const char* version) const {
+  BusObjSpec* knownSpec(const std::string& name, const std::string& version) const {
     for (const KnownSpec& k : known_) {
       if (k.spec != nullptr && k.name == name && k.version == version) return k.spec;
     }
     return nullptr;
   }
-  void rememberSpec(const char* name, const char* version, BusObjSpec* spec) {
+  void rememberSpec(const std::string& name, const std::string& version, BusObjSpec* spec) {
     KnownSpec& k = known_[nextKnown_++ % kKnownSpecs];
     k.name = name;
     k.version = version;

@@ -19,9 +19,11 @@ import java.util.List;
  *
  * <p>Arguments: the folder of the reference data (spec texts "*.spec.wire", the object texts
  * "reference.bo.wire" and "reference-nonascii.bo.wire", one wire text per file, UTF-8), seconds
- * per measurement, threads. Besides the readable lines, each figure is printed once as
+ * per figure, threads, and optionally a part of a figure's name to measure that figure alone (one
+ * thread). Besides the readable lines, each figure is printed once as
  * "FIGURE|name|kit us|floor us|target ratio" for bin/vybench's summary; with more than one
- * thread, "RATE|threads|round trips per second" instead.
+ * thread, "RATE|threads|round trips per second|the same with one thread" instead, the two
+ * measured alternately.
  */
 public final class RoundTrip {
   public static void main(String[] args) throws Exception {
@@ -47,19 +49,30 @@ public final class RoundTrip {
     System.out.printf("reference object: %d UTF-16 units; non-ASCII object: %d units; %d thread(s)%n",
         request.length(), nonAscii.length(), threads);
     if (threads > 1) {
-      double kit = verbs(agent, request, seconds, threads);
-      System.out.printf("n_DoVerbFor round trips/s: %12.0f  (%.2f us each)%n", kit, 1e6 / kit * threads);
-      System.out.printf("RATE|%d|%.0f%n", threads, kit);
+      Runnable verb = () -> {
+        StringBucket b = new StringBucket(request);
+        agent.n_DoVerbFor(b, false, new ReturnStatusDescriptor());
+      };
+      double[] rates = compare(seconds, verb, threads, verb, 1);
+      System.out.printf("n_DoVerbFor round trips/s: %12.0f with %d threads (%.2f us each), %.0f with one%n",
+          rates[0], threads, 1e6 / rates[0] * threads, rates[1]);
+      System.out.printf("RATE|%d|%.0f|%.0f%n", threads, rates[0], rates[1]);
       agent.n_terminate();
       return;
     }
-    roundTrip(agent, "round trip, reference object, handler answers 1 unchanged", request,
-        seconds, false, 4.0);
-    roundTrip(agent, "round trip, reference object, handler changes one attribute", request,
-        seconds, true, 4.5);
-    roundTrip(agent, "round trip, non-ASCII object (13 %)", nonAscii, seconds, false, 6.0);
-    event(agent, "event of the reference object", request, seconds, 3.0);
-    event(agent, "event of the non-ASCII object", nonAscii, seconds, 4.5);
+    String only = args.length > 3 ? args[3] : "";
+    String[] names = {
+      "round trip, reference object, handler answers 1 unchanged",
+      "round trip, reference object, handler changes one attribute",
+      "round trip, non-ASCII object (13 %)",
+      "event of the reference object",
+      "event of the non-ASCII object"
+    };
+    if (names[0].contains(only)) roundTrip(agent, names[0], request, seconds, false, 4.0);
+    if (names[1].contains(only)) roundTrip(agent, names[1], request, seconds, true, 4.5);
+    if (names[2].contains(only)) roundTrip(agent, names[2], nonAscii, seconds, false, 6.0);
+    if (names[3].contains(only)) event(agent, names[3], request, seconds, 3.0);
+    if (names[4].contains(only)) event(agent, names[4], nonAscii, seconds, 4.5);
     agent.n_terminate();
   }
 
@@ -72,21 +85,15 @@ public final class RoundTrip {
     }
   }
 
-  static double verbs(BusObjNativeInterface agent, String request, double seconds, int threads)
-      throws InterruptedException {
-    return measure(seconds, threads, () -> {
-      StringBucket b = new StringBucket(request);
-      agent.n_DoVerbFor(b, false, new ReturnStatusDescriptor());
-    });
-  }
-
   static void roundTrip(BusObjNativeInterface agent, String name, String request, double seconds,
       boolean change, double target) throws InterruptedException {
     Floor.changeOne(change);
-    double kit = verbs(agent, request, seconds, 1);
+    double[] rates = compare(seconds, () -> {
+      StringBucket b = new StringBucket(request);
+      agent.n_DoVerbFor(b, false, new ReturnStatusDescriptor());
+    }, 1, () -> Floor.roundTrip(new StringBucket(request)), 1);
     Floor.changeOne(false);
-    double floor = measure(seconds, 1, () -> Floor.roundTrip(new StringBucket(request)));
-    report(name, kit, floor, target, "JNI floor");
+    report(name, rates[0], rates[1], target, "JNI floor");
   }
 
   static void event(BusObjNativeInterface agent, String name, String request, double seconds,
@@ -94,11 +101,12 @@ public final class RoundTrip {
     final int perPoll = 10_000;
     if (Floor.prepareEvent(request, perPoll) != 1) throw new IllegalStateException("event unreadable");
     agent.n_SubscribeTo(typeOf(request), null, 0);
-    double events = measure(seconds, 1, () -> agent.n_poll()) * perPoll;
+    agent.n_poll();
     String eventText = agent.getLastEventText();
     if (!eventText.equals(request)) throw new IllegalStateException("the event text differs");
-    double floor = measure(seconds, 1, () -> Floor.upcalls(agent, eventText, perPoll)) * perPoll;
-    report(name, events, floor, target, "upcall floor");
+    double[] rates = compare(seconds, () -> agent.n_poll(), 1,
+        () -> Floor.upcalls(agent, eventText, perPoll), 1);
+    report(name, rates[0] * perPoll, rates[1] * perPoll, target, "upcall floor");
   }
 
   static void report(String name, double kit, double floor, double target, String floorName) {
@@ -122,10 +130,33 @@ public final class RoundTrip {
     return field;
   }
 
-  /** Calls per second over all threads, after a warm-up. */
-  static double measure(double seconds, int threads, Runnable call) throws InterruptedException {
+  /**
+   * Calls per second of a and of b (over all their threads), measured in alternating slices that
+   * share `seconds` between them, each figure the best of its slices. A shared machine slows
+   * whole stretches of time (another process, a collection, the clock): alternating puts both
+   * figures under the same conditions, and the best slice is the one least disturbed.
+   */
+  static double[] compare(double seconds, Runnable a, int threadsA, Runnable b, int threadsB)
+      throws InterruptedException {
+    final int slices = 8;
+    warm(a);
+    warm(b);
+    double bestA = 0;
+    double bestB = 0;
+    for (int i = 0; i < slices; i++) {
+      bestA = Math.max(bestA, measure(seconds / (2 * slices), threadsA, a));
+      bestB = Math.max(bestB, measure(seconds / (2 * slices), threadsB, b));
+    }
+    return new double[] {bestA, bestB};
+  }
+
+  static void warm(Runnable call) {
     long warmEnd = System.nanoTime() + 1_000_000_000L;
     while (System.nanoTime() < warmEnd) call.run();
+  }
+
+  /** Calls per second over all threads. */
+  static double measure(double seconds, int threads, Runnable call) throws InterruptedException {
     long[] counts = new long[threads];
     Thread[] workers = new Thread[threads];
     long end = System.nanoTime() + (long) (seconds * 1e9);

@@ -61,23 +61,50 @@ Route routeOf(const ResolvedCharset* cs, codec::Charset* native) {
 const uint8_t* bytesOf(const char* text) { return reinterpret_cast<const uint8_t*>(text); }
 
 // Above this length a text is copied while it is ASCII, in one pass, and only a text that turns
-// out not to be is measured and converted from there; shorter texts are checked first.
+// out not to be is converted from there; shorter texts are checked first.
 constexpr size_t kOptimisticAbove = 1024;
+
+// The calling thread's room for the rest of a long text, converted in one pass into room for its
+// worst case and then copied out once, at its size: cheaper than measuring the text first, and
+// the allocator is never asked for the worst case itself (which, several times the text, it
+// would map afresh on every call). Kept between calls up to kScratchUpTo bytes; a larger worst
+// case is measured first.
+constexpr size_t kScratchUpTo = size_t{1} << 20;
+
+class Scratch {
+ public:
+  ~Scratch() { std::free(room_); }
+  uint8_t* room(size_t size) {
+    if (size > size_) {
+      std::free(room_);
+      room_ = static_cast<uint8_t*>(std::malloc(size));
+      size_ = room_ != nullptr ? size : 0;
+    }
+    return room_;
+  }
+
+ private:
+  uint8_t* room_ = nullptr;
+  size_t size_ = 0;
+};
+
+thread_local Scratch tScratch;
 
 // A new buffer of `capacity` bytes and the terminator after them.
 uint8_t* newBytes(size_t capacity) { return static_cast<uint8_t*>(std::malloc(capacity + 1)); }
 
-// Runs `convert` (capacity and conversion of a byte text) on text[0, n) into a new terminated
-// buffer. A short text is copied when it is ASCII and otherwise converted in one pass into its
-// worst case, which is small; a longer one has its leading ASCII run copied as it is and the
-// rest measured and converted after it.
-template <typename Capacity, typename Convert>
-char* convertBytes(const char* text, size_t n, Capacity capacity, Convert convert) {
+// Runs `convert` on text[0, n) into a new terminated buffer, sized by `bound` (the worst case for
+// a length) or `capacity` (the room a given text needs). A short text is copied when it is ASCII
+// and otherwise converted in one pass into its worst case, which is small; a medium one is
+// measured first; a long one has its leading ASCII run copied as it is and the rest converted
+// after it.
+template <typename Bound, typename Capacity, typename Convert>
+char* convertBytes(const char* text, size_t n, Bound bound, Capacity capacity, Convert convert) {
   const uint8_t* s = bytesOf(text);
   if (n <= codec::kUncountedUpTo) {
     // A plain copy is the cheapest conversion there is, at every vector level.
     if (codec::isAscii(s, n)) return copyBytes(text, n);
-    uint8_t* out = newBytes(capacity(s, n));
+    uint8_t* out = newBytes(bound(n));
     if (out == nullptr) return nullptr;
     size_t used = convert(s, n, out);
     out[used] = 0;
@@ -85,17 +112,33 @@ char* convertBytes(const char* text, size_t n, Capacity capacity, Convert conver
   }
   size_t ascii;
   uint8_t* out;
+  size_t total;
   if (n > kOptimisticAbove) {
     out = newBytes(n);
     if (out == nullptr) return nullptr;
     ascii = codec::copyAscii(s, n, out);
     if (ascii == n) return finishBytes(reinterpret_cast<char*>(out), n, n);
+    size_t rest = n - ascii;
+    size_t worst = bound(rest);
+    uint8_t* room = worst <= kScratchUpTo ? tScratch.room(worst) : nullptr;
+    if (room != nullptr) {
+      size_t used = convert(s + ascii, rest, room);
+      auto* exact = static_cast<uint8_t*>(std::realloc(out, ascii + used + 1));
+      if (exact == nullptr) {
+        std::free(out);
+        return nullptr;
+      }
+      std::memcpy(exact + ascii, room, used);
+      exact[ascii + used] = 0;
+      return reinterpret_cast<char*>(exact);
+    }
+    total = ascii + capacity(s + ascii, rest);
   } else {
     if (codec::isAscii(s, n)) return copyBytes(text, n);
     ascii = 0;
     out = nullptr;
+    total = capacity(s, n);
   }
-  size_t total = ascii + capacity(s + ascii, n - ascii);
   auto* grown =
       out == nullptr ? newBytes(total) : static_cast<uint8_t*>(std::realloc(out, total + 1));
   if (grown == nullptr) {
@@ -108,7 +151,7 @@ char* convertBytes(const char* text, size_t n, Capacity capacity, Convert conver
 
 char* nativeToModifiedUtf8(codec::Charset cs, const char* text) {
   return convertBytes(
-      text, std::strlen(text),
+      text, std::strlen(text), [](size_t n) { return codec::modifiedUtf8Bound(n); },
       [](const uint8_t* s, size_t n) { return codec::modifiedUtf8Capacity(s, n); },
       [cs](const uint8_t* s, size_t n, uint8_t* o) {
         return codec::nativeToModifiedUtf8(cs, s, n, o).written;
@@ -117,7 +160,7 @@ char* nativeToModifiedUtf8(codec::Charset cs, const char* text) {
 
 char* modifiedUtf8ToNative(codec::Charset cs, const char* utf) {
   return convertBytes(
-      utf, std::strlen(utf),
+      utf, std::strlen(utf), [cs](size_t n) { return codec::nativeBoundFromModified(cs, n); },
       [cs](const uint8_t* s, size_t n) { return codec::nativeCapacityFromModified(cs, s, n); },
       [cs](const uint8_t* s, size_t n, uint8_t* o) {
         return codec::modifiedUtf8ToNative(cs, s, n, o).written;

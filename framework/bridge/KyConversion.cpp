@@ -26,11 +26,14 @@ char* copyBytes(const char* text, size_t n) {
   return out;
 }
 
+// Results may be this much larger than they need to be; a larger unused part is handed back.
+constexpr size_t kTolerated = 512;
+
 // Native results are written into a buffer sized for the worst case; a large unused tail is
 // handed back.
 char* finishBytes(char* out, size_t used, size_t capacity) {
   out[used] = '\0';
-  if (capacity - used > 512) {
+  if (capacity - used > kTolerated) {
     if (char* smaller = static_cast<char*>(std::realloc(out, used + 1))) return smaller;
   }
   return out;
@@ -94,58 +97,52 @@ thread_local Scratch tScratch;
 uint8_t* newBytes(size_t capacity) { return static_cast<uint8_t*>(std::malloc(capacity + 1)); }
 
 // Runs `convert` on text[0, n) into a new terminated buffer, sized by `bound` (the worst case for
-// a length) or `capacity` (the room a given text needs). A short text is copied when it is ASCII
-// and otherwise converted in one pass into its worst case, which is small; a medium one is
-// measured first; a long one has its leading ASCII run copied as it is and the rest converted
-// after it.
+// a length) or `capacity` (the room a given text needs). A text that is ASCII is copied (a long
+// one while it is checked). Otherwise, from its first other byte on, a text is converted in one
+// pass: into its worst case when that wastes little, or else into the thread's room for it and
+// copied out at its size; a text too long for that room is measured first.
 template <typename Bound, typename Capacity, typename Convert>
 char* convertBytes(const char* text, size_t n, Bound bound, Capacity capacity, Convert convert) {
   const uint8_t* s = bytesOf(text);
-  if (n <= codec::kUncountedUpTo) {
+  size_t ascii = 0;
+  uint8_t* out = nullptr;
+  if (n <= kOptimisticAbove) {
     // A plain copy is the cheapest conversion there is, at every vector level.
     if (codec::isAscii(s, n)) return copyBytes(text, n);
-    uint8_t* out = newBytes(bound(n));
+  } else {
+    out = newBytes(n);
+    if (out == nullptr) return nullptr;
+    ascii = codec::copyAscii(s, n, out);
+    if (ascii == n) return finishBytes(reinterpret_cast<char*>(out), n, n);
+  }
+  size_t rest = n - ascii;
+  size_t worst = bound(rest);
+  if (out == nullptr && worst - rest <= kTolerated) {
+    out = newBytes(worst);
     if (out == nullptr) return nullptr;
     size_t used = convert(s, n, out);
     out[used] = 0;
     return reinterpret_cast<char*>(out);
   }
-  size_t ascii;
-  uint8_t* out;
-  size_t total;
-  if (n > kOptimisticAbove) {
-    out = newBytes(n);
-    if (out == nullptr) return nullptr;
-    ascii = codec::copyAscii(s, n, out);
-    if (ascii == n) return finishBytes(reinterpret_cast<char*>(out), n, n);
-    size_t rest = n - ascii;
-    size_t worst = bound(rest);
-    uint8_t* room = worst <= kScratchUpTo ? tScratch.room(worst) : nullptr;
-    if (room != nullptr) {
-      size_t used = convert(s + ascii, rest, room);
-      auto* exact = static_cast<uint8_t*>(std::realloc(out, ascii + used + 1));
-      if (exact == nullptr) {
-        std::free(out);
-        return nullptr;
-      }
-      std::memcpy(exact + ascii, room, used);
-      exact[ascii + used] = 0;
-      return reinterpret_cast<char*>(exact);
+  if (uint8_t* room = worst <= kScratchUpTo ? tScratch.room(worst) : nullptr) {
+    size_t used = convert(s + ascii, rest, room);
+    auto* exact = static_cast<uint8_t*>(std::realloc(out, ascii + used + 1));
+    if (exact == nullptr) {
+      std::free(out);
+      return nullptr;
     }
-    total = ascii + capacity(s + ascii, rest);
-  } else {
-    if (codec::isAscii(s, n)) return copyBytes(text, n);
-    ascii = 0;
-    out = nullptr;
-    total = capacity(s, n);
+    std::memcpy(exact + ascii, room, used);
+    exact[ascii + used] = 0;
+    return reinterpret_cast<char*>(exact);
   }
+  size_t total = ascii + capacity(s + ascii, rest);
   auto* grown =
       out == nullptr ? newBytes(total) : static_cast<uint8_t*>(std::realloc(out, total + 1));
   if (grown == nullptr) {
     std::free(out);
     return nullptr;
   }
-  size_t used = ascii + convert(s + ascii, n - ascii, grown + ascii);
+  size_t used = ascii + convert(s + ascii, rest, grown + ascii);
   return finishBytes(reinterpret_cast<char*>(grown), used, total);
 }
 

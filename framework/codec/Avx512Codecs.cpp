@@ -383,11 +383,12 @@ VY_AVX512_INLINE size_t copyWindows(const uint8_t* s, size_t n, uint8_t* out, si
       while (ed != 0) {
         size_t at = i + static_cast<size_t>(__builtin_ctzll(ed));
         ed &= ed - 1;
-        if (at < pos || s[at + 1] < 0xA0) continue;  // a low half written, or U+D000..U+D7FF
+        if (s[at + 1] < 0xA0) continue;  // U+D000..U+D7FF
         o += at - pos;
         if (at > i + 58) redo.note(at, o, *malformed);  // its partner is looked for past the window
         pos = at + writePairOrLone(s, n, at, o, malformed);
         _mm512_storeu_si512(o, bytesFrom(s, n, pos));
+        ed &= ~below(pos - i);  // the low half of a pair
       }
     } else {
       uint64_t four = f0;

@@ -295,28 +295,47 @@ VY_AVX512_INLINE size_t writePairOrLone(const uint8_t* s, size_t n, size_t at, u
   return 3;
 }
 
+// The constants of a window. For a text of several windows they are set up once and held in
+// registers (`kHeld`; the compiler would otherwise make them again in every window).
+template <bool kModified, bool kHeld>
+struct WindowConstants {
+  __m512i low, firstHigh, firstLow, secondHigh, e0, f0, x7F, ed, back1;
+  VY_AVX512_INLINE WindowConstants() {
+    low = bytesOf(0x0F);
+    firstHigh = _mm512_broadcast_i32x4(Utf8Check<kModified>::firstHigh());
+    firstLow = _mm512_broadcast_i32x4(Utf8Check<kModified>::firstLow());
+    secondHigh = _mm512_broadcast_i32x4(Utf8Check<kModified>::secondHigh());
+    e0 = bytesOf(0xE0);
+    f0 = bytesOf(0xF0);
+    x7F = bytesOf(0x7F);
+    ed = bytesOf(0xED);
+    back1 = _mm512_load_si512(kBacks.index[0]);
+    if (kHeld) {
+      asm(""
+          : "+v"(low), "+v"(firstHigh), "+v"(firstLow), "+v"(secondHigh), "+v"(e0), "+v"(f0),
+            "+v"(x7F), "+v"(ed), "+v"(back1));
+    }
+  }
+};
+
 // The window is well formed (standard UTF-8, or modified UTF-8 as the JVM writes it) given the
 // byte before each of its bytes (p1) and which of them must continue a 3- or 4-byte sequence
 // (`must23`, taken from the leads two and three bytes back). A character cut by the window's
 // last byte is not an error here.
-template <bool kModified>
-VY_AVX512_INLINE bool wellFormedGiven(__m512i v, __m512i p1, uint64_t must23, uint64_t f0) {
-  const __m512i low = _mm512_set1_epi8(0x0F);
-  __m512i firstHigh = _mm512_broadcast_i32x4(Utf8Check<kModified>::firstHigh());
-  __m512i firstLow = _mm512_broadcast_i32x4(Utf8Check<kModified>::firstLow());
-  __m512i secondHigh = _mm512_broadcast_i32x4(Utf8Check<kModified>::secondHigh());
+template <bool kModified, bool kHeld>
+VY_AVX512_INLINE bool wellFormedGiven(const WindowConstants<kModified, kHeld>& k, __m512i v,
+                                      __m512i p1, uint64_t must23, uint64_t f0) {
   __m512i special = _mm512_ternarylogic_epi32(
-      _mm512_shuffle_epi8(firstHigh, _mm512_and_si512(_mm512_srli_epi16(p1, 4), low)),
-      _mm512_shuffle_epi8(firstLow, _mm512_and_si512(p1, low)),
-      _mm512_shuffle_epi8(secondHigh, _mm512_and_si512(_mm512_srli_epi16(v, 4), low)), 0x80);
-  uint64_t error =
-      (_mm512_movepi8_mask(special) ^ must23) | _mm512_test_epi8_mask(special, bytesOf(0x7F));
+      _mm512_shuffle_epi8(k.firstHigh, _mm512_and_si512(_mm512_srli_epi16(p1, 4), k.low)),
+      _mm512_shuffle_epi8(k.firstLow, _mm512_and_si512(p1, k.low)),
+      _mm512_shuffle_epi8(k.secondHigh, _mm512_and_si512(_mm512_srli_epi16(v, 4), k.low)), 0x80);
+  uint64_t error = (_mm512_movepi8_mask(special) ^ must23) | _mm512_test_epi8_mask(special, k.x7F);
   if (kModified) error |= f0;  // F0..FF
   return error == 0;
 }
 
 // UTF-8 to modified UTF-8 (kModified false), or modified UTF-8 to UTF-8 (true).
-template <bool kModified>
+template <bool kModified, bool kHeld>
 VY_AVX512_INLINE size_t copyWindows(const uint8_t* s, size_t n, uint8_t* out, size_t* malformed) {
   uint8_t* o = out;
   size_t i = 0, pos = 0;
@@ -324,6 +343,7 @@ VY_AVX512_INLINE size_t copyWindows(const uint8_t* s, size_t n, uint8_t* out, si
   uint64_t prevE0 = 0, prevF0 = 0;        // its leads of 3- and 4-byte sequences
   bool fresh = true;                      // nothing before i was read with the windows
   Redo redo;
+  const WindowConstants<kModified, kHeld> k;
   while (i < n) {
     size_t left = n - i;
     size_t count = left >= 64 ? 64 : left;
@@ -342,11 +362,11 @@ VY_AVX512_INLINE size_t copyWindows(const uint8_t* s, size_t n, uint8_t* out, si
       redo = Redo();
       continue;
     }
-    __m512i p1 = _mm512_permutex2var_epi8(prev, _mm512_load_si512(kBacks.index[0]), v);
-    uint64_t e0 = atLeast(v, 0xE0), f0 = atLeast(v, 0xF0);
+    __m512i p1 = _mm512_permutex2var_epi8(prev, k.back1, v);
+    uint64_t e0 = _mm512_cmpge_epu8_mask(v, k.e0), f0 = _mm512_cmpge_epu8_mask(v, k.f0);
     uint64_t must23 = (e0 << 2) | (prevE0 >> 62) | (f0 << 3) | (prevF0 >> 61);
     bool nul = !kModified && (_mm512_testn_epi8_mask(v, v) & live) != 0;
-    if (nul || !wellFormedGiven<kModified>(v, p1, must23, f0) ||
+    if (nul || !wellFormedGiven(k, v, p1, must23, f0) ||
         (left == 64 && i + 64 == n && !endsComplete(s + n))) {
       // From the first character written from this window's bytes, or else from the lead of the
       // character cut by its start, copied in part.
@@ -379,7 +399,7 @@ VY_AVX512_INLINE size_t copyWindows(const uint8_t* s, size_t n, uint8_t* out, si
     _mm512_storeu_si512(o, pos == i ? v : bytesFrom(s, n, pos));
     if (kModified) {
       // Encoded surrogates (ED A0..BF) not already written with the window before.
-      uint64_t ed = _mm512_cmpeq_epi8_mask(v, bytesOf(0xED)) & live & ~below(pos - i);
+      uint64_t ed = _mm512_cmpeq_epi8_mask(v, k.ed) & live & ~below(pos - i);
       while (ed != 0) {
         size_t at = i + static_cast<size_t>(__builtin_ctzll(ed));
         ed &= ed - 1;
@@ -420,7 +440,8 @@ VY_AVX512_INLINE size_t copyWindows(const uint8_t* s, size_t n, uint8_t* out, si
 // A well-formed window is its own UTF-8 but for its encoded surrogates (ED A0..BF xx): a high one
 // followed by a low one becomes one 4-byte sequence, any other becomes "?".
 VY_AVX512 size_t modifiedToUtf8Bytes(const uint8_t* s, size_t n, uint8_t* out, size_t* malformed) {
-  return copyWindows<true>(s, n, out, malformed);
+  return n > 64 ? copyWindows<true, true>(s, n, out, malformed)
+                : copyWindows<true, false>(s, n, out, malformed);
 }
 
 // ---- UTF-16 to UTF-8 ------------------------------------------------------------------------
@@ -523,7 +544,8 @@ VY_AVX512 size_t utf16ToBytes(const uint16_t* u, size_t n, uint8_t* out, size_t*
 // A well-formed window without NULs is its own modified UTF-8 but for its 4-byte sequences, each
 // written as two 3-byte surrogates.
 VY_AVX512 size_t utf8ToModifiedBytes(const uint8_t* s, size_t n, uint8_t* out, size_t* malformed) {
-  return copyWindows<false>(s, n, out, malformed);
+  return n > 64 ? copyWindows<false, true>(s, n, out, malformed)
+                : copyWindows<false, false>(s, n, out, malformed);
 }
 
 // ---- ISO-8859-1 and US-ASCII -------------------------------------------------------------------

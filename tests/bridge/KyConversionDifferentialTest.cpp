@@ -16,7 +16,7 @@
 namespace {
 
 constexpr int kRuns = 100000;   // per direction and charset
-constexpr int kLongRuns = 100;  // long texts, sized by a counting pass before they are written
+constexpr int kLongRuns = 100;  // long texts, converted past their leading ASCII run
 
 class Generator {
  public:

@@ -234,15 +234,12 @@ VY_AVX512_INLINE __m512i bytesFrom(const uint8_t* s, size_t n, size_t at) {
   return left >= 64 ? _mm512_loadu_si512(s + at) : _mm512_maskz_loadu_epi8(below(left), s + at);
 }
 
-// Up to 8 bytes from s + at (those from n on read as zeros), the first one highest.
-inline uint64_t bigEndianAt(const uint8_t* s, size_t n, size_t at) {
-  uint64_t x = 0;
-  if (at + 8 <= n) {
-    std::memcpy(&x, s + at, 8);
-  } else {
-    std::memcpy(&x, s + at, n - at);
-  }
-  return __builtin_bswap64(x);
+// Up to 8 bytes from s + at (those from n on read as zeros), the first one highest. A masked load,
+// not a call: the loops around it keep their vectors in registers.
+VY_AVX512_INLINE uint64_t bigEndianAt(const uint8_t* s, size_t n, size_t at) {
+  size_t left = n - at < 8 ? n - at : 8;
+  __m128i x = _mm_maskz_loadu_epi8(static_cast<__mmask16>((1u << left) - 1), s + at);
+  return __builtin_bswap64(static_cast<uint64_t>(_mm_cvtsi128_si64(x)));
 }
 
 // Where the scalar code starts over when a window is malformed: the first character a window

@@ -1,14 +1,14 @@
 // The AVX-512 level (BW, VL, VBMI, VBMI2): whole conversions, short texts included. Texts are
 // read in 64-byte windows with masked loads, so neither a short text nor the tail of a long one
-// is copied or padded, and transcoded without a per-character loop, surrogate pairs and 4-byte
-// sequences included; a window holding malformed input goes to the exact scalar code.
+// is copied or padded, and transcoded without a per-character loop (the copying directions
+// write their few transcoded characters over a copy of the window); a window holding malformed
+// input goes to the exact scalar code.
 //
 // Windows follow each other at a fixed stride, so that the next window's address never waits on
 // this one's contents: validation carries the bytes before a window over from the one before, and
 // a character cut by a window's end is finished by the next window. The copying directions copy
-// its pieces; the decoder computes each character at the position of its last byte, from the
-// bytes before it. Only rare events (a surrogate or 4-byte sequence in a window's last bytes, a
-// window with malformed input) move the next window.
+// its pieces or write it whole; the decoder computes each character at the position of its last
+// byte, from the bytes before it. Only a window with malformed input moves the next window.
 #include "Avx512Codecs.hpp"
 
 #include "ScalarCodec.hpp"

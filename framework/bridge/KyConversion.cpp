@@ -72,7 +72,7 @@ constexpr size_t kOptimisticAbove = 1024;
 // the allocator is never asked for the worst case itself (which, several times the text, it
 // would map afresh on every call). Kept between calls up to kScratchUpTo bytes; a larger worst
 // case is measured first.
-constexpr size_t kScratchUpTo = size_t{1} << 20;
+constexpr size_t kScratchUpTo = size_t{256} << 10;
 
 class Scratch {
  public:

@@ -26,11 +26,14 @@ char* copyBytes(const char* text, size_t n) {
   return out;
 }
 
+// Results may be this much larger than they need to be; a larger unused part is handed back.
+constexpr size_t kTolerated = 512;
+
 // Native results are written into a buffer sized for the worst case; a large unused tail is
 // handed back.
 char* finishBytes(char* out, size_t used, size_t capacity) {
   out[used] = '\0';
-  if (capacity - used > 512) {
+  if (capacity - used > kTolerated) {
     if (char* smaller = static_cast<char*>(std::realloc(out, used + 1))) return smaller;
   }
   return out;
@@ -61,54 +64,91 @@ Route routeOf(const ResolvedCharset* cs, codec::Charset* native) {
 const uint8_t* bytesOf(const char* text) { return reinterpret_cast<const uint8_t*>(text); }
 
 // Above this length a text is copied while it is ASCII, in one pass, and only a text that turns
-// out not to be is measured and converted from there; shorter texts are checked first.
+// out not to be is converted from there; shorter texts are checked first.
 constexpr size_t kOptimisticAbove = 1024;
+
+// The calling thread's room for the rest of a long text, converted in one pass into room for its
+// worst case and then copied out once, at its size: cheaper than measuring the text first, and
+// the allocator is never asked for the worst case itself (which, several times the text, it
+// would map afresh on every call). Kept between calls up to kScratchUpTo bytes; a larger worst
+// case is measured first.
+constexpr size_t kScratchUpTo = size_t{256} << 10;
+
+class Scratch {
+ public:
+  ~Scratch() { std::free(room_); }
+  uint8_t* room(size_t size) {
+    if (size > size_) {
+      std::free(room_);
+      room_ = static_cast<uint8_t*>(std::malloc(size));
+      size_ = room_ != nullptr ? size : 0;
+    }
+    return room_;
+  }
+
+ private:
+  uint8_t* room_ = nullptr;
+  size_t size_ = 0;
+};
+
+thread_local Scratch tScratch;
 
 // A new buffer of `capacity` bytes and the terminator after them.
 uint8_t* newBytes(size_t capacity) { return static_cast<uint8_t*>(std::malloc(capacity + 1)); }
 
-// Runs `convert` (capacity and conversion of a byte text) on text[0, n) into a new terminated
-// buffer. A short text is copied when it is ASCII and otherwise converted in one pass into its
-// worst case, which is small; a longer one has its leading ASCII run copied as it is and the
-// rest measured and converted after it.
-template <typename Capacity, typename Convert>
-char* convertBytes(const char* text, size_t n, Capacity capacity, Convert convert) {
+// Runs `convert` on text[0, n) into a new terminated buffer, sized by `bound` (the worst case for
+// a length) or `capacity` (the room a given text needs). A text that is ASCII is copied (a long
+// one while it is checked). Otherwise, from its first other byte on, a text is converted in one
+// pass: into its worst case when that wastes little, or else into the thread's room for it and
+// copied out at its size; a text too long for that room is measured first.
+template <typename Bound, typename Capacity, typename Convert>
+char* convertBytes(const char* text, size_t n, Bound bound, Capacity capacity, Convert convert) {
   const uint8_t* s = bytesOf(text);
-  if (n <= codec::kUncountedUpTo) {
+  size_t ascii = 0;
+  uint8_t* out = nullptr;
+  if (n <= kOptimisticAbove) {
     // A plain copy is the cheapest conversion there is, at every vector level.
     if (codec::isAscii(s, n)) return copyBytes(text, n);
-    uint8_t* out = newBytes(capacity(s, n));
+  } else {
+    out = newBytes(n);
+    if (out == nullptr) return nullptr;
+    ascii = codec::copyAscii(s, n, out);
+    if (ascii == n) return finishBytes(reinterpret_cast<char*>(out), n, n);
+  }
+  size_t rest = n - ascii;
+  size_t worst = bound(rest);
+  if (out == nullptr && worst - rest <= kTolerated) {
+    out = newBytes(worst);
     if (out == nullptr) return nullptr;
     size_t used = convert(s, n, out);
     out[used] = 0;
     return reinterpret_cast<char*>(out);
   }
-  size_t ascii;
-  uint8_t* out;
-  if (n > kOptimisticAbove) {
-    out = newBytes(n);
-    if (out == nullptr) return nullptr;
-    ascii = codec::copyAscii(s, n, out);
-    if (ascii == n) return finishBytes(reinterpret_cast<char*>(out), n, n);
-  } else {
-    if (codec::isAscii(s, n)) return copyBytes(text, n);
-    ascii = 0;
-    out = nullptr;
+  if (uint8_t* room = worst <= kScratchUpTo ? tScratch.room(worst) : nullptr) {
+    size_t used = convert(s + ascii, rest, room);
+    auto* exact = static_cast<uint8_t*>(std::realloc(out, ascii + used + 1));
+    if (exact == nullptr) {
+      std::free(out);
+      return nullptr;
+    }
+    std::memcpy(exact + ascii, room, used);
+    exact[ascii + used] = 0;
+    return reinterpret_cast<char*>(exact);
   }
-  size_t total = ascii + capacity(s + ascii, n - ascii);
+  size_t total = ascii + capacity(s + ascii, rest);
   auto* grown =
       out == nullptr ? newBytes(total) : static_cast<uint8_t*>(std::realloc(out, total + 1));
   if (grown == nullptr) {
     std::free(out);
     return nullptr;
   }
-  size_t used = ascii + convert(s + ascii, n - ascii, grown + ascii);
+  size_t used = ascii + convert(s + ascii, rest, grown + ascii);
   return finishBytes(reinterpret_cast<char*>(grown), used, total);
 }
 
 char* nativeToModifiedUtf8(codec::Charset cs, const char* text) {
   return convertBytes(
-      text, std::strlen(text),
+      text, std::strlen(text), [](size_t n) { return codec::modifiedUtf8Bound(n); },
       [](const uint8_t* s, size_t n) { return codec::modifiedUtf8Capacity(s, n); },
       [cs](const uint8_t* s, size_t n, uint8_t* o) {
         return codec::nativeToModifiedUtf8(cs, s, n, o).written;
@@ -117,7 +157,7 @@ char* nativeToModifiedUtf8(codec::Charset cs, const char* text) {
 
 char* modifiedUtf8ToNative(codec::Charset cs, const char* utf) {
   return convertBytes(
-      utf, std::strlen(utf),
+      utf, std::strlen(utf), [cs](size_t n) { return codec::nativeBoundFromModified(cs, n); },
       [cs](const uint8_t* s, size_t n) { return codec::nativeCapacityFromModified(cs, s, n); },
       [cs](const uint8_t* s, size_t n, uint8_t* o) {
         return codec::modifiedUtf8ToNative(cs, s, n, o).written;

@@ -1,14 +1,14 @@
 // The AVX-512 level (BW, VL, VBMI, VBMI2): whole conversions, short texts included. Texts are
 // read in 64-byte windows with masked loads, so neither a short text nor the tail of a long one
-// is copied or padded, and transcoded without a per-character loop, surrogate pairs and 4-byte
-// sequences included; a window holding malformed input goes to the exact scalar code.
+// is copied or padded, and transcoded without a per-character loop (the copying directions
+// write their few transcoded characters over a copy of the window); a window holding malformed
+// input goes to the exact scalar code.
 //
 // Windows follow each other at a fixed stride, so that the next window's address never waits on
 // this one's contents: validation carries the bytes before a window over from the one before, and
 // a character cut by a window's end is finished by the next window. The copying directions copy
-// its pieces; the decoder computes each character at the position of its last byte, from the
-// bytes before it. Only rare events (a surrogate or 4-byte sequence in a window's last bytes, a
-// window with malformed input) move the next window.
+// its pieces or write it whole; the decoder computes each character at the position of its last
+// byte, from the bytes before it. Only a window with malformed input moves the next window.
 #include "Avx512Codecs.hpp"
 
 #include "ScalarCodec.hpp"
@@ -84,16 +84,6 @@ struct Backs {
   }
 };
 alignas(64) constexpr Backs kBacks{};
-
-// vpermb indexes: the byte after each one (the last lane's is masked off).
-struct NextBytes {
-  uint8_t index[64];
-  constexpr NextBytes() : index() {
-    for (int lane = 0; lane < 64; ++lane)
-      index[lane] = static_cast<uint8_t>(lane < 63 ? lane + 1 : 0);
-  }
-};
-alignas(64) constexpr NextBytes kNext{};
 
 VY_AVX512_INLINE void loadPrevious(Window& w, const uint8_t* p, const Before& before) {
   if (before.from == Before::kWindow) {
@@ -230,94 +220,225 @@ VY_AVX512 size_t utf8ToUnits(const uint8_t* s, size_t n, uint16_t* out, size_t* 
 
 // ---- the copying directions ---------------------------------------------------------------------
 
-// UTF-8 to modified UTF-8 and back copy what they do not transcode, so a character cut by a
-// window's end is copied in two pieces. On malformed input the scalar code starts over from the
-// lead of such a character, taking back the piece already copied.
-template <typename Sink, typename Scalar>
-VY_AVX512_INLINE size_t fallBack(const uint8_t* s, size_t i, size_t count, bool fresh, uint8_t*& o,
-                                 Scalar scalarFrom) {
-  size_t from = i;
-  if (!fresh && !endsComplete(s + i)) {
-    from = static_cast<size_t>(cutStart(s + i) - s);
-    o -= i - from;
+// UTF-8 to modified UTF-8 and back copy each window whole, then write the few characters they
+// transcode (4-byte sequences; encoded surrogates) over the copy one by one, each followed by a
+// copy of the rest of the window. Such a character may run past the window's end: the next window
+// starts its copy after it (`pos`, the input position the output has reached). What it became
+// may depend on bytes the next window has yet to prove well formed: when that window turns out
+// malformed, the scalar code starts over from the first character concerned (`Redo`), taking back
+// what was written of it.
+
+// The 64 bytes from s + at, those from n on read as zeros.
+VY_AVX512_INLINE __m512i bytesFrom(const uint8_t* s, size_t n, size_t at) {
+  size_t left = n > at ? n - at : 0;
+  return left >= 64 ? _mm512_loadu_si512(s + at) : _mm512_maskz_loadu_epi8(below(left), s + at);
+}
+
+// Up to 8 bytes from s + at (those from n on read as zeros), the first one highest. A masked load,
+// not a call: the loops around it keep their vectors in registers.
+VY_AVX512_INLINE uint64_t bigEndianAt(const uint8_t* s, size_t n, size_t at) {
+  size_t left = n - at < 8 ? n - at : 8;
+  __m128i x = _mm_maskz_loadu_epi8(static_cast<__mmask16>((1u << left) - 1), s + at);
+  return __builtin_bswap64(static_cast<uint64_t>(_mm_cvtsi128_si64(x)));
+}
+
+// Where the scalar code starts over when a window is malformed: the first character a window
+// before wrote from bytes at or past this window's start, the output it started at, and the
+// first replacement noted before it.
+struct Redo {
+  size_t from = SIZE_MAX;
+  uint8_t* out = nullptr;
+  size_t malformed = 0;
+  VY_AVX512_INLINE void note(size_t at, uint8_t* o, size_t noted) {
+    if (from == SIZE_MAX) {
+      from = at;
+      out = o;
+      malformed = noted;
+    }
   }
-  Sink sink{o};
-  size_t next = scalarFrom(from, i + count, sink);
-  o = sink.p;
-  return next;
+};
+
+// The bits of a surrogate pair's code point - 10000 in its six modified UTF-8 bytes read
+// big-endian (ED [A0|a] [80|b] ED [B0|c] [80|d], 4+6+4+6 bits), and of a code point in the four
+// bytes of its UTF-8 (3+6+6+6 bits).
+constexpr uint64_t kPairBits = 0x000F3F000F3F0000ULL;
+constexpr uint32_t kFourBits = 0x073F3F3F;
+
+// Writes the 4-byte sequence at s + at as two 3-byte surrogates (8 bytes stored, 6 kept).
+VY_AVX512_INLINE uint8_t* writeSurrogates(const uint8_t* s, size_t n, size_t at, uint8_t* o) {
+  // ED [A0|hi>>6] [80|hi&3F] ED [B0|lo>>6] [80|lo&3F], hi and lo the halves of cp - 10000.
+  uint64_t b = bigEndianAt(s, n, at);
+  uint64_t pair = _pdep_u64(_pext_u64(b >> 32, kFourBits) - 0x10000, kPairBits);
+  uint64_t bytes = __builtin_bswap64(pair | 0xEDA080EDB0800000ULL);
+  std::memcpy(o, &bytes, 8);
+  return o + 6;
+}
+
+// Writes the encoded surrogate at s + at (s[n] the terminator): with the low one after it, a
+// high one becomes the pair's 4-byte sequence (4 bytes stored); any other "?". Returns the input
+// bytes read.
+VY_AVX512_INLINE size_t writePairOrLone(const uint8_t* s, size_t n, size_t at, uint8_t*& o,
+                                        size_t* malformed) {
+  uint64_t b = bigEndianAt(s, n + 1, at);
+  if ((b & 0x00F000FFF0000000ULL) == 0x00A000EDB0000000ULL) {
+    uint32_t cp = static_cast<uint32_t>(_pext_u64(b, kPairBits)) + 0x10000;
+    uint32_t bytes = __builtin_bswap32(_pdep_u32(cp, kFourBits) | 0xF0808080u);
+    std::memcpy(o, &bytes, 4);
+    o += 4;
+    return 6;
+  }
+  *o++ = '?';
+  scalar::noteMalformed(malformed, at);
+  return 3;
+}
+
+// The constants of a window. For a text of several windows they are set up once and held in
+// registers (`kHeld`; the compiler would otherwise make them again in every window).
+template <bool kModified, bool kHeld>
+struct WindowConstants {
+  __m512i low, firstHigh, firstLow, secondHigh, e0, f0, x7F, ed, back1;
+  VY_AVX512_INLINE WindowConstants() {
+    low = bytesOf(0x0F);
+    firstHigh = _mm512_broadcast_i32x4(Utf8Check<kModified>::firstHigh());
+    firstLow = _mm512_broadcast_i32x4(Utf8Check<kModified>::firstLow());
+    secondHigh = _mm512_broadcast_i32x4(Utf8Check<kModified>::secondHigh());
+    e0 = bytesOf(0xE0);
+    f0 = bytesOf(0xF0);
+    x7F = bytesOf(0x7F);
+    ed = bytesOf(0xED);
+    back1 = _mm512_load_si512(kBacks.index[0]);
+    if (kHeld) {
+      asm(""
+          : "+v"(low), "+v"(firstHigh), "+v"(firstLow), "+v"(secondHigh), "+v"(e0), "+v"(f0),
+            "+v"(x7F), "+v"(ed), "+v"(back1));
+    }
+  }
+};
+
+// The window is well formed (standard UTF-8, or modified UTF-8 as the JVM writes it) given the
+// byte before each of its bytes (p1) and which of them must continue a 3- or 4-byte sequence
+// (`must23`, taken from the leads two and three bytes back). A character cut by the window's
+// last byte is not an error here.
+template <bool kModified, bool kHeld>
+VY_AVX512_INLINE bool wellFormedGiven(const WindowConstants<kModified, kHeld>& k, __m512i v,
+                                      __m512i p1, uint64_t must23, uint64_t f0) {
+  __m512i special = _mm512_ternarylogic_epi32(
+      _mm512_shuffle_epi8(k.firstHigh, _mm512_and_si512(_mm512_srli_epi16(p1, 4), k.low)),
+      _mm512_shuffle_epi8(k.firstLow, _mm512_and_si512(p1, k.low)),
+      _mm512_shuffle_epi8(k.secondHigh, _mm512_and_si512(_mm512_srli_epi16(v, 4), k.low)), 0x80);
+  uint64_t error = (_mm512_movepi8_mask(special) ^ must23) | _mm512_test_epi8_mask(special, k.x7F);
+  if (kModified) error |= f0;  // F0..FF
+  return error == 0;
+}
+
+// UTF-8 to modified UTF-8 (kModified false), or modified UTF-8 to UTF-8 (true).
+template <bool kModified, bool kHeld>
+VY_AVX512_INLINE size_t copyWindows(const uint8_t* s, size_t n, uint8_t* out, size_t* malformed) {
+  uint8_t* o = out;
+  size_t i = 0, pos = 0;
+  __m512i prev = _mm512_setzero_si512();  // the window before, or zeros where nothing was read
+  uint64_t prevE0 = 0, prevF0 = 0;        // its leads of 3- and 4-byte sequences
+  bool fresh = true;                      // nothing before i was read with the windows
+  Redo redo;
+  const WindowConstants<kModified, kHeld> k;
+  while (i < n) {
+    size_t left = n - i;
+    size_t count = left >= 64 ? 64 : left;
+    uint64_t live = below(count);
+    __m512i v = left >= 64 ? _mm512_loadu_si512(s + i) : _mm512_maskz_loadu_epi8(live, s + i);
+    uint64_t odd = _mm512_movepi8_mask(v);
+    if (!kModified) odd |= _mm512_testn_epi8_mask(v, v) & live;  // a NUL takes two bytes
+    if (odd == 0 && pos == i && (fresh || endsComplete(s + i))) {
+      _mm512_storeu_si512(o, v);
+      o += count;
+      i += count;
+      pos = i;
+      prev = v;
+      prevE0 = prevF0 = 0;
+      fresh = false;
+      redo = Redo();
+      continue;
+    }
+    __m512i p1 = _mm512_permutex2var_epi8(prev, k.back1, v);
+    uint64_t e0 = _mm512_cmpge_epu8_mask(v, k.e0), f0 = _mm512_cmpge_epu8_mask(v, k.f0);
+    uint64_t must23 = (e0 << 2) | (prevE0 >> 62) | (f0 << 3) | (prevF0 >> 61);
+    bool nul = !kModified && (_mm512_testn_epi8_mask(v, v) & live) != 0;
+    if (nul || !wellFormedGiven(k, v, p1, must23, f0) ||
+        (left == 64 && i + 64 == n && !endsComplete(s + n))) {
+      // From the first character written from this window's bytes, or else from the lead of the
+      // character cut by its start, copied in part.
+      size_t from = pos;
+      if (redo.from != SIZE_MAX) {
+        from = redo.from;
+        o = redo.out;
+        *malformed = redo.malformed;
+      } else if (!fresh && pos == i && !endsComplete(s + i)) {
+        from = static_cast<size_t>(cutStart(s + i) - s);
+        o -= i - from;
+      }
+      if (kModified) {
+        scalar::Utf8Out sink{o};
+        i = scalar::readModified(s, n, from, i + count, sink, malformed);
+        o = sink.p;
+      } else {
+        scalar::ModifiedUtf8Out sink{o};
+        i = scalar::decodeUtf8(s, n, from, i + count, sink, malformed);
+        o = sink.p;
+      }
+      pos = i;
+      prev = _mm512_setzero_si512();
+      prevE0 = prevF0 = 0;
+      fresh = true;
+      redo = Redo();
+      continue;
+    }
+    redo = Redo();
+    _mm512_storeu_si512(o, pos == i ? v : bytesFrom(s, n, pos));
+    if (kModified) {
+      // Encoded surrogates (ED A0..BF) not already written with the window before.
+      uint64_t ed = _mm512_cmpeq_epi8_mask(v, k.ed) & live & ~below(pos - i);
+      while (ed != 0) {
+        size_t at = i + static_cast<size_t>(__builtin_ctzll(ed));
+        ed &= ed - 1;
+        if (s[at + 1] < 0xA0) continue;  // U+D000..U+D7FF
+        o += at - pos;
+        if (at > i + 58) redo.note(at, o, *malformed);  // its partner is looked for past the window
+        pos = at + writePairOrLone(s, n, at, o, malformed);
+        _mm512_storeu_si512(o, bytesFrom(s, n, pos));
+        ed &= ~below(pos - i);  // the low half of a pair
+      }
+    } else {
+      uint64_t four = f0;
+      while (four != 0) {
+        size_t at = i + static_cast<size_t>(__builtin_ctzll(four));
+        four &= four - 1;
+        o += at - pos;
+        if (at > i + 60) redo.note(at, o, *malformed);  // it runs past the window
+        o = writeSurrogates(s, n, at, o);
+        pos = at + 4;
+        _mm512_storeu_si512(o, bytesFrom(s, n, pos));
+      }
+    }
+    i += count;
+    if (pos < i) {
+      o += i - pos;
+      pos = i;
+    }
+    prev = v;
+    prevE0 = e0;
+    prevF0 = f0;
+    fresh = false;
+  }
+  return static_cast<size_t>(o - out);
 }
 
 // ---- modified UTF-8 to UTF-8 --------------------------------------------------------------------
 
 // A well-formed window is its own UTF-8 but for its encoded surrogates (ED A0..BF xx): a high one
-// followed by a low one becomes one 4-byte sequence written over the last four of their six
-// bytes, any other becomes "?". A surrogate pair never spans two windows.
+// followed by a low one becomes one 4-byte sequence, any other becomes "?".
 VY_AVX512 size_t modifiedToUtf8Bytes(const uint8_t* s, size_t n, uint8_t* out, size_t* malformed) {
-  uint8_t* o = out;
-  size_t i = 0;
-  Before before;
-  auto scalarFrom = [&](size_t from, size_t stop, scalar::Utf8Out& sink) {
-    return scalar::readModified(s, n, from, stop, sink, malformed);
-  };
-  while (i < n) {
-    Window w = windowAt(s, n, i);
-    if (plainAscii(w, s + i, before)) {
-      _mm512_storeu_si512(o, w.v);
-      o += w.count;
-      i += w.count;
-      before.window(w.v, w.count, true);
-      continue;
-    }
-    loadPrevious(w, s + i, before);
-    if (!wellFormed<true>(w) || (i + 64 == n && !endsComplete(s + n))) {
-      i = fallBack<scalar::Utf8Out>(s, i, w.count, before.fresh(), o, scalarFrom);
-      before.nothing();
-      continue;
-    }
-    uint64_t ed = _mm512_cmpeq_epi8_mask(w.v, bytesOf(0xED));
-    uint64_t a0 = atLeast(w.v, 0xA0) >> 1, b0 = atLeast(w.v, 0xB0) >> 1;
-    uint64_t high = ed & a0 & ~b0;
-    size_t end = w.count;
-    if (i + 64 < n) {
-      // A high surrogate whose partner would not fit, or a surrogate the window cuts (ED as
-      // late as that may not even show which it is), starts the next window.
-      uint64_t late = (high & ~below(59)) | (ed & ~below(62));
-      if (late != 0) end = static_cast<size_t>(__builtin_ctzll(late));
-    }
-    uint64_t within = below(end);
-    uint64_t surrogate = ed & a0 & within;
-    uint64_t low = surrogate & b0;
-    uint64_t pair = high & (low >> 3) & within;
-    uint64_t lone = surrogate & ~pair & ~(pair << 3);
-    __m512i r = w.v;
-    if ((pair | lone) != 0) {
-      // ED [A0|w] [80|x] ED [B0|y] [80|z], plane = w + 1: F0|plane>>2, 80|(plane&3)<<4|x>>2,
-      // 80|(x&3)<<4|y, 80|z (the last byte as it is).
-      const __m512i nibble = bytesOf(0x0F);
-      __m512i plane1 = _mm512_add_epi8(_mm512_and_si512(w.p1, nibble), bytesOf(1));
-      __m512i plane2 = _mm512_add_epi8(_mm512_and_si512(w.p2, nibble), bytesOf(1));
-      __m512i first = _mm512_or_si512(_mm512_and_si512(_mm512_srli_epi16(plane1, 2), bytesOf(0x07)),
-                                      bytesOf(0xF0));
-      __m512i second = _mm512_ternarylogic_epi32(
-          _mm512_and_si512(_mm512_slli_epi16(plane2, 4), bytesOf(0x30)),
-          _mm512_and_si512(_mm512_srli_epi16(w.p1, 2), nibble), bytesOf(0x80), 0xFE);
-      __m512i third =
-          _mm512_ternarylogic_epi32(_mm512_and_si512(_mm512_slli_epi16(w.p2, 4), bytesOf(0x30)),
-                                    _mm512_and_si512(w.v, nibble), bytesOf(0x80), 0xFE);
-      r = _mm512_mask_blend_epi8(pair << 2, r, first);
-      r = _mm512_mask_blend_epi8(pair << 3, r, second);
-      r = _mm512_mask_blend_epi8(pair << 4, r, third);
-      r = _mm512_mask_blend_epi8(lone, r, bytesOf('?'));
-      if (lone != 0)
-        scalar::noteMalformed(malformed, i + static_cast<size_t>(__builtin_ctzll(lone)));
-    }
-    uint64_t keep = within & ~(pair | (pair << 1) | (lone << 1) | (lone << 2));
-    _mm512_storeu_si512(o, _mm512_maskz_compress_epi8(keep, r));
-    o += _mm_popcnt_u64(keep);
-    i += end;
-    before.window(w.v, end);
-  }
-  return static_cast<size_t>(o - out);
+  return n > 64 ? copyWindows<true, true>(s, n, out, malformed)
+                : copyWindows<true, false>(s, n, out, malformed);
 }
 
 // ---- UTF-16 to UTF-8 ------------------------------------------------------------------------
@@ -417,92 +538,11 @@ VY_AVX512 size_t utf16ToBytes(const uint16_t* u, size_t n, uint8_t* out, size_t*
 
 // ---- UTF-8 to modified UTF-8 --------------------------------------------------------------------
 
-// Interleaving indexes of vpermt2b: byte k of a half from the first vector, then from the second.
-struct Interleave {
-  uint8_t index[2][64];
-  constexpr Interleave() : index() {
-    for (int h = 0; h < 2; ++h) {
-      for (int k = 0; k < 32; ++k) {
-        index[h][2 * k] = static_cast<uint8_t>(32 * h + k);
-        index[h][2 * k + 1] = static_cast<uint8_t>(64 + 32 * h + k);
-      }
-    }
-  }
-};
-alignas(64) constexpr Interleave kInterleave{};
-
-// The window's bytes with its 4-byte sequences (leads at `four`, all within `within`) written as
-// two 3-byte surrogates: each byte gives one or two, ED [A0|hi>>6] from the lead, [80|hi&3F]
-// from the second byte, ED [B0|lo>>6] from the third, the fourth as it is (hi, lo: the halves of
-// the code point - 10000). The first and second bytes of each are interleaved and packed.
-VY_AVX512_INLINE uint8_t* expandFour(__m512i v, uint64_t four, uint64_t within, uint8_t* o) {
-  __m512i next = _mm512_maskz_permutexvar_epi8(~0ULL >> 1, _mm512_load_si512(kNext.index), v);
-  __m512i nextTop = _mm512_and_si512(_mm512_srli_epi16(next, 4), bytesOf(0x03));
-  // Lead: ((b0 & 7) << 2 | b1 >> 4 & 3) - 1 is hi >> 6. Second byte: (b1 & F) << 2 | b2 >> 4 & 3.
-  __m512i plane = _mm512_sub_epi8(
-      _mm512_or_si512(_mm512_and_si512(_mm512_slli_epi16(v, 2), bytesOf(0x1C)), nextTop),
-      bytesOf(1));
-  __m512i second = _mm512_ternarylogic_epi32(
-      _mm512_and_si512(_mm512_slli_epi16(v, 2), bytesOf(0x3C)), nextTop, bytesOf(0x80), 0xFE);
-  __m512i first = _mm512_mask_mov_epi8(v, four | (four << 2), bytesOf(0xED));
-  first = _mm512_mask_mov_epi8(first, four << 1, second);
-  __m512i extra = _mm512_mask_blend_epi8(
-      four, _mm512_or_si512(_mm512_and_si512(v, bytesOf(0x0F)), bytesOf(0xB0)),
-      _mm512_or_si512(plane, bytesOf(0xA0)));
-  uint64_t two = four | (four << 2);
-  for (int h = 0; h < 2; ++h) {
-    __m512i pairs = _mm512_permutex2var_epi8(first, _mm512_load_si512(kInterleave.index[h]), extra);
-    uint64_t bytes = _pdep_u64(within >> (32 * h), 0x5555555555555555ULL) |
-                     _pdep_u64(two >> (32 * h), 0xAAAAAAAAAAAAAAAAULL);
-    _mm512_storeu_si512(o, _mm512_maskz_compress_epi8(bytes, pairs));
-    o += _mm_popcnt_u64(bytes);
-  }
-  return o;
-}
-
 // A well-formed window without NULs is its own modified UTF-8 but for its 4-byte sequences, each
-// written as two 3-byte surrogates. A 4-byte sequence never spans two windows: one starting in a
-// window's last three bytes starts the next window.
+// written as two 3-byte surrogates.
 VY_AVX512 size_t utf8ToModifiedBytes(const uint8_t* s, size_t n, uint8_t* out, size_t* malformed) {
-  uint8_t* o = out;
-  size_t i = 0;
-  Before before;
-  auto scalarFrom = [&](size_t from, size_t stop, scalar::ModifiedUtf8Out& sink) {
-    return scalar::decodeUtf8(s, n, from, stop, sink, malformed);
-  };
-  while (i < n) {
-    Window w = windowAt(s, n, i);
-    uint64_t nul = _mm512_testn_epi8_mask(w.v, w.v) & w.live;
-    if (nul == 0 && plainAscii(w, s + i, before)) {
-      _mm512_storeu_si512(o, w.v);
-      o += w.count;
-      i += w.count;
-      before.window(w.v, w.count, true);
-      continue;
-    }
-    loadPrevious(w, s + i, before);
-    if (nul != 0 || !wellFormed<false>(w) || (i + 64 == n && !endsComplete(s + n))) {
-      i = fallBack<scalar::ModifiedUtf8Out>(s, i, w.count, before.fresh(), o, scalarFrom);
-      before.nothing();
-      continue;
-    }
-    uint64_t four = atLeast(w.v, 0xF0);
-    size_t end = w.count;
-    if (i + 64 < n) {
-      uint64_t late = four >> 61;
-      if (late != 0) end = 61 + static_cast<size_t>(__builtin_ctzll(late));
-    }
-    four &= below(end);
-    if (four == 0) {
-      _mm512_storeu_si512(o, w.v);
-      o += end;
-    } else {
-      o = expandFour(w.v, four, below(end), o);
-    }
-    i += end;
-    before.window(w.v, end);
-  }
-  return static_cast<size_t>(o - out);
+  return n > 64 ? copyWindows<false, true>(s, n, out, malformed)
+                : copyWindows<false, false>(s, n, out, malformed);
 }
 
 // ---- ISO-8859-1 and US-ASCII -------------------------------------------------------------------

@@ -38,12 +38,14 @@ Converted nativeToUtf16(Charset cs, const uint8_t* s, size_t n, uint16_t* out);
 // Native bytes to the JVM's modified UTF-8 (U+0000 as C0 80, supplementary characters as two
 // 3-byte surrogates). `out` holds modifiedUtf8Capacity(s, n) bytes.
 size_t modifiedUtf8Capacity(const uint8_t* s, size_t n);
+size_t modifiedUtf8Bound(size_t n);  // the capacity for any text of n bytes
 Converted nativeToModifiedUtf8(Charset cs, const uint8_t* s, size_t n, uint8_t* out);
 
 // Modified UTF-8 as NewStringUTF reads it (malformed input included) to native bytes as
 // String.getBytes writes them. s[n] must be the terminating NUL. `out` holds
 // nativeCapacityFromModified(cs, s, n) bytes.
 size_t nativeCapacityFromModified(Charset cs, const uint8_t* s, size_t n);
+size_t nativeBoundFromModified(Charset cs, size_t n);  // the capacity for any text of n bytes
 Converted modifiedUtf8ToNative(Charset cs, const uint8_t* s, size_t n, uint8_t* out);
 
 // UTF-16 units to native bytes as String.getBytes writes them. `out` holds

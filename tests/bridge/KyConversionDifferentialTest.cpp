@@ -16,13 +16,15 @@
 namespace {
 
 constexpr int kRuns = 100000;   // per direction and charset
-constexpr int kLongRuns = 100;  // long texts, sized by a counting pass before they are written
+constexpr int kLongRuns = 100;  // long texts, converted past their leading ASCII run
 
 class Generator {
  public:
   explicit Generator(uint64_t seed) : state_(seed * 0x9E3779B97F4A7C15ULL + 1) {}
 
   void setLong(bool value) { long_ = value; }
+  // Texts longer still, whose worst case is more than a thread keeps room for.
+  void setHuge(bool value) { huge_ = value; }
   // Long texts may open with an ASCII run of a random length, up to all of the text: the native
   // paths copy such a run as they go and convert from where it ends.
   void setAsciiRuns(bool value) { asciiRuns_ = value; }
@@ -130,6 +132,7 @@ class Generator {
 
   // Mostly short texts, some longer ones.
   size_t length() {
+    if (huge_) return 140000 + pick(60000);
     if (long_) return 2800 + pick(9000);
     unsigned r = pick(100);
     if (r < 75) return 1 + pick(12);
@@ -211,6 +214,7 @@ class Generator {
 
   uint64_t state_;
   bool long_ = false;
+  bool huge_ = false;
   bool asciiRuns_ = false;
 };
 
@@ -298,9 +302,33 @@ void runCharsetTexts(const char* encoding, unsigned seed, bool longTexts, bool a
   }
 }
 
+// A few huge texts to and from UTF-8, with ASCII runs before them or not: measured before they
+// are written rather than converted through the thread's room.
+void runHugeTexts(const char* encoding, unsigned seed, Outcome* out) {
+  Generator gen(seed);
+  gen.setHuge(true);
+  KyConversion conv(encoding);
+  for (int i = 0; i < 4; ++i) {
+    gen.setAsciiRuns(i % 2 != 0);
+    std::string in = gen.nativeBytes(false);
+    char* a = conv.fromNativeToUTF8(nullptr, in.c_str());
+    char* b = conv.jvmNativeToUTF8(nullptr, in.c_str());
+    if (!sameText(a, b)) out->miss("huge toUTF8 of " + std::to_string(in.size()) + " bytes");
+    std::free(a);
+    std::free(b);
+    in = gen.modifiedUtf8();
+    a = conv.fromUTF8ToNative(nullptr, in.c_str());
+    b = conv.jvmUTF8ToNative(nullptr, in.c_str());
+    if (!sameText(a, b)) out->miss("huge fromUTF8 of " + std::to_string(in.size()) + " bytes");
+    std::free(a);
+    std::free(b);
+  }
+}
+
 void runCharset(const char* encoding, unsigned seed, Outcome* out) {
   for (bool longTexts : {false, true}) runCharsetTexts(encoding, seed, longTexts, false, out);
   runCharsetTexts(encoding, seed, true, true, out);
+  runHugeTexts(encoding, seed, out);
 }
 
 TEST(KyConversionDifferential, NativePathsEqualTheJvmForEveryInput) {

@@ -264,6 +264,41 @@ TEST(Codec, DenseTextsAndUnitsAtEveryBlockOffset) {
   }
 }
 
+// What the copying directions transcode in place (a 4-byte sequence, a surrogate pair, a lone
+// half) at every offset across a window edge, followed by what decides or breaks it: more of the
+// same, a malformed byte or a cut sequence (after which the window's output must be taken back),
+// a NUL, or the text's end.
+TEST(Codec, TranscodedCharactersAndWhatFollowsThemAcrossAWindowEdge) {
+  if (vy::codec::bestVectorLevel() == VectorLevel::kNone) GTEST_SKIP() << "no vector code here";
+  const std::string odd[] = {"\xF0\x9F\x98\x80", "\xED\xA0\xBD\xED\xB8\x80",
+                             "\xED\xA0\xBD",     "\xED\xB8\x80",
+                             "\xED\x9F\xBF",     "\xF0\x9F\x98"};
+  const std::string after[] = {"",
+                               "x",
+                               "\xFF",
+                               "\x80",
+                               std::string(1, '\0'),
+                               "\xED\xB8",
+                               "\xF0\x9F",
+                               "\xED\xB8\x80",
+                               "\xF0\x90\x80\x80\xED\xA0\xBD",
+                               "\xC0\x80"};
+  for (const std::string& c : odd) {
+    for (const std::string& next : after) {
+      for (size_t at = 52; at < 134; ++at) {
+        std::string text = std::string(at, 'a') + c + next;
+        std::string what = "at " + std::to_string(at) + ", " + std::to_string(c.size()) +
+                           " bytes, then " + std::to_string(next.size());
+        for (Charset cs : kCharsets) {
+          checkBytes(cs, text, what);
+          checkBytes(cs, text + std::string(80, 'b'), what + ", more after");
+        }
+        if (HasFatalFailure()) return;
+      }
+    }
+  }
+}
+
 // The leading ASCII run the bridge copies before converting the rest: it ends at the first other
 // byte or unit wherever that is, and the run is copied whole.
 TEST(Codec, AsciiRunsEndAtTheFirstOtherUnit) {

@@ -11,8 +11,8 @@ set(VY_BRIDGE_SOURCES
   SubscriptionEntryPoints.cpp)
 list(TRANSFORM VY_BRIDGE_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/bridge/)
 set(VY_CODEC_SOURCES
-  Avx512Codecs.cpp ModifiedUtf8ToNative.cpp NativeToModifiedUtf8.cpp NativeToUtf16.cpp Simd.cpp
-  SimdKernels.cpp Utf16ToNative.cpp)
+  Avx512Codecs.cpp Avx512Utf16.cpp ModifiedUtf8ToNative.cpp NativeToModifiedUtf8.cpp
+  NativeToUtf16.cpp Simd.cpp SimdKernels.cpp Utf16ToNative.cpp)
 list(TRANSFORM VY_CODEC_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/codec/)
 set(VY_API_SOURCES
   BOHandlerCPP.cpp BOHandlerHelpers.cpp GenGlobals.cpp JToCPPVeneer.cpp KyMsgFormat.cpp

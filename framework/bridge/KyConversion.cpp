@@ -174,29 +174,25 @@ unsigned short* nativeToUnits(codec::Charset cs, const char* text, size_t n, int
   return reinterpret_cast<unsigned short*>(out);
 }
 
+// Up to this many units a text is converted in one pass into its worst case (three bytes a unit
+// in UTF-8), and a large unused tail handed back; a longer one is measured first.
+constexpr size_t kBoundedUpTo = size_t{1} << 20;
+
 char* unitsToNative(codec::Charset cs, const unsigned short* text, size_t n, int& length) {
   auto* u = reinterpret_cast<const uint16_t*>(text);
-  size_t ascii = 0;
-  uint8_t* out = nullptr;
-  if (n > kOptimisticAbove) {
-    out = static_cast<uint8_t*>(std::malloc(n + 1));
-    if (out == nullptr) return nullptr;
-    ascii = codec::narrowAscii(u, n, out);
-    if (ascii == n) {
-      length = static_cast<int>(n);
-      return finishBytes(reinterpret_cast<char*>(out), n, n);
-    }
-  }
-  size_t total = ascii + codec::nativeCapacityFromUtf16(cs, u + ascii, n - ascii);
-  auto* grown =
-      out == nullptr ? newBytes(total) : static_cast<uint8_t*>(std::realloc(out, total + 1));
-  if (grown == nullptr) {
-    std::free(out);
-    return nullptr;
-  }
-  size_t used = ascii + codec::utf16ToNative(cs, u + ascii, n - ascii, grown + ascii).written;
+  size_t capacity = n <= kBoundedUpTo ? codec::nativeBoundFromUtf16(cs, n)
+                                      : codec::nativeCapacityFromUtf16(cs, u, n);
+  uint8_t* out = newBytes(capacity);
+  if (out == nullptr) return nullptr;
+  size_t used = codec::utf16ToNative(cs, u, n, out).written;
   length = static_cast<int>(used);
-  return finishBytes(reinterpret_cast<char*>(grown), used, total);
+  // Up to 2 KB too many cost less than the realloc that would hand them back, which takes as
+  // long as converting a few hundred units.
+  if (capacity - used <= 2048) {
+    out[used] = 0;
+    return reinterpret_cast<char*>(out);
+  }
+  return finishBytes(reinterpret_cast<char*>(out), used, capacity);
 }
 
 // ---- the JVM path -----------------------------------------------------------------------------
@@ -319,7 +315,8 @@ unsigned short* KyConversion::fromNativeToUTF16(JNIEnv* env, const char* text, i
   size_t n = wanted < 0 ? std::strlen(text) : static_cast<size_t>(wanted);
   if (n == 0) return nullptr;
   codec::Charset cs;
-  switch (routeOf(resolve(env), &cs)) {
+  // A converter made for a name resolved before holds the answer already: no call then.
+  switch (routeOf(charset != nullptr ? charset : resolve(env), &cs)) {
     case Route::kNative:
       return nativeToUnits(cs, text, n, length);
     case Route::kJvm:
@@ -337,7 +334,8 @@ char* KyConversion::fromUTF16ToNative(JNIEnv* env, const unsigned short* text, i
   size_t n = unitCount(text, wanted);
   if (n == 0) return nullptr;
   codec::Charset cs;
-  switch (routeOf(resolve(env), &cs)) {
+  // A converter made for a name resolved before holds the answer already: no call then.
+  switch (routeOf(charset != nullptr ? charset : resolve(env), &cs)) {
     case Route::kNative:
       return unitsToNative(cs, text, n, length);
     case Route::kJvm:

@@ -14,6 +14,9 @@ namespace {
 
 std::atomic<const ResolvedCharset*> gCharsets{nullptr};
 std::mutex gCharsetsLock;
+// The entry found last: a process converts with one or two charsets, each converter made per
+// call, so a lookup is mostly one compare of the name with it.
+std::atomic<const ResolvedCharset*> gLastFound{nullptr};
 
 // Names are short; a plain loop beats the library's vectorised compare here.
 bool sameName(const char* a, const char* b) {
@@ -63,9 +66,14 @@ bool askJvm(JNIEnv* env, const char* name, int* kind, jstring* javaName) {
 }  // namespace
 
 const ResolvedCharset* findCharset(const char* name) {
+  const ResolvedCharset* last = gLastFound.load(std::memory_order_acquire);
+  if (last != nullptr && sameName(last->name.c_str(), name)) return last;
   for (const ResolvedCharset* c = gCharsets.load(std::memory_order_acquire); c != nullptr;
        c = c->next) {
-    if (sameName(c->name.c_str(), name)) return c;
+    if (c != last && sameName(c->name.c_str(), name)) {
+      gLastFound.store(c, std::memory_order_release);
+      return c;
+    }
   }
   return nullptr;
 }

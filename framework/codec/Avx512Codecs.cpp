@@ -15,12 +15,6 @@
 
 #if VY_CODEC_X86
 
-#define VY_AVX512 \
-  __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi,avx512vbmi2,popcnt,bmi,bmi2")))
-#define VY_AVX512_INLINE                                                                     \
-  __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi,avx512vbmi2,popcnt,bmi,bmi2"), \
-                 always_inline)) inline
-
 namespace vy::codec::x86::avx512 {
 namespace {
 
@@ -43,12 +37,21 @@ struct Window {
   size_t count;   // 64, or what is left
 };
 
+VY_AVX512_INLINE Window fullWindowAt(const uint8_t* s, size_t i) {
+  Window w;
+  w.count = 64;
+  w.live = ~0ULL;
+  w.v = _mm512_loadu_si512(s + i);
+  w.high = _mm512_movepi8_mask(w.v);
+  return w;
+}
+
 VY_AVX512_INLINE Window windowAt(const uint8_t* s, size_t n, size_t i) {
   size_t left = n - i;
   Window w;
   w.count = left >= 64 ? 64 : left;
   w.live = below(w.count);
-  w.v = left >= 64 ? _mm512_loadu_si512(s + i) : _mm512_maskz_loadu_epi8(w.live, s + i);
+  w.v = left >= 64 ? _mm512_loadu_si512(s + i) : loadShort(s + i, w.live, left);
   w.high = _mm512_movepi8_mask(w.v);
   return w;
 }
@@ -93,9 +96,9 @@ VY_AVX512_INLINE void loadPrevious(Window& w, const uint8_t* p, const Before& be
     return;
   }
   uint64_t carried = before.fresh() ? 0 : ~0ULL;
-  w.p1 = _mm512_maskz_loadu_epi8((w.live << 1) | (carried & 1), p - 1);
-  w.p2 = _mm512_maskz_loadu_epi8((w.live << 2) | (carried & 3), p - 2);
-  w.p3 = _mm512_maskz_loadu_epi8((w.live << 3) | (carried & 7), p - 3);
+  w.p1 = loadShort(p - 1, (w.live << 1) | (carried & 1), w.count + 1);
+  w.p2 = loadShort(p - 2, (w.live << 2) | (carried & 3), w.count + 2);
+  w.p3 = loadShort(p - 3, (w.live << 3) | (carried & 7), w.count + 3);
 }
 
 // No character is cut at p (the bytes before it were validated).
@@ -116,20 +119,41 @@ inline const uint8_t* cutStart(const uint8_t* p) {
 // UTF-8 as the JVM writes it. A character cut by the window's last byte is not an error here:
 // the next window or, at the text's end, `endsComplete` decides.
 template <bool kModified>
-VY_AVX512_INLINE bool wellFormed(const Window& w) {
-  const __m512i low = _mm512_set1_epi8(0x0F);
-  __m512i firstHigh = _mm512_broadcast_i32x4(Utf8Check<kModified>::firstHigh());
-  __m512i firstLow = _mm512_broadcast_i32x4(Utf8Check<kModified>::firstLow());
-  __m512i secondHigh = _mm512_broadcast_i32x4(Utf8Check<kModified>::secondHigh());
+struct Validation {
+  __m512i low, firstHigh, firstLow, secondHigh, third, fourth, top, fromF0;
+  VY_AVX512_INLINE Validation()
+      : low(bytesOf(0x0F)),
+        firstHigh(_mm512_broadcast_i32x4(Utf8Check<kModified>::firstHigh())),
+        firstLow(_mm512_broadcast_i32x4(Utf8Check<kModified>::firstLow())),
+        secondHigh(_mm512_broadcast_i32x4(Utf8Check<kModified>::secondHigh())),
+        third(bytesOf(0xE0 - 0x80)),
+        fourth(bytesOf(0xF0 - 0x80)),
+        top(bytesOf(0x80)),
+        fromF0(bytesOf(0xEF)) {}
+  // Made once before a loop over windows and kept in registers.
+  VY_AVX512_INLINE void hold() {
+    low = kept(low);
+    firstHigh = kept(firstHigh);
+    firstLow = kept(firstLow);
+    secondHigh = kept(secondHigh);
+    third = kept(third);
+    fourth = kept(fourth);
+    top = kept(top);
+    fromF0 = kept(fromF0);
+  }
+};
+
+template <bool kModified>
+VY_AVX512_INLINE bool wellFormed(const Window& w, const Validation<kModified>& k) {
   __m512i special = _mm512_ternarylogic_epi32(
-      _mm512_shuffle_epi8(firstHigh, _mm512_and_si512(_mm512_srli_epi16(w.p1, 4), low)),
-      _mm512_shuffle_epi8(firstLow, _mm512_and_si512(w.p1, low)),
-      _mm512_shuffle_epi8(secondHigh, _mm512_and_si512(_mm512_srli_epi16(w.v, 4), low)), 0x80);
-  __m512i third = _mm512_subs_epu8(w.p2, bytesOf(0xE0 - 0x80));
-  __m512i fourth = _mm512_subs_epu8(w.p3, bytesOf(0xF0 - 0x80));
-  __m512i must23 = _mm512_and_si512(_mm512_or_si512(third, fourth), bytesOf(0x80));
+      _mm512_shuffle_epi8(k.firstHigh, _mm512_and_si512(_mm512_srli_epi16(w.p1, 4), k.low)),
+      _mm512_shuffle_epi8(k.firstLow, _mm512_and_si512(w.p1, k.low)),
+      _mm512_shuffle_epi8(k.secondHigh, _mm512_and_si512(_mm512_srli_epi16(w.v, 4), k.low)), 0x80);
+  __m512i third = _mm512_subs_epu8(w.p2, k.third);
+  __m512i fourth = _mm512_subs_epu8(w.p3, k.fourth);
+  __m512i must23 = _mm512_ternarylogic_epi32(third, fourth, k.top, 0xA8);  // (a | b) & c
   __m512i error = _mm512_xor_si512(must23, special);
-  if (kModified) error = _mm512_or_si512(error, _mm512_subs_epu8(w.v, bytesOf(0xEF)));  // F0..FF
+  if (kModified) error = _mm512_or_si512(error, _mm512_subs_epu8(w.v, k.fromF0));  // F0..FF
   return _mm512_test_epi8_mask(error, error) == 0;
 }
 
@@ -140,81 +164,143 @@ VY_AVX512_INLINE bool plainAscii(const Window& w, const uint8_t* p, const Before
 
 // ---- UTF-8 to UTF-16 ----------------------------------------------------------------------------
 
-// The payload bits of a byte by its high nibble: 7 for ASCII, 6 for a continuation byte, 5, 4
-// or 3 for the lead of a 2-, 3- or 4-byte sequence.
-VY_AVX512_INLINE __m512i payload(__m512i x) {
-  const __m512i masks =
-      _mm512_broadcast_i32x4(_mm_setr_epi8(0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x3F,
-                                           0x3F, 0x3F, 0x3F, 0x1F, 0x1F, 0x0F, 0x07));
-  return _mm512_and_si512(
-      x, _mm512_shuffle_epi8(masks, _mm512_and_si512(_mm512_srli_epi16(x, 4), bytesOf(0x0F))));
+// Interleaving indexes of vpermt2b: byte k of a half from the first vector, then from the second.
+struct Interleave {
+  uint8_t index[2][64];
+  constexpr Interleave() : index() {
+    for (int h = 0; h < 2; ++h) {
+      for (int k = 0; k < 32; ++k) {
+        index[h][2 * k] = static_cast<uint8_t>(32 * h + k);
+        index[h][2 * k + 1] = static_cast<uint8_t>(64 + 32 * h + k);
+      }
+    }
+  }
+};
+alignas(64) constexpr Interleave kInterleave{};
+
+// Lane k of one half (bytes 0..31 or 32..63): the 16 bits of the character whose last byte is
+// byte k, or a surrogate where `high` (the third byte of a 4-byte sequence, where those bits are
+// the code point >> 6) or `low` (the fourth, whose bits end in the code point's low 10) says so.
+struct DecodeConstants {
+  __m512i continuationFrom, fourFrom, seven, nibble, toHigh, ten, lowFrom;
+  VY_AVX512_INLINE DecodeConstants()
+      : continuationFrom(bytesOf(0xC0)),
+        fourFrom(bytesOf(0xF0)),
+        seven(bytesOf(0x7F)),
+        nibble(bytesOf(0x0F)),
+        toHigh(wordsOf(0xD7C0)),
+        ten(wordsOf(0x3FF)),
+        lowFrom(wordsOf(0xDC00)) {}
+  // Made once before a loop over windows and kept in registers.
+  VY_AVX512_INLINE void hold() {
+    continuationFrom = kept(continuationFrom);
+    fourFrom = kept(fourFrom);
+    seven = kept(seven);
+    nibble = kept(nibble);
+    toHigh = kept(toHigh);
+    ten = kept(ten);
+    lowFrom = kept(lowFrom);
+  }
+};
+
+VY_AVX512_INLINE __m512i surrogates(const DecodeConstants& k, __m512i r, uint32_t high,
+                                    uint32_t low) {
+  // D800 + (code point >> 10) - 40, and DC00 | (code point & 3FF).
+  r = _mm512_mask_add_epi16(r, high, _mm512_srli_epi16(r, 4), k.toHigh);
+  return _mm512_mask_mov_epi16(r, low, _mm512_ternarylogic_epi32(r, k.ten, k.lowFrom, 0xEA));
 }
 
-// Lane k of one half (bytes 0..31 or 32..63) holds the character whose last byte is byte k:
-// a | b << 6 | c << 12 from the payloads of the byte, the one before (when this one continues
-// it) and the one before that (when both continue it), or a surrogate where `high` (the third
-// byte of a 4-byte sequence, where that sum is the code point >> 6) or `low` (the fourth, whose
-// sum ends in the code point's low 10 bits) says so.
-VY_AVX512_INLINE __m512i unitsOf(__m256i a8, __m256i b8, __m256i c8, uint32_t high, uint32_t low) {
-  __m512i a = _mm512_cvtepu8_epi16(a8), b = _mm512_cvtepu8_epi16(b8), c = _mm512_cvtepu8_epi16(c8);
-  __m512i r = _mm512_ternarylogic_epi32(a, _mm512_slli_epi16(b, 6), _mm512_slli_epi16(c, 12), 0xFE);
-  // D800 + (code point >> 10) - 40, and DC00 | (code point & 3FF).
-  r = _mm512_mask_add_epi16(r, high, _mm512_srli_epi16(r, 4), wordsOf(0xD7C0));
-  return _mm512_mask_mov_epi16(r, low,
-                               _mm512_ternarylogic_epi32(r, wordsOf(0x3FF), wordsOf(0xDC00), 0xEA));
+// One window of UTF-8 to UTF-16 at s + i: a whole one (kFull), or the text's last, shorter one.
+template <bool kFull>
+VY_AVX512_INLINE void decodeWindow(const uint8_t* s, size_t n, size_t& i, uint16_t*& o,
+                                   Before& before, const DecodeConstants& k,
+                                   const Validation<false>& check, size_t* malformed) {
+  Window w = kFull ? fullWindowAt(s, i) : windowAt(s, n, i);
+  if (plainAscii(w, s + i, before)) {
+    _mm512_storeu_si512(o, _mm512_cvtepu8_epi16(_mm512_castsi512_si256(w.v)));
+    _mm512_storeu_si512(o + 32, _mm512_cvtepu8_epi16(_mm512_extracti64x4_epi64(w.v, 1)));
+    o += w.count;
+    i += w.count;
+    before.window(w.v, w.count, true);
+    return;
+  }
+  if (before.fresh() || !kFull) {
+    loadPrevious(w, s + i, before);
+  } else {
+    // Loads cost no vector instructions, the permutes would.
+    w.p1 = _mm512_loadu_si512(s + i - 1);
+    w.p2 = _mm512_loadu_si512(s + i - 2);
+    w.p3 = _mm512_loadu_si512(s + i - 3);
+  }
+  if (!wellFormed(w, check) || (i + 64 == n && !endsComplete(s + n))) {
+    // From the start of a character the previous window left unfinished: unwritten, but for
+    // the high surrogate of a 4-byte one cut after its third byte.
+    size_t from =
+        before.fresh() || endsComplete(s + i) ? i : static_cast<size_t>(cutStart(s + i) - s);
+    if (i - from == 3) --o;
+    scalar::UnitsOut sink{o};
+    i = scalar::decodeUtf8(s, n, from, i + w.count, sink, malformed);
+    o = sink.p;
+    before.nothing();
+    return;
+  }
+  // The lanes that end a character: the byte after is no continuation byte (the window
+  // validated that), or for the last lane, its character is whole (the next window has not
+  // been validated yet); and the third bytes of 4-byte sequences (their high surrogate).
+  uint64_t continuation = _mm512_cmplt_epi8_mask(w.v, k.continuationFrom);  // 80..BF, signed
+  uint64_t lastOpen = i + 64 < n && !endsComplete(s + i + 64);
+  uint64_t high4 = _mm512_cmpge_epu8_mask(w.p2, k.fourFrom);
+  uint64_t low4 = _mm512_cmpge_epu8_mask(w.p3, k.fourFrom);
+  uint64_t keep = (~((continuation >> 1) | (lastOpen << 63)) | high4) & w.live;
+  uint64_t continuation1 = _mm512_cmplt_epi8_mask(w.p1, k.continuationFrom);
+  // Each byte's character bits a | b << 6 | c << 12, from its own payload (a: 7 bits of ASCII,
+  // 6 of a continuation byte), the byte before (b) when this one continues it, and the one
+  // before that (c) when both do, computed as a low and a high byte: a lead's bits above its
+  // payload are zero where they land (110x xxxx >> 2, 1111 0xxx << 4) or the byte ends nothing.
+  __m512i b = _mm512_maskz_mov_epi8(continuation, w.p1);
+  __m512i c = _mm512_maskz_mov_epi8(continuation & continuation1, w.p2);
+  __m512i low = _mm512_ternarylogic_epi32(_mm512_and_si512(w.v, k.seven), _mm512_slli_epi16(b, 6),
+                                          k.continuationFrom, 0xF8);
+  __m512i high =
+      _mm512_ternarylogic_epi32(_mm512_srli_epi16(b, 2), _mm512_slli_epi16(c, 4), k.nibble, 0xE4);
+  __m512i lo = _mm512_permutex2var_epi8(low, _mm512_load_si512(kInterleave.index[0]), high);
+  __m512i hi = _mm512_permutex2var_epi8(low, _mm512_load_si512(kInterleave.index[1]), high);
+  uint64_t four = high4 | low4;
+  if (static_cast<uint32_t>(four) != 0) {
+    lo = surrogates(k, lo, static_cast<uint32_t>(high4), static_cast<uint32_t>(low4));
+  }
+  if ((four >> 32) != 0) {
+    hi = surrogates(k, hi, static_cast<uint32_t>(high4 >> 32), static_cast<uint32_t>(low4 >> 32));
+  }
+  _mm512_storeu_si512(o, _mm512_maskz_compress_epi16(static_cast<uint32_t>(keep), lo));
+  o += _mm_popcnt_u32(static_cast<uint32_t>(keep));
+  _mm512_storeu_si512(o, _mm512_maskz_compress_epi16(static_cast<uint32_t>(keep >> 32), hi));
+  o += _mm_popcnt_u32(static_cast<uint32_t>(keep >> 32));
+  i += w.count;
+  before.window(w.v, w.count);
 }
 
 VY_AVX512 size_t utf8ToUnits(const uint8_t* s, size_t n, uint16_t* out, size_t* malformed) {
   uint16_t* o = out;
   size_t i = 0;
   Before before;
-  while (i < n) {
-    Window w = windowAt(s, n, i);
-    if (plainAscii(w, s + i, before)) {
-      _mm512_storeu_si512(o, _mm512_cvtepu8_epi16(_mm512_castsi512_si256(w.v)));
-      _mm512_storeu_si512(o + 32, _mm512_cvtepu8_epi16(_mm512_extracti64x4_epi64(w.v, 1)));
-      o += w.count;
-      i += w.count;
-      before.window(w.v, w.count, true);
-      continue;
-    }
-    loadPrevious(w, s + i, before);
-    if (!wellFormed<false>(w) || (i + 64 == n && !endsComplete(s + n))) {
-      // From the start of a character the previous window left unfinished: unwritten, but for
-      // the high surrogate of a 4-byte one cut after its third byte.
-      size_t from =
-          before.fresh() || endsComplete(s + i) ? i : static_cast<size_t>(cutStart(s + i) - s);
-      if (i - from == 3) --o;
-      scalar::UnitsOut sink{o};
-      i = scalar::decodeUtf8(s, n, from, i + w.count, sink, malformed);
-      o = sink.p;
-      before.nothing();
-      continue;
-    }
-    // The lanes that end a character: the byte after is no continuation byte (the window
-    // validated that), or for the last lane, its character is whole (the next window has not
-    // been validated yet); and the third bytes of 4-byte sequences (their high surrogate).
-    uint64_t continuation = _mm512_cmplt_epi8_mask(w.v, bytesOf(0xC0));  // 80..BF, signed
-    uint64_t lastOpen = i + 64 < n && !endsComplete(s + i + 64);
-    uint64_t high4 = atLeast(w.p2, 0xF0), low4 = atLeast(w.p3, 0xF0);
-    uint64_t keep = (~((continuation >> 1) | (lastOpen << 63)) | high4) & w.live;
-    uint64_t continuation1 = _mm512_cmplt_epi8_mask(w.p1, bytesOf(0xC0));
-    __m512i a = payload(w.v);
-    __m512i b = _mm512_maskz_mov_epi8(continuation, payload(w.p1));
-    __m512i c = _mm512_maskz_mov_epi8(continuation & continuation1, payload(w.p2));
-    __m512i lo =
-        unitsOf(_mm512_castsi512_si256(a), _mm512_castsi512_si256(b), _mm512_castsi512_si256(c),
-                static_cast<uint32_t>(high4), static_cast<uint32_t>(low4));
-    __m512i hi = unitsOf(_mm512_extracti64x4_epi64(a, 1), _mm512_extracti64x4_epi64(b, 1),
-                         _mm512_extracti64x4_epi64(c, 1), static_cast<uint32_t>(high4 >> 32),
-                         static_cast<uint32_t>(low4 >> 32));
-    _mm512_storeu_si512(o, _mm512_maskz_compress_epi16(static_cast<uint32_t>(keep), lo));
-    o += _mm_popcnt_u32(static_cast<uint32_t>(keep));
-    _mm512_storeu_si512(o, _mm512_maskz_compress_epi16(static_cast<uint32_t>(keep >> 32), hi));
-    o += _mm_popcnt_u32(static_cast<uint32_t>(keep >> 32));
-    i += w.count;
-    before.window(w.v, w.count);
+  // A text that opens with ASCII (most do) is widened at once while it lasts.
+  for (; n - i >= 64; i += 64, o += 64) {
+    __m512i v = _mm512_loadu_si512(s + i);
+    if (_mm512_movepi8_mask(v) != 0) break;
+    _mm512_storeu_si512(o, _mm512_cvtepu8_epi16(_mm512_castsi512_si256(v)));
+    _mm512_storeu_si512(o + 32, _mm512_cvtepu8_epi16(_mm512_extracti64x4_epi64(v, 1)));
+    before.window(v, 64, true);
   }
+  if (i == n) return n;
+  DecodeConstants k;
+  Validation<false> check;
+  if (n - i > 64) {
+    k.hold();
+    check.hold();
+    while (n - i >= 64) decodeWindow<true>(s, n, i, o, before, k, check, malformed);
+  }
+  while (i < n) decodeWindow<false>(s, n, i, o, before, k, check, malformed);
   return static_cast<size_t>(o - out);
 }
 
@@ -441,101 +527,6 @@ VY_AVX512 size_t modifiedToUtf8Bytes(const uint8_t* s, size_t n, uint8_t* out, s
                 : copyWindows<true, false>(s, n, out, malformed);
 }
 
-// ---- UTF-16 to UTF-8 ------------------------------------------------------------------------
-
-// Sixteen units (a), the units after each (next), as UTF-8, each in a 32-bit lane: a high
-// surrogate followed by a low one gives the pair's 4 bytes and the low one nothing, any other
-// surrogate "?". `live`: the lanes to convert; `low`: lane 0 is the low half of a pair begun in
-// the previous block (bit 0). Returns the bytes written; sets *pairEnds when lane 15 begins a
-// pair and *lone to the lanes that became "?".
-VY_AVX512_INLINE uint8_t* encodeBlock(__m256i a, __m256i next, uint32_t live, uint32_t low,
-                                      uint32_t* pairEnds, uint32_t* lone, uint8_t* o) {
-  const __m512i six = _mm512_set1_epi32(0x3F);
-  uint32_t from80 = _mm256_cmpge_epu16_mask(a, _mm256_set1_epi16(0x80));
-  uint32_t from800 = _mm256_cmpge_epu16_mask(a, _mm256_set1_epi16(0x800));
-  uint32_t surrogate =
-      _mm256_cmpeq_epi16_mask(_mm256_and_si256(a, _mm256_set1_epi16(static_cast<short>(0xF800))),
-                              _mm256_set1_epi16(static_cast<short>(0xD800)));
-  __m512i c = _mm512_cvtepu16_epi32(a);
-  __m512i two = _mm512_ternarylogic_epi32(_mm512_srli_epi32(c, 6),
-                                          _mm512_slli_epi32(_mm512_and_si512(c, six), 8),
-                                          _mm512_set1_epi32(0x80C0), 0xFE);
-  __m512i three = _mm512_ternarylogic_epi32(
-      _mm512_srli_epi32(c, 12),
-      _mm512_slli_epi32(_mm512_and_si512(_mm512_srli_epi32(c, 6), six), 8),
-      _mm512_slli_epi32(_mm512_and_si512(c, six), 16), 0xFE);
-  three = _mm512_or_si512(three, _mm512_set1_epi32(0x8080E0));
-  __m512i r = _mm512_mask_blend_epi32(static_cast<__mmask16>(from80), c, two);
-  r = _mm512_mask_blend_epi32(static_cast<__mmask16>(from800), r, three);
-  uint32_t pair = 0;
-  *lone = 0;
-  if (surrogate != 0) {
-    const __m256i top6 = _mm256_set1_epi16(static_cast<short>(0xFC00));
-    uint32_t high = _mm256_cmpeq_epi16_mask(_mm256_and_si256(a, top6),
-                                            _mm256_set1_epi16(static_cast<short>(0xD800)));
-    uint32_t nextLow = _mm256_cmpeq_epi16_mask(_mm256_and_si256(next, top6),
-                                               _mm256_set1_epi16(static_cast<short>(0xDC00)));
-    pair = high & nextLow & live;
-    low |= (pair << 1) & 0xFFFF;
-    *lone = surrogate & ~pair & ~low & live;
-    // (high << 10) + low - (D800 << 10) - DC00 + 10000
-    __m512i cp =
-        _mm512_add_epi32(_mm512_add_epi32(_mm512_slli_epi32(c, 10), _mm512_cvtepu16_epi32(next)),
-                         _mm512_set1_epi32(-0x35FDC00));
-    __m512i four = _mm512_ternarylogic_epi32(
-        _mm512_srli_epi32(cp, 18),
-        _mm512_slli_epi32(_mm512_and_si512(_mm512_srli_epi32(cp, 12), six), 8),
-        _mm512_slli_epi32(_mm512_and_si512(_mm512_srli_epi32(cp, 6), six), 16), 0xFE);
-    four = _mm512_ternarylogic_epi32(four, _mm512_slli_epi32(_mm512_and_si512(cp, six), 24),
-                                     _mm512_set1_epi32(static_cast<int>(0x808080F0)), 0xFE);
-    r = _mm512_mask_blend_epi32(static_cast<__mmask16>(pair), r, four);
-    r = _mm512_mask_blend_epi32(static_cast<__mmask16>(*lone), r, _mm512_set1_epi32('?'));
-    from80 &= ~surrogate;
-    from800 &= ~surrogate;
-  }
-  *pairEnds = pair >> 15;
-  // Byte k of lane j is kept when the lane's sequence is longer than k.
-  uint64_t bytes = _pdep_u64(live & ~low, 0x1111111111111111ULL) |
-                   _pdep_u64(from80 | pair, 0x2222222222222222ULL) |
-                   _pdep_u64(from800 | pair, 0x4444444444444444ULL) |
-                   _pdep_u64(pair, 0x8888888888888888ULL);
-  _mm512_storeu_si512(o, _mm512_maskz_compress_epi8(bytes, r));
-  return o + _mm_popcnt_u64(bytes);
-}
-
-// Blocks of 16 units at a fixed stride (a pair across two blocks is written by the first, and
-// the second skips its low half), 32 at a time while they are ASCII.
-VY_AVX512 size_t utf16ToBytes(const uint16_t* u, size_t n, uint8_t* out, size_t* malformed) {
-  uint8_t* o = out;
-  size_t i = 0;
-  uint32_t low = 0, lone = 0;
-  while (i + 16 < n) {
-    if (i + 32 <= n) {
-      __m512i all = _mm512_loadu_si512(u + i);
-      if (_mm512_test_epi16_mask(all, wordsOf(0xFF80)) == 0) {
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), _mm512_cvtepi16_epi8(all));
-        o += 32;
-        i += 32;
-        continue;
-      }
-    }
-    __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(u + i));
-    __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(u + i + 1));
-    o = encodeBlock(a, next, 0xFFFF, low, &low, &lone, o);
-    if (lone != 0) scalar::noteMalformed(malformed, i + static_cast<size_t>(__builtin_ctz(lone)));
-    i += 16;
-  }
-  if (i < n) {
-    uint32_t left = static_cast<uint32_t>(n - i);  // 1 to 16
-    __m256i a = _mm256_maskz_loadu_epi16(static_cast<__mmask16>((1u << left) - 1), u + i);
-    __m256i next =
-        _mm256_maskz_loadu_epi16(static_cast<__mmask16>((1u << (left - 1)) - 1), u + i + 1);
-    o = encodeBlock(a, next, (1u << left) - 1, low, &low, &lone, o);
-    if (lone != 0) scalar::noteMalformed(malformed, i + static_cast<size_t>(__builtin_ctz(lone)));
-  }
-  return static_cast<size_t>(o - out);
-}
-
 // ---- UTF-8 to modified UTF-8 --------------------------------------------------------------------
 
 // A well-formed window without NULs is its own modified UTF-8 but for its 4-byte sequences, each
@@ -605,7 +596,17 @@ VY_AVX512 size_t unitsToEightBit(const uint16_t* u, size_t n, uint16_t limit, ui
 
 }  // namespace
 
+// A short ASCII text (a field, mostly) in one masked window, before any of the window machinery.
+VY_AVX512 bool shortAsciiToUnits(const uint8_t* s, size_t n, uint16_t* out) {
+  __m512i v = loadShort(s, below(n), n);
+  if (_mm512_movepi8_mask(v) != 0) return false;
+  _mm512_storeu_si512(out, _mm512_cvtepu8_epi16(_mm512_castsi512_si256(v)));
+  if (n > 32) _mm512_storeu_si512(out + 32, _mm512_cvtepu8_epi16(_mm512_extracti64x4_epi64(v, 1)));
+  return true;
+}
+
 Converted utf8ToUtf16(const uint8_t* s, size_t n, uint16_t* out) {
+  if (n <= 64 && shortAsciiToUnits(s, n, out)) return {n, n};
   size_t malformed = n;
   size_t written = utf8ToUnits(s, n, out, &malformed);
   return {written, malformed};
@@ -632,12 +633,6 @@ Converted eightBitToUtf16(bool ascii, const uint8_t* s, size_t n, uint16_t* out)
 Converted utf16ToEightBit(const uint16_t* u, size_t n, uint16_t limit, uint8_t* out) {
   size_t malformed = n;
   size_t written = unitsToEightBit(u, n, limit, out, &malformed);
-  return {written, malformed};
-}
-
-Converted utf16ToUtf8(const uint16_t* u, size_t n, uint8_t* out) {
-  size_t malformed = n;
-  size_t written = utf16ToBytes(u, n, out, &malformed);
   return {written, malformed};
 }
 

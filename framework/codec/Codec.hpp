@@ -49,8 +49,10 @@ size_t nativeBoundFromModified(Charset cs, size_t n);  // the capacity for any t
 Converted modifiedUtf8ToNative(Charset cs, const uint8_t* s, size_t n, uint8_t* out);
 
 // UTF-16 units to native bytes as String.getBytes writes them. `out` holds
-// nativeCapacityFromUtf16(cs, u, n) bytes.
+// nativeCapacityFromUtf16(cs, u, n) bytes (counted), or nativeBoundFromUtf16(cs, n) (the worst
+// case, three bytes a unit in UTF-8, for converting in one pass without reading the text first).
 size_t nativeCapacityFromUtf16(Charset cs, const uint16_t* u, size_t n);
+size_t nativeBoundFromUtf16(Charset cs, size_t n);
 Converted utf16ToNative(Charset cs, const uint16_t* u, size_t n, uint8_t* out);
 
 // True when the input holds no byte above 0x7F.

@@ -68,7 +68,7 @@ VY_SIMD size_t extraBytes(const uint16_t* u, size_t n, size_t* done) {
 // one "?" or half of a 4-byte sequence); in the 8-bit charsets every unit or pair takes one.
 size_t nativeCapacityFromUtf16(Charset cs, const uint16_t* u, size_t n) {
   if (cs != Charset::kUtf8) return n + kSlack;
-  if (n <= kUncountedUpTo) return 3 * n + kSlack;
+  if (n <= kUncountedUpTo) return nativeBoundFromUtf16(cs, n);
   size_t extra = 0, i = 0;
 #if VY_CODEC_X86
   if (avx512On()) return n + x86::avx512::utf8Extra(u, n) + kSlack;
@@ -76,6 +76,10 @@ size_t nativeCapacityFromUtf16(Charset cs, const uint16_t* u, size_t n) {
 #endif
   for (; i < n; ++i) extra += (u[i] >= 0x80) + (u[i] >= 0x800);
   return n + extra + kSlack;
+}
+
+size_t nativeBoundFromUtf16(Charset cs, size_t n) {
+  return (cs == Charset::kUtf8 ? 3 * n : n) + kSlack;
 }
 
 Converted utf16ToNative(Charset cs, const uint16_t* u, size_t n, uint8_t* out) {

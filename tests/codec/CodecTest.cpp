@@ -299,6 +299,52 @@ TEST(Codec, TranscodedCharactersAndWhatFollowsThemAcrossAWindowEdge) {
   }
 }
 
+// UTF-16 to UTF-8 in blocks of 32 units, 64 while they are ASCII, a surrogate pair written half
+// by each of its units: a pair, a lone half and the mixes the JVM resolves in order (H H L,
+// H L L) at every offset around the block edges, over backgrounds of every UTF-8 length, and
+// UTF-8's boundary characters at every offset the other way.
+TEST(Codec, SurrogatesAndBoundaryCharactersAtEveryBlockOffset) {
+  if (vy::codec::bestVectorLevel() == VectorLevel::kNone) GTEST_SKIP() << "no vector code here";
+  const std::u16string odd[] = {
+      u"\xD83D\xDE00", u"\xDBFF\xDFFF",       u"\xD800\xDC00",       u"\xD800",
+      u"\xDFFF",       u"\xD83D\xD83D\xDE00", u"\xD83D\xDE00\xDE00", u"\xDE00\xD83D"};
+  for (char16_t background : {u'a', u'\xE9', u'\x4E2D'}) {
+    for (size_t n : {32, 63, 64, 65, 96, 130}) {
+      for (const std::u16string& piece : odd) {
+        for (size_t at = 0; at + piece.size() <= n; ++at) {
+          std::u16string units(n, background);
+          units.replace(at, piece.size(), piece);
+          std::string what = "piece at " + std::to_string(at) + " of " + std::to_string(n);
+          for (Charset cs : kCharsets) checkUnits(cs, units, what);
+          if (HasFatalFailure()) return;
+        }
+      }
+    }
+  }
+  // Pairs and lone halves everywhere, over an ASCII run long enough for the 64-unit path.
+  std::mt19937 rng(11);
+  for (int round = 0; round < 300; ++round) {
+    std::u16string units(130 + rng() % 70, u'x');
+    for (int k = 0; k < 6; ++k) {
+      size_t at = rng() % units.size();
+      units[at] =
+          static_cast<char16_t>(k % 3 == 0 ? 0xD800 + rng() % 0x800 : 0x80 + rng() % 0x7F80);
+      if (k % 2 == 0 && at + 1 < units.size()) units[at + 1] = 0xDC00 + rng() % 0x400;
+    }
+    checkUnits(Charset::kUtf8, units, "random round " + std::to_string(round));
+  }
+  const std::string boundary[] = {"\xC2\x80",     "\xDF\xBF",         "\xE0\xA0\x80",
+                                  "\xEF\xBF\xBF", "\xF0\x90\x80\x80", "\xF4\x8F\xBF\xBF",
+                                  "\x7F"};
+  for (const std::string& c : boundary) {
+    for (size_t at = 0; at < 70; ++at) {
+      std::string text(at, 'z');
+      while (text.size() < 140) text += c;
+      checkBytes(Charset::kUtf8, text, "boundary character from " + std::to_string(at));
+    }
+  }
+}
+
 // The leading ASCII run the bridge copies before converting the rest: it ends at the first other
 // byte or unit wherever that is, and the run is copied whole.
 TEST(Codec, AsciiRunsEndAtTheFirstOtherUnit) {

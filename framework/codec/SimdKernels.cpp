@@ -57,8 +57,17 @@ VY_SIMD uint16_t* decodeSse(const uint8_t* data, size_t end, uint16_t* o) {
   return o;
 }
 
-// To UTF-8, eight units at a time; a block holding a surrogate goes to the scalar code, which
-// takes a pair across the block's end whole.
+// To UTF-8, the eight units at i (i + 8 <= n); a block holding a surrogate goes to the scalar
+// code, which takes a pair across the block's end whole. Answers where the next block starts.
+VY_SIMD_INLINE size_t encodeEight(const uint16_t* u, size_t n, size_t i, uint8_t*& o,
+                                  size_t* malformed) {
+  __m128i a = load(u + i);
+  if (anySurrogate(a)) return scalar::encodeUtf8(u, n, i, i + 8, o, malformed);
+  o = encodeUnits(a, o);
+  return i + 8;
+}
+
+// To UTF-8: sixteen units at a time while they are ASCII, else eight.
 VY_SIMD size_t encodeSse(const uint16_t* u, size_t n, uint8_t*& out, size_t* malformed) {
   uint8_t* o = out;
   size_t i = 0;
@@ -71,22 +80,9 @@ VY_SIMD size_t encodeSse(const uint16_t* u, size_t n, uint8_t*& out, size_t* mal
       i += 16;
       continue;
     }
-    if (anySurrogate(a)) {
-      i = scalar::encodeUtf8(u, n, i, i + 8, o, malformed);
-      continue;
-    }
-    o = encodeUnits(a, o);
-    i += 8;
+    i = encodeEight(u, n, i, o, malformed);
   }
-  while (i + 8 <= n) {
-    __m128i a = load(u + i);
-    if (anySurrogate(a)) {
-      i = scalar::encodeUtf8(u, n, i, i + 8, o, malformed);
-      continue;
-    }
-    o = encodeUnits(a, o);
-    i += 8;
-  }
+  while (i + 8 <= n) i = encodeEight(u, n, i, o, malformed);
   out = o;
   return i;
 }
@@ -171,23 +167,9 @@ VY_AVX2 size_t encodeAvx2(const uint16_t* u, size_t n, uint8_t*& out, size_t* ma
       i += 32;
       continue;
     }
-    __m128i x = load(u + i);
-    if (anySurrogate(x)) {
-      i = scalar::encodeUtf8(u, n, i, i + 8, o, malformed);
-      continue;
-    }
-    o = encodeUnits(x, o);
-    i += 8;
+    i = encodeEight(u, n, i, o, malformed);
   }
-  while (i + 8 <= n) {
-    __m128i x = load(u + i);
-    if (anySurrogate(x)) {
-      i = scalar::encodeUtf8(u, n, i, i + 8, o, malformed);
-      continue;
-    }
-    o = encodeUnits(x, o);
-    i += 8;
-  }
+  while (i + 8 <= n) i = encodeEight(u, n, i, o, malformed);
   out = o;
   return i;
 }

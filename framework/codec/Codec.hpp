@@ -58,6 +58,10 @@ Converted utf16ToNative(Charset cs, const uint16_t* u, size_t n, uint8_t* out);
 // True when the input holds no byte above 0x7F.
 bool isAscii(const uint8_t* s, size_t n);
 
+// The length of the terminated text s (as strlen), and in *ascii whether it holds no byte above
+// 0x7F: one pass for both.
+size_t measure(const char* s, bool* ascii);
+
 // Copies the leading ASCII run of s (bytes, or units narrowed to bytes) to out, which holds n
 // bytes; returns its length. ASCII is itself in every charset here and ends no sequence, so a
 // conversion may start where the run ends.

@@ -280,7 +280,8 @@ char* KyConversion::fromNativeToUTF8(JNIEnv* env, const char* text) {
   if (text == nullptr || *text == '\0') return nullptr;
   if (encoding == nullptr) return copyBytes(text, std::strlen(text));
   codec::Charset cs;
-  switch (routeOf(resolve(env), &cs)) {
+  // A converter made for a name resolved before holds the answer already: no call then.
+  switch (routeOf(charset != nullptr ? charset : resolve(env), &cs)) {
     case Route::kNative:
       return nativeToModifiedUtf8(cs, text);
     case Route::kJvm:
@@ -294,7 +295,7 @@ char* KyConversion::fromUTF8ToNative(JNIEnv* env, const char* utf) {
   if (utf == nullptr || *utf == '\0') return nullptr;
   if (encoding == nullptr) return copyBytes(utf, std::strlen(utf));
   codec::Charset cs;
-  switch (routeOf(resolve(env), &cs)) {
+  switch (routeOf(charset != nullptr ? charset : resolve(env), &cs)) {
     case Route::kNative:
       return modifiedUtf8ToNative(cs, utf);
     case Route::kJvm:

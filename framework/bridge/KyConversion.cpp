@@ -63,104 +63,100 @@ Route routeOf(const ResolvedCharset* cs, codec::Charset* native) {
 
 const uint8_t* bytesOf(const char* text) { return reinterpret_cast<const uint8_t*>(text); }
 
-// Above this length a text is copied while it is ASCII, in one pass, and only a text that turns
-// out not to be is converted from there; shorter texts are checked first.
-constexpr size_t kOptimisticAbove = 1024;
+// Up to this length a text that is not ASCII is converted whole; a longer one in chunks.
+constexpr size_t kWholeUpTo = 1024;
 
-// The calling thread's room for the rest of a long text, converted in one pass into room for its
-// worst case and then copied out once, at its size: cheaper than measuring the text first, and
-// the allocator is never asked for the worst case itself (which, several times the text, it
-// would map afresh on every call). Kept between calls up to kScratchUpTo bytes; a larger worst
-// case is measured first.
-constexpr size_t kScratchUpTo = size_t{256} << 10;
+// A long text is converted in chunks of about this many bytes, each straight into the result.
+constexpr size_t kChunk = 8192;
 
-class Scratch {
- public:
-  ~Scratch() { std::free(room_); }
-  uint8_t* room(size_t size) {
-    if (size > size_) {
-      std::free(room_);
-      room_ = static_cast<uint8_t*>(std::malloc(size));
-      size_ = room_ != nullptr ? size : 0;
-    }
-    return room_;
+// Where a chunk that would end at `end` may end instead: before an ASCII byte, which ends every
+// sequence in every charset here, at most 64 bytes back; 0 when there is none (then the rest is
+// converted in one piece).
+size_t chunkEnd(const uint8_t* s, size_t from, size_t end) {
+  for (size_t p = end; p + 64 > end && p > from; --p) {
+    if (s[p] < 0x80) return p;
   }
-
- private:
-  uint8_t* room_ = nullptr;
-  size_t size_ = 0;
-};
-
-thread_local Scratch tScratch;
+  return 0;
+}
 
 // A new buffer of `capacity` bytes and the terminator after them.
 uint8_t* newBytes(size_t capacity) { return static_cast<uint8_t*>(std::malloc(capacity + 1)); }
 
-// Runs `convert` on text[0, n) into a new terminated buffer, sized by `bound` (the worst case for
-// a length) or `capacity` (the room a given text needs). A text that is ASCII is copied (a long
-// one while it is checked). Otherwise, from its first other byte on, a text is converted in one
-// pass: into its worst case when that wastes little, or else into the thread's room for it and
-// copied out at its size; a text too long for that room is measured first.
+// Runs `convert` on the terminated text into a new terminated buffer; `bound` gives the worst
+// case for a length. A text that is ASCII is copied: its length and that it is ASCII are found in
+// one pass. A short text that is not is converted into its worst case when that wastes little,
+// or else measured first. A long one is converted from its first other byte on, chunk by chunk,
+// straight into the result, which is made with room for a little growth and grows further only
+// when a chunk's worst case needs it: no measuring pass and no copy, and the allocator is never
+// asked for the worst case of the whole text (several times the text, which it would map afresh
+// on every call).
 template <typename Bound, typename Capacity, typename Convert>
-char* convertBytes(const char* text, size_t n, Bound bound, Capacity capacity, Convert convert) {
+char* convertBytes(const char* text, Bound bound, Capacity capacity, Convert convert) {
+  bool ascii = false;
+  size_t n = codec::measure(text, &ascii);
+  // A plain copy is the cheapest conversion there is, at every vector level.
+  if (ascii) return copyBytes(text, n);
   const uint8_t* s = bytesOf(text);
-  size_t ascii = 0;
-  uint8_t* out = nullptr;
-  if (n <= kOptimisticAbove) {
-    // A plain copy is the cheapest conversion there is, at every vector level.
-    if (codec::isAscii(s, n)) return copyBytes(text, n);
-  } else {
-    out = newBytes(n);
+  if (n <= kWholeUpTo) {
+    size_t worst = bound(n);
+    size_t room = worst - n <= kTolerated ? worst : capacity(s, n);
+    uint8_t* out = newBytes(room);
     if (out == nullptr) return nullptr;
-    ascii = codec::copyAscii(s, n, out);
-    if (ascii == n) return finishBytes(reinterpret_cast<char*>(out), n, n);
+    size_t used = convert(s, n, out).written;
+    return finishBytes(reinterpret_cast<char*>(out), used, room);
   }
-  size_t rest = n - ascii;
-  size_t worst = bound(rest);
-  if (out == nullptr && worst - rest <= kTolerated) {
-    out = newBytes(worst);
-    if (out == nullptr) return nullptr;
-    size_t used = convert(s, n, out);
-    out[used] = 0;
-    return reinterpret_cast<char*>(out);
-  }
-  if (uint8_t* room = worst <= kScratchUpTo ? tScratch.room(worst) : nullptr) {
-    size_t used = convert(s + ascii, rest, room);
-    auto* exact = static_cast<uint8_t*>(std::realloc(out, ascii + used + 1));
-    if (exact == nullptr) {
-      std::free(out);
-      return nullptr;
+  size_t room = n + n / 8 + (bound(kChunk) - kChunk);
+  uint8_t* out = newBytes(room);
+  if (out == nullptr) return nullptr;
+  size_t i = codec::copyAscii(s, n, out);
+  size_t used = i;
+  while (i < n) {
+    size_t end = n - i > kChunk ? chunkEnd(s, i, i + kChunk) : n;
+    if (end == 0) end = n;
+    for (;;) {
+      size_t need = used + bound(end - i);
+      if (need > room) {
+        // This chunk's worst case, and the rest at an eighth more than its length.
+        size_t grown = need + (n - end) + (n - end) / 8;
+        auto* more = static_cast<uint8_t*>(std::realloc(out, grown + 1));
+        if (more == nullptr) {
+          std::free(out);
+          return nullptr;
+        }
+        out = more;
+        room = grown;
+      }
+      codec::Converted c = convert(s + i, end - i, out + used);
+      // Malformed input may read differently once cut from what follows it (NewStringUTF, having
+      // lost its step at a stray byte, reads on to the text's end): from such a chunk on, the
+      // rest is converted in one piece.
+      if (c.malformed != end - i && end != n) {
+        end = n;
+        continue;
+      }
+      used += c.written;
+      break;
     }
-    std::memcpy(exact + ascii, room, used);
-    exact[ascii + used] = 0;
-    return reinterpret_cast<char*>(exact);
+    i = end;
   }
-  size_t total = ascii + capacity(s + ascii, rest);
-  auto* grown =
-      out == nullptr ? newBytes(total) : static_cast<uint8_t*>(std::realloc(out, total + 1));
-  if (grown == nullptr) {
-    std::free(out);
-    return nullptr;
-  }
-  size_t used = ascii + convert(s + ascii, rest, grown + ascii);
-  return finishBytes(reinterpret_cast<char*>(grown), used, total);
+  return finishBytes(reinterpret_cast<char*>(out), used, room);
 }
 
 char* nativeToModifiedUtf8(codec::Charset cs, const char* text) {
   return convertBytes(
-      text, std::strlen(text), [](size_t n) { return codec::modifiedUtf8Bound(n); },
+      text, [](size_t n) { return codec::modifiedUtf8Bound(n); },
       [](const uint8_t* s, size_t n) { return codec::modifiedUtf8Capacity(s, n); },
       [cs](const uint8_t* s, size_t n, uint8_t* o) {
-        return codec::nativeToModifiedUtf8(cs, s, n, o).written;
+        return codec::nativeToModifiedUtf8(cs, s, n, o);
       });
 }
 
 char* modifiedUtf8ToNative(codec::Charset cs, const char* utf) {
   return convertBytes(
-      utf, std::strlen(utf), [cs](size_t n) { return codec::nativeBoundFromModified(cs, n); },
+      utf, [cs](size_t n) { return codec::nativeBoundFromModified(cs, n); },
       [cs](const uint8_t* s, size_t n) { return codec::nativeCapacityFromModified(cs, s, n); },
       [cs](const uint8_t* s, size_t n, uint8_t* o) {
-        return codec::modifiedUtf8ToNative(cs, s, n, o).written;
+        return codec::modifiedUtf8ToNative(cs, s, n, o);
       });
 }
 
@@ -284,7 +280,8 @@ char* KyConversion::fromNativeToUTF8(JNIEnv* env, const char* text) {
   if (text == nullptr || *text == '\0') return nullptr;
   if (encoding == nullptr) return copyBytes(text, std::strlen(text));
   codec::Charset cs;
-  switch (routeOf(resolve(env), &cs)) {
+  // A converter made for a name resolved before holds the answer already: no call then.
+  switch (routeOf(charset != nullptr ? charset : resolve(env), &cs)) {
     case Route::kNative:
       return nativeToModifiedUtf8(cs, text);
     case Route::kJvm:
@@ -298,7 +295,7 @@ char* KyConversion::fromUTF8ToNative(JNIEnv* env, const char* utf) {
   if (utf == nullptr || *utf == '\0') return nullptr;
   if (encoding == nullptr) return copyBytes(utf, std::strlen(utf));
   codec::Charset cs;
-  switch (routeOf(resolve(env), &cs)) {
+  switch (routeOf(charset != nullptr ? charset : resolve(env), &cs)) {
     case Route::kNative:
       return modifiedUtf8ToNative(cs, utf);
     case Route::kJvm:

@@ -54,30 +54,38 @@ struct LowBytes {
 };
 alignas(64) constexpr LowBytes kLowBytes{};
 
-// The constants of the block encoder, made once per text and kept in registers: left to itself
-// the compiler would broadcast each again in every block.
+// The constants of the block encoder. For a text of several blocks they are made once and kept in
+// registers (`kHeld`): left to itself the compiler would broadcast each again in every block. A
+// text of one block makes only those its path uses.
+template <bool kHeld>
+VY_AVX512_INLINE __m512i held(__m512i v) {
+  return kHeld ? kept(v) : v;
+}
+
+template <bool kHeld>
 struct Constants {
   __m512i fields, from80, from800, notAscii, surrogates, surrogateSpan, highSpan, highToLead, ten,
       mark, six, marks, lead2, lead3;
   VY_AVX512_INLINE Constants()
-      : fields(kept(_mm512_load_si512(kUnitFields.index))),
-        from80(kept(words(0x80))),
-        from800(kept(words(0x800))),
-        notAscii(kept(words(0xFF80))),
-        surrogates(kept(words(0xD800))),
-        surrogateSpan(kept(words(0x800))),
-        highSpan(kept(words(0x400))),
-        highToLead(kept(words(0x3040))),
-        ten(kept(words(0x3FF))),
-        mark(kept(words('?'))),
-        six(kept(words(0x3F3F))),
-        marks(kept(words(0x8080))),
-        lead2(kept(words(0x40))),
-        lead3(kept(words(0xE0))) {}
+      : fields(held<kHeld>(_mm512_load_si512(kUnitFields.index))),
+        from80(held<kHeld>(words(0x80))),
+        from800(held<kHeld>(words(0x800))),
+        notAscii(held<kHeld>(words(0xFF80))),
+        surrogates(held<kHeld>(words(0xD800))),
+        surrogateSpan(held<kHeld>(words(0x800))),
+        highSpan(held<kHeld>(words(0x400))),
+        highToLead(held<kHeld>(words(0x3040))),
+        ten(held<kHeld>(words(0x3FF))),
+        mark(held<kHeld>(words('?'))),
+        six(held<kHeld>(words(0x3F3F))),
+        marks(held<kHeld>(words(0x8080))),
+        lead2(held<kHeld>(words(0x40))),
+        lead3(held<kHeld>(words(0xE0))) {}
 };
 
 // The units a[0, 32) at u + i (`live`: those of the text, `two`: those from 0x80, not none) as
 // UTF-8 at o; returns the end of what it wrote.
+template <typename Constants>
 VY_AVX512_INLINE uint8_t* encodeBlock(const Constants& k, const uint16_t* u, size_t n, size_t i,
                                       __m512i a, uint32_t live, uint32_t two, uint8_t* o,
                                       size_t* malformed) {
@@ -140,8 +148,9 @@ VY_AVX512_INLINE uint8_t* encodeBlock(const Constants& k, const uint16_t* u, siz
   return o;
 }
 
-VY_AVX512 size_t unitsToUtf8(const uint16_t* u, size_t n, uint8_t* out, size_t* malformed) {
-  const Constants k;
+template <bool kHeld>
+VY_AVX512_INLINE size_t unitsToUtf8(const uint16_t* u, size_t n, uint8_t* out, size_t* malformed) {
+  const Constants<kHeld> k;
   uint8_t* o = out;
   size_t i = 0;
   while (n - i >= 32) {
@@ -178,6 +187,14 @@ VY_AVX512 size_t unitsToUtf8(const uint16_t* u, size_t n, uint8_t* out, size_t* 
   return static_cast<size_t>(o - out);
 }
 
+VY_AVX512 size_t unitsToUtf8Long(const uint16_t* u, size_t n, uint8_t* out, size_t* malformed) {
+  return unitsToUtf8<true>(u, n, out, malformed);
+}
+
+VY_AVX512 size_t unitsToUtf8Short(const uint16_t* u, size_t n, uint8_t* out, size_t* malformed) {
+  return unitsToUtf8<false>(u, n, out, malformed);
+}
+
 }  // namespace
 
 // A short ASCII text (a field, mostly) in one masked block, before the block loop.
@@ -191,7 +208,8 @@ VY_AVX512 bool shortAsciiToBytes(const uint16_t* u, size_t n, uint8_t* out) {
 Converted utf16ToUtf8(const uint16_t* u, size_t n, uint8_t* out) {
   if (n <= 32 && shortAsciiToBytes(u, n, out)) return {n, n};
   size_t malformed = n;
-  size_t written = unitsToUtf8(u, n, out, &malformed);
+  size_t written = n > 32 ? unitsToUtf8Long(u, n, out, &malformed)
+                          : unitsToUtf8Short(u, n, out, &malformed);
   return {written, malformed};
 }
 

@@ -14,6 +14,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "Vector.hpp"
+
 namespace vy::codec {
 
 enum class Charset : uint8_t { kUtf8, kLatin1, kAscii };
@@ -32,31 +34,43 @@ struct Converted {
 constexpr size_t kUncountedUpTo = 64;
 
 // Native bytes to UTF-16 units (String(byte[], charset)). `out` holds utf16Capacity(n) units.
-size_t utf16Capacity(size_t n);
+inline size_t utf16Capacity(size_t n) { return n + kSlack; }
 Converted nativeToUtf16(Charset cs, const uint8_t* s, size_t n, uint16_t* out);
 
 // Native bytes to the JVM's modified UTF-8 (U+0000 as C0 80, supplementary characters as two
 // 3-byte surrogates). `out` holds modifiedUtf8Capacity(s, n) bytes.
 size_t modifiedUtf8Capacity(const uint8_t* s, size_t n);
-size_t modifiedUtf8Bound(size_t n);  // the capacity for any text of n bytes
+// The capacity for any text of n bytes: every byte above 0x7F grows to at most three bytes (a
+// malformed UTF-8 sequence, which holds at least one, becomes U+FFFD, a 4-byte one a 6-byte
+// surrogate pair, a Latin-1 byte two bytes, a US-ASCII one U+FFFD), and a NUL to two.
+inline size_t modifiedUtf8Bound(size_t n) { return 3 * n + kSlack; }
 Converted nativeToModifiedUtf8(Charset cs, const uint8_t* s, size_t n, uint8_t* out);
 
 // Modified UTF-8 as NewStringUTF reads it (malformed input included) to native bytes as
 // String.getBytes writes them. s[n] must be the terminating NUL. `out` holds
 // nativeCapacityFromModified(cs, s, n) bytes.
 size_t nativeCapacityFromModified(Charset cs, const uint8_t* s, size_t n);
-size_t nativeBoundFromModified(Charset cs, size_t n);  // the capacity for any text of n bytes
+// The capacity for any text of n bytes.
+inline size_t nativeBoundFromModified(Charset cs, size_t n) {
+  return (cs == Charset::kUtf8 ? 2 * n : n) + kSlack;
+}
 Converted modifiedUtf8ToNative(Charset cs, const uint8_t* s, size_t n, uint8_t* out);
 
 // UTF-16 units to native bytes as String.getBytes writes them. `out` holds
 // nativeCapacityFromUtf16(cs, u, n) bytes (counted), or nativeBoundFromUtf16(cs, n) (the worst
 // case, three bytes a unit in UTF-8, for converting in one pass without reading the text first).
 size_t nativeCapacityFromUtf16(Charset cs, const uint16_t* u, size_t n);
-size_t nativeBoundFromUtf16(Charset cs, size_t n);
+inline size_t nativeBoundFromUtf16(Charset cs, size_t n) {
+  return (cs == Charset::kUtf8 ? 3 * n : n) + kSlack;
+}
 Converted utf16ToNative(Charset cs, const uint16_t* u, size_t n, uint8_t* out);
 
 // True when the input holds no byte above 0x7F.
 bool isAscii(const uint8_t* s, size_t n);
+
+// The length of the terminated text s (as strlen), and in *ascii whether it holds no byte above
+// 0x7F: one pass for both.
+size_t measure(const char* s, bool* ascii);
 
 // Copies the leading ASCII run of s (bytes, or units narrowed to bytes) to out, which holds n
 // bytes; returns its length. ASCII is itself in every charset here and ends no sequence, so a

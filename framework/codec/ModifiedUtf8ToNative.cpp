@@ -166,10 +166,6 @@ Converted readAll(const uint8_t* s, size_t n, uint8_t* out, Sink& sink) {
 
 // A character read from one byte above 0x7F (a byte that starts no sequence) may take two bytes
 // in UTF-8; every other character takes no more bytes than it was read from.
-size_t nativeBoundFromModified(Charset cs, size_t n) {
-  return (cs == Charset::kUtf8 ? 2 * n : n) + kSlack;
-}
-
 size_t nativeCapacityFromModified(Charset cs, const uint8_t* s, size_t n) {
   if (cs != Charset::kUtf8 || n <= kUncountedUpTo) return nativeBoundFromModified(cs, n);
   return n + countHigh(s, n) + kSlack;

@@ -125,11 +125,6 @@ VY_SIMD size_t eightBitVector(bool ascii, const uint8_t* s, size_t n, uint8_t*& 
 
 }  // namespace
 
-// Every byte above 0x7F grows to at most three bytes: a malformed UTF-8 sequence (which holds
-// at least one) becomes U+FFFD, a 4-byte one a 6-byte surrogate pair, a Latin-1 byte two bytes,
-// a US-ASCII one U+FFFD. A NUL becomes two bytes.
-size_t modifiedUtf8Bound(size_t n) { return 3 * n + kSlack; }
-
 size_t modifiedUtf8Capacity(const uint8_t* s, size_t n) {
   if (n <= kUncountedUpTo) return modifiedUtf8Bound(n);
   return n + 2 * countHigh(s, n, true) + kSlack;

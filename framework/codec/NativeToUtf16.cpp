@@ -78,8 +78,6 @@ struct Utf8Window {
 
 }  // namespace
 
-size_t utf16Capacity(size_t n) { return n + kSlack; }
-
 Converted nativeToUtf16(Charset cs, const uint8_t* s, size_t n, uint16_t* out) {
   size_t malformed = n;
   size_t i = 0;

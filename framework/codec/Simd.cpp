@@ -5,6 +5,8 @@
 #include "SimdX86.hpp"
 #include "Vector.hpp"
 
+#include <cstring>
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -66,6 +68,15 @@ bool isAscii(const uint8_t* s, size_t n) {
   uint8_t rest = 0;
   for (; i < n; ++i) rest |= s[i];
   return rest < 0x80;
+}
+
+size_t measure(const char* s, bool* ascii) {
+#if VY_CODEC_X86
+  if (avx512On()) return x86::avx512::measure(s, ascii);
+#endif
+  size_t n = std::strlen(s);
+  *ascii = isAscii(reinterpret_cast<const uint8_t*>(s), n);
+  return n;
 }
 
 size_t copyAscii(const uint8_t* s, size_t n, uint8_t* out) {

@@ -78,10 +78,6 @@ size_t nativeCapacityFromUtf16(Charset cs, const uint16_t* u, size_t n) {
   return n + extra + kSlack;
 }
 
-size_t nativeBoundFromUtf16(Charset cs, size_t n) {
-  return (cs == Charset::kUtf8 ? 3 * n : n) + kSlack;
-}
-
 Converted utf16ToNative(Charset cs, const uint16_t* u, size_t n, uint8_t* out) {
   size_t malformed = n;
   uint8_t* o = out;

@@ -319,3 +319,32 @@ TEST(KyConversion, WorstCaseGrowthAroundTheCountingLengthEqualsTheJvm) {
     }
   }
 }
+
+// Long texts are converted in chunks cut before ASCII bytes. Well-formed chunks followed by one
+// malformed spot (a stray continuation byte, which makes NewStringUTF read on differently to the
+// end; a cut sequence; a lone or split surrogate) anywhere around the first cuts, and a text with
+// no ASCII to cut before, equal the JVM's results both ways.
+TEST(KyConversion, LongTextsWithOneMalformedSpotAfterCleanChunksEqualTheJvm) {
+  KyConversion conv("UTF-8");
+  std::string clean;
+  for (int i = 0; clean.size() < 30000; ++i)
+    clean += i % 3 == 0 ? "caf\xC3\xA9 \xE4\xB8\xAD\xF0\x9F\x98\x80" : "order line ";
+  const char* const spots[] = {"\x80", "\xE4\xB8", "\xED\xA0\x80", "\xED\xB0\x80", "\xC3"};
+  for (size_t at : {100u, 8150u, 8190u, 8200u, 8250u, 16390u, 29000u}) {
+    for (const char* spot : spots) {
+      SCOPED_TRACE("at " + std::to_string(at) + ", spot of " + std::to_string(std::strlen(spot)));
+      std::string text = clean.substr(0, at) + spot + clean.substr(at);
+      Text a(conv.fromNativeToUTF8(vytest::env(), text.c_str()));
+      Text b(conv.jvmNativeToUTF8(vytest::env(), text.c_str()));
+      EXPECT_EQ(a.str(), b.str());
+      Text c(conv.fromUTF8ToNative(vytest::env(), text.c_str()));
+      Text d(conv.jvmUTF8ToNative(vytest::env(), text.c_str()));
+      EXPECT_EQ(c.str(), d.str());
+    }
+  }
+  std::string cjk;
+  for (int i = 0; i < 6000; ++i) cjk += i % 2 ? "\xE4\xB8\xAD" : "\xF0\x9F\x98\x80";
+  Text a(conv.fromNativeToUTF8(vytest::env(), cjk.c_str()));
+  Text b(conv.jvmNativeToUTF8(vytest::env(), cjk.c_str()));
+  EXPECT_EQ(a.str(), b.str());
+}

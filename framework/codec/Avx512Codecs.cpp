@@ -11,6 +11,8 @@
 // byte, from the bytes before it. Only a window with malformed input moves the next window.
 #include "Avx512Codecs.hpp"
 
+#include <type_traits>
+
 #include "ScalarCodec.hpp"
 
 #if VY_CODEC_X86
@@ -306,13 +308,15 @@ VY_AVX512 size_t utf8ToUnits(const uint8_t* s, size_t n, uint16_t* out, size_t* 
 
 // ---- the copying directions ---------------------------------------------------------------------
 
-// UTF-8 to modified UTF-8 and back copy each window whole, then write the few characters they
-// transcode (4-byte sequences; encoded surrogates) over the copy one by one, each followed by a
-// copy of the rest of the window. Such a character may run past the window's end: the next window
-// starts its copy after it (`pos`, the input position the output has reached). What it became
-// may depend on bytes the next window has yet to prove well formed: when that window turns out
-// malformed, the scalar code starts over from the first character concerned (`Redo`), taking back
-// what was written of it.
+// UTF-8 to modified UTF-8 transcodes a window whole with vector instructions: each byte becomes
+// one or two bytes computed from it and the byte before it, and a compress places them, so a
+// 4-byte sequence cut by a window's end is transcoded byte by byte across it. Modified UTF-8 to
+// UTF-8 copies each window whole, then writes the few characters it transcodes (encoded
+// surrogates) over the copy one by one, each followed by a copy of the rest of the window. Such a
+// character may run past the window's end: the next window starts its copy after it (`pos`, the
+// input position the output has reached). What it became may depend on bytes the next window has
+// yet to prove well formed: when that window turns out malformed, the scalar code starts over from
+// the first character concerned (`Redo`), taking back what was written of it.
 
 // The 64 bytes from s + at, those from n on read as zeros.
 VY_AVX512_INLINE __m512i bytesFrom(const uint8_t* s, size_t n, size_t at) {
@@ -350,16 +354,6 @@ struct Redo {
 constexpr uint64_t kPairBits = 0x000F3F000F3F0000ULL;
 constexpr uint32_t kFourBits = 0x073F3F3F;
 
-// Writes the 4-byte sequence at s + at as two 3-byte surrogates (8 bytes stored, 6 kept).
-VY_AVX512_INLINE uint8_t* writeSurrogates(const uint8_t* s, size_t n, size_t at, uint8_t* o) {
-  // ED [A0|hi>>6] [80|hi&3F] ED [B0|lo>>6] [80|lo&3F], hi and lo the halves of cp - 10000.
-  uint64_t b = bigEndianAt(s, n, at);
-  uint64_t pair = _pdep_u64(_pext_u64(b >> 32, kFourBits) - 0x10000, kPairBits);
-  uint64_t bytes = __builtin_bswap64(pair | 0xEDA080EDB0800000ULL);
-  std::memcpy(o, &bytes, 8);
-  return o + 6;
-}
-
 // Writes the encoded surrogate at s + at (s[n] the terminator): with the low one after it, a
 // high one becomes the pair's 4-byte sequence (4 bytes stored); any other "?". Returns the input
 // bytes read.
@@ -378,11 +372,38 @@ VY_AVX512_INLINE size_t writePairOrLone(const uint8_t* s, size_t n, size_t at, u
   return 3;
 }
 
+// The constants of UTF-8 to modified UTF-8's transcoding; the other direction needs none.
+struct NoConstants {
+  VY_AVX512_INLINE void hold() {}
+};
+
+struct SurrogateConstants {
+  __m512i x3C, x3F, x9F, x80, x30, half0, half1;
+  VY_AVX512_INLINE SurrogateConstants()
+      : x3C(bytesOf(0x3C)),
+        x3F(bytesOf(0x3F)),
+        x9F(bytesOf(0x9F)),
+        x80(bytesOf(0x80)),
+        x30(bytesOf(0x30)),
+        half0(_mm512_load_si512(kInterleave.index[0])),
+        half1(_mm512_load_si512(kInterleave.index[1])) {}
+  VY_AVX512_INLINE void hold() {
+    x3C = kept(x3C);
+    x3F = kept(x3F);
+    x9F = kept(x9F);
+    x80 = kept(x80);
+    x30 = kept(x30);
+    half0 = kept(half0);
+    half1 = kept(half1);
+  }
+};
+
 // The constants of a window. For a text of several windows they are set up once and held in
 // registers (`kHeld`; the compiler would otherwise make them again in every window).
 template <bool kModified, bool kHeld>
 struct WindowConstants {
   __m512i low, firstHigh, firstLow, secondHigh, e0, f0, x7F, ed, back1;
+  std::conditional_t<kModified, NoConstants, SurrogateConstants> to;
   VY_AVX512_INLINE WindowConstants() {
     low = bytesOf(0x0F);
     firstHigh = _mm512_broadcast_i32x4(Utf8Check<kModified>::firstHigh());
@@ -397,6 +418,7 @@ struct WindowConstants {
       asm(""
           : "+v"(low), "+v"(firstHigh), "+v"(firstLow), "+v"(secondHigh), "+v"(e0), "+v"(f0),
             "+v"(x7F), "+v"(ed), "+v"(back1));
+      to.hold();
     }
   }
 };
@@ -417,6 +439,16 @@ VY_AVX512_INLINE bool wellFormedGiven(const WindowConstants<kModified, kHeld>& k
   return error == 0;
 }
 
+// Writes one half of a window (bytes 0..31 or 32..63, `half` the interleaving indexes): each
+// live byte's first output byte (from `first`), and its second (from `second`) where `two` says.
+VY_AVX512_INLINE uint8_t* writeHalf(uint8_t* o, __m512i first, __m512i second, __m512i half,
+                                    uint64_t live, uint64_t two) {
+  __m512i both = _mm512_permutex2var_epi8(first, half, second);
+  uint64_t keep = _pdep_u64(live, 0x5555555555555555ULL) | _pdep_u64(two, 0xAAAAAAAAAAAAAAAAULL);
+  _mm512_storeu_si512(o, _mm512_maskz_compress_epi8(keep, both));
+  return o + _mm_popcnt_u64(keep);
+}
+
 // UTF-8 to modified UTF-8 (kModified false), or modified UTF-8 to UTF-8 (true).
 template <bool kModified, bool kHeld>
 VY_AVX512_INLINE size_t copyWindows(const uint8_t* s, size_t n, uint8_t* out, size_t* malformed) {
@@ -426,7 +458,7 @@ VY_AVX512_INLINE size_t copyWindows(const uint8_t* s, size_t n, uint8_t* out, si
   uint64_t prevE0 = 0, prevF0 = 0;        // its leads of 3- and 4-byte sequences
   bool fresh = true;                      // nothing before i was read with the windows
   Redo redo;
-  const WindowConstants<kModified, kHeld> k;
+  WindowConstants<kModified, kHeld> k;
   while (i < n) {
     size_t left = n - i;
     size_t count = left >= 64 ? 64 : left;
@@ -452,7 +484,9 @@ VY_AVX512_INLINE size_t copyWindows(const uint8_t* s, size_t n, uint8_t* out, si
     if (nul || !wellFormedGiven(k, v, p1, must23, f0) ||
         (left == 64 && i + 64 == n && !endsComplete(s + n))) {
       // From the first character written from this window's bytes, or else from the lead of the
-      // character cut by its start, copied in part.
+      // character cut by its start, written in part: as many bytes as it has before the window,
+      // but for a 4-byte sequence cut after its third byte, which wrote one more (the low
+      // surrogate's ED) to modified UTF-8.
       size_t from = pos;
       if (redo.from != SIZE_MAX) {
         from = redo.from;
@@ -461,6 +495,7 @@ VY_AVX512_INLINE size_t copyWindows(const uint8_t* s, size_t n, uint8_t* out, si
       } else if (!fresh && pos == i && !endsComplete(s + i)) {
         from = static_cast<size_t>(cutStart(s + i) - s);
         o -= i - from;
+        if (!kModified && i - from == 3) --o;
       }
       if (kModified) {
         scalar::Utf8Out sink{o};
@@ -476,12 +511,15 @@ VY_AVX512_INLINE size_t copyWindows(const uint8_t* s, size_t n, uint8_t* out, si
       prevE0 = prevF0 = 0;
       fresh = true;
       redo = Redo();
+      // Made again rather than kept across the call: kept, they would live on the stack and
+      // every window would reload them from there.
+      k = WindowConstants<kModified, kHeld>();
       continue;
     }
     redo = Redo();
-    _mm512_storeu_si512(o, pos == i ? v : bytesFrom(s, n, pos));
-    if (kModified) {
+    if constexpr (kModified) {
       // Encoded surrogates (ED A0..BF) not already written with the window before.
+      _mm512_storeu_si512(o, pos == i ? v : bytesFrom(s, n, pos));
       uint64_t ed = _mm512_cmpeq_epi8_mask(v, k.ed) & live & ~below(pos - i);
       while (ed != 0) {
         size_t at = i + static_cast<size_t>(__builtin_ctzll(ed));
@@ -494,16 +532,33 @@ VY_AVX512_INLINE size_t copyWindows(const uint8_t* s, size_t n, uint8_t* out, si
         ed &= ~below(pos - i);  // the low half of a pair
       }
     } else {
-      uint64_t four = f0;
-      while (four != 0) {
-        size_t at = i + static_cast<size_t>(__builtin_ctzll(four));
-        four &= four - 1;
-        o += at - pos;
-        if (at > i + 60) redo.note(at, o, *malformed);  // it runs past the window
-        o = writeSurrogates(s, n, at, o);
-        pos = at + 4;
-        _mm512_storeu_si512(o, bytesFrom(s, n, pos));
+      // The bytes of 4-byte sequences by their place in it (f0: leads), this window's and those
+      // the window before left unfinished. b0 b1 b2 b3 become the surrogates
+      // ED [A0 | plane - 1] [80 | (b1 & F) << 2 | b2 >> 4 & 3] ED [B0 | b2 & F] b3, plane =
+      // (b0 & 7) << 2 | b1 >> 4 & 3: one byte each from b0, b1 and b3 (with two more) and two
+      // from b2 (the second an ED), each from the byte itself and the one before it.
+      uint64_t second = (f0 << 1) | (prevF0 >> 63);
+      uint64_t third = (f0 << 2) | (prevF0 >> 62);
+      uint64_t fourth = (f0 << 3) | (prevF0 >> 61);
+      if ((f0 | fourth) == 0) {
+        _mm512_storeu_si512(o, v);
+        o += count;
+      } else {
+        // (p1 & F) << 2 | v >> 4 & 3: plane at b1, the bits of b2's surrogate byte at b2.
+        __m512i bits = _mm512_and_si512(
+            _mm512_ternarylogic_epi32(k.to.x3C, _mm512_slli_epi16(p1, 2), _mm512_srli_epi16(v, 4),
+                                      0xCA),  // a ? b : c
+            k.to.x3F);
+        __m512i a = _mm512_mask_add_epi8(v, second, bits, k.to.x9F);
+        a = _mm512_mask_add_epi8(a, third, bits, k.to.x80);
+        a = _mm512_mask_mov_epi8(a, f0, k.ed);
+        a = _mm512_mask_mov_epi8(a, fourth, _mm512_or_si512(p1, k.to.x30));  // B0 | b2 & F
+        __m512i b = _mm512_mask_mov_epi8(v, third, k.ed);
+        uint64_t two = third | fourth;
+        o = writeHalf(o, a, b, k.to.half0, live & 0xFFFFFFFF, two & 0xFFFFFFFF);
+        if (count > 32) o = writeHalf(o, a, b, k.to.half1, live >> 32, two >> 32);
       }
+      pos = i + count;
     }
     i += count;
     if (pos < i) {

@@ -63,100 +63,39 @@ Route routeOf(const ResolvedCharset* cs, codec::Charset* native) {
 
 const uint8_t* bytesOf(const char* text) { return reinterpret_cast<const uint8_t*>(text); }
 
-// Up to this length a text that is not ASCII is converted whole; a longer one in chunks.
-constexpr size_t kWholeUpTo = 1024;
-
-// A long text is converted in chunks of about this many bytes, each straight into the result.
-constexpr size_t kChunk = 8192;
-
-// Where a chunk that would end at `end` may end instead: before an ASCII byte, which ends every
-// sequence in every charset here, at most 64 bytes back; 0 when there is none (then the rest is
-// converted in one piece).
-size_t chunkEnd(const uint8_t* s, size_t from, size_t end) {
-  for (size_t p = end; p + 64 > end && p > from; --p) {
-    if (s[p] < 0x80) return p;
-  }
-  return 0;
-}
-
 // A new buffer of `capacity` bytes and the terminator after them.
 uint8_t* newBytes(size_t capacity) { return static_cast<uint8_t*>(std::malloc(capacity + 1)); }
 
-// Runs `convert` on the terminated text into a new terminated buffer; `bound` gives the worst
-// case for a length. A text that is ASCII is copied: its length and that it is ASCII are found in
-// one pass. A short text that is not is converted into its worst case when that wastes little,
-// or else measured first. A long one is converted from its first other byte on, chunk by chunk,
-// straight into the result, which is made with room for a little growth and grows further only
-// when a chunk's worst case needs it: no measuring pass and no copy, and the allocator is never
-// asked for the worst case of the whole text (several times the text, which it would map afresh
-// on every call).
-template <typename Bound, typename Capacity, typename Convert>
-char* convertBytes(const char* text, Bound bound, Capacity capacity, Convert convert) {
-  bool ascii = false;
-  size_t n = codec::measure(text, &ascii);
+// Runs `convert` on the terminated text into a new terminated buffer. One pass finds the text's
+// length and how many of its bytes are above 0x7F: a text with none is copied; any other is
+// converted in one pass into the room `capacity` gives for that count (never more than its worst
+// case), and a large unused part is handed back.
+template <typename Capacity, typename Convert>
+char* convertBytes(const char* text, Capacity capacity, Convert convert) {
+  size_t high = 0;
+  size_t n = codec::measure(text, &high);
   // A plain copy is the cheapest conversion there is, at every vector level.
-  if (ascii) return copyBytes(text, n);
-  const uint8_t* s = bytesOf(text);
-  if (n <= kWholeUpTo) {
-    size_t worst = bound(n);
-    size_t room = worst - n <= kTolerated ? worst : capacity(s, n);
-    uint8_t* out = newBytes(room);
-    if (out == nullptr) return nullptr;
-    size_t used = convert(s, n, out).written;
-    return finishBytes(reinterpret_cast<char*>(out), used, room);
-  }
-  size_t room = n + n / 8 + (bound(kChunk) - kChunk);
+  if (high == 0) return copyBytes(text, n);
+  size_t room = capacity(n, high);
   uint8_t* out = newBytes(room);
   if (out == nullptr) return nullptr;
-  size_t i = codec::copyAscii(s, n, out);
-  size_t used = i;
-  while (i < n) {
-    size_t end = n - i > kChunk ? chunkEnd(s, i, i + kChunk) : n;
-    if (end == 0) end = n;
-    for (;;) {
-      size_t need = used + bound(end - i);
-      if (need > room) {
-        // This chunk's worst case, and the rest at an eighth more than its length.
-        size_t grown = need + (n - end) + (n - end) / 8;
-        auto* more = static_cast<uint8_t*>(std::realloc(out, grown + 1));
-        if (more == nullptr) {
-          std::free(out);
-          return nullptr;
-        }
-        out = more;
-        room = grown;
-      }
-      codec::Converted c = convert(s + i, end - i, out + used);
-      // Malformed input may read differently once cut from what follows it (NewStringUTF, having
-      // lost its step at a stray byte, reads on to the text's end): from such a chunk on, the
-      // rest is converted in one piece.
-      if (c.malformed != end - i && end != n) {
-        end = n;
-        continue;
-      }
-      used += c.written;
-      break;
-    }
-    i = end;
-  }
+  size_t used = convert(bytesOf(text), n, out);
   return finishBytes(reinterpret_cast<char*>(out), used, room);
 }
 
 char* nativeToModifiedUtf8(codec::Charset cs, const char* text) {
   return convertBytes(
-      text, [](size_t n) { return codec::modifiedUtf8Bound(n); },
-      [](const uint8_t* s, size_t n) { return codec::modifiedUtf8Capacity(s, n); },
+      text, [](size_t n, size_t high) { return codec::modifiedUtf8CapacityOf(n, high); },
       [cs](const uint8_t* s, size_t n, uint8_t* o) {
-        return codec::nativeToModifiedUtf8(cs, s, n, o);
+        return codec::nativeToModifiedUtf8(cs, s, n, o).written;
       });
 }
 
 char* modifiedUtf8ToNative(codec::Charset cs, const char* utf) {
   return convertBytes(
-      utf, [cs](size_t n) { return codec::nativeBoundFromModified(cs, n); },
-      [cs](const uint8_t* s, size_t n) { return codec::nativeCapacityFromModified(cs, s, n); },
+      utf, [cs](size_t n, size_t high) { return codec::nativeCapacityFromModifiedOf(cs, n, high); },
       [cs](const uint8_t* s, size_t n, uint8_t* o) {
-        return codec::modifiedUtf8ToNative(cs, s, n, o);
+        return codec::modifiedUtf8ToNative(cs, s, n, o).written;
       });
 }
 

@@ -729,27 +729,26 @@ VY_AVX512 size_t utf8Extra(const uint16_t* u, size_t n) {
 // Whole aligned blocks of 64 bytes, so that no load crosses into a page the text does not reach;
 // the bytes before the text in its first block and after its terminator in its last are read but
 // not used (hence no address checks here).
-__attribute__((no_sanitize("address"))) VY_AVX512 size_t measure(const char* s, bool* ascii) {
+__attribute__((no_sanitize("address"))) VY_AVX512 size_t measure(const char* s, size_t* high) {
   auto at = reinterpret_cast<uintptr_t>(s);
   auto block = reinterpret_cast<const __m512i*>(at & ~uintptr_t{63});
   uint64_t skip = at & 63;
   __m512i v = _mm512_load_si512(block);
   uint64_t nul = _mm512_testn_epi8_mask(v, v) >> skip;
-  uint64_t high = _mm512_movepi8_mask(v) >> skip;
-  size_t n = 0;
-  uint64_t anyHigh = 0;
+  uint64_t above = _mm512_movepi8_mask(v) >> skip;
+  size_t n = 0, count = 0;
   for (;;) {
     if (nul != 0) {
       size_t end = static_cast<size_t>(__builtin_ctzll(nul));
-      *ascii = (anyHigh | (high & below(end))) == 0;
+      *high = count + static_cast<size_t>(_mm_popcnt_u64(above & below(end)));
       return n + end;
     }
-    anyHigh |= high;
+    count += static_cast<size_t>(_mm_popcnt_u64(above));
     n += 64 - skip;
     skip = 0;
     v = _mm512_load_si512(++block);
     nul = _mm512_testn_epi8_mask(v, v);
-    high = _mm512_movepi8_mask(v);
+    above = _mm512_movepi8_mask(v);
   }
 }
 

@@ -40,6 +40,8 @@ Converted nativeToUtf16(Charset cs, const uint8_t* s, size_t n, uint16_t* out);
 // Native bytes to the JVM's modified UTF-8 (U+0000 as C0 80, supplementary characters as two
 // 3-byte surrogates). `out` holds modifiedUtf8Capacity(s, n) bytes.
 size_t modifiedUtf8Capacity(const uint8_t* s, size_t n);
+// The same for a text of n bytes without NULs, `high` of them above 0x7F.
+inline size_t modifiedUtf8CapacityOf(size_t n, size_t high) { return n + 2 * high + kSlack; }
 // The capacity for any text of n bytes: every byte above 0x7F grows to at most three bytes (a
 // malformed UTF-8 sequence, which holds at least one, becomes U+FFFD, a 4-byte one a 6-byte
 // surrogate pair, a Latin-1 byte two bytes, a US-ASCII one U+FFFD), and a NUL to two.
@@ -50,6 +52,10 @@ Converted nativeToModifiedUtf8(Charset cs, const uint8_t* s, size_t n, uint8_t* 
 // String.getBytes writes them. s[n] must be the terminating NUL. `out` holds
 // nativeCapacityFromModified(cs, s, n) bytes.
 size_t nativeCapacityFromModified(Charset cs, const uint8_t* s, size_t n);
+// The same for a text of n bytes, `high` of them above 0x7F.
+inline size_t nativeCapacityFromModifiedOf(Charset cs, size_t n, size_t high) {
+  return (cs == Charset::kUtf8 ? n + high : n) + kSlack;
+}
 // The capacity for any text of n bytes.
 inline size_t nativeBoundFromModified(Charset cs, size_t n) {
   return (cs == Charset::kUtf8 ? 2 * n : n) + kSlack;
@@ -68,9 +74,9 @@ Converted utf16ToNative(Charset cs, const uint16_t* u, size_t n, uint8_t* out);
 // True when the input holds no byte above 0x7F.
 bool isAscii(const uint8_t* s, size_t n);
 
-// The length of the terminated text s (as strlen), and in *ascii whether it holds no byte above
-// 0x7F: one pass for both.
-size_t measure(const char* s, bool* ascii);
+// The length of the terminated text s (as strlen), and in *high how many of its bytes are above
+// 0x7F (0: the text is ASCII): one pass for both.
+size_t measure(const char* s, size_t* high);
 
 // Copies the leading ASCII run of s (bytes, or units narrowed to bytes) to out, which holds n
 // bytes; returns its length. ASCII is itself in every charset here and ends no sequence, so a

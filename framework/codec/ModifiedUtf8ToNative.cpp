@@ -168,7 +168,7 @@ Converted readAll(const uint8_t* s, size_t n, uint8_t* out, Sink& sink) {
 // in UTF-8; every other character takes no more bytes than it was read from.
 size_t nativeCapacityFromModified(Charset cs, const uint8_t* s, size_t n) {
   if (cs != Charset::kUtf8 || n <= kUncountedUpTo) return nativeBoundFromModified(cs, n);
-  return n + countHigh(s, n) + kSlack;
+  return nativeCapacityFromModifiedOf(cs, n, countHigh(s, n));
 }
 
 Converted modifiedUtf8ToNative(Charset cs, const uint8_t* s, size_t n, uint8_t* out) {

@@ -127,7 +127,7 @@ VY_SIMD size_t eightBitVector(bool ascii, const uint8_t* s, size_t n, uint8_t*& 
 
 size_t modifiedUtf8Capacity(const uint8_t* s, size_t n) {
   if (n <= kUncountedUpTo) return modifiedUtf8Bound(n);
-  return n + 2 * countHigh(s, n, true) + kSlack;
+  return modifiedUtf8CapacityOf(n, countHigh(s, n, true));
 }
 
 Converted nativeToModifiedUtf8(Charset cs, const uint8_t* s, size_t n, uint8_t* out) {

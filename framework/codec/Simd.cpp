@@ -70,12 +70,12 @@ bool isAscii(const uint8_t* s, size_t n) {
   return rest < 0x80;
 }
 
-size_t measure(const char* s, bool* ascii) {
+size_t measure(const char* s, size_t* high) {
 #if VY_CODEC_X86
-  if (avx512On()) return x86::avx512::measure(s, ascii);
+  if (avx512On()) return x86::avx512::measure(s, high);
 #endif
   size_t n = std::strlen(s);
-  *ascii = isAscii(reinterpret_cast<const uint8_t*>(s), n);
+  *high = countHigh(reinterpret_cast<const uint8_t*>(s), n);
   return n;
 }
 

@@ -320,10 +320,10 @@ TEST(KyConversion, WorstCaseGrowthAroundTheCountingLengthEqualsTheJvm) {
   }
 }
 
-// Long texts are converted in chunks cut before ASCII bytes. Well-formed chunks followed by one
-// malformed spot (a stray continuation byte, which makes NewStringUTF read on differently to the
-// end; a cut sequence; a lone or split surrogate) anywhere around the first cuts, and a text with
-// no ASCII to cut before, equal the JVM's results both ways.
+// Long well-formed texts with one malformed spot (a stray continuation byte, which makes
+// NewStringUTF read on differently to the text's end; a cut sequence; a lone surrogate) at
+// several places, across the vector code's window and block edges, and a text of 4-byte and
+// 3-byte characters alone, equal the JVM's results both ways.
 TEST(KyConversion, LongTextsWithOneMalformedSpotAfterCleanChunksEqualTheJvm) {
   KyConversion conv("UTF-8");
   std::string clean;

@@ -205,8 +205,9 @@ struct DecodeConstants {
   }
 };
 
-// One window of UTF-8 to UTF-16 at s + i: a whole one (kFull), or the text's last, shorter one.
-template <bool kFull>
+// One window of UTF-8 to UTF-16 at s + i: a whole one (kFull) that more text follows (kInner),
+// or the text's last, whole or shorter.
+template <bool kFull, bool kInner = false>
 VY_AVX512_INLINE void decodeWindow(const uint8_t* s, size_t n, size_t& i, uint16_t*& o,
                                    Before& before, const DecodeConstants& k,
                                    const Validation<false>& check, size_t* malformed) {
@@ -227,7 +228,8 @@ VY_AVX512_INLINE void decodeWindow(const uint8_t* s, size_t n, size_t& i, uint16
     w.p2 = _mm512_loadu_si512(s + i - 2);
     w.p3 = _mm512_loadu_si512(s + i - 3);
   }
-  if (__builtin_expect(!wellFormed(w, check) || (i + 64 == n && !endsComplete(s + n)), false)) {
+  if (__builtin_expect(!wellFormed(w, check) || (!kInner && i + 64 == n && !endsComplete(s + n)),
+                       false)) {
     // From the start of a character the previous window left unfinished: unwritten, but for
     // the high surrogate of a 4-byte one cut after its third byte.
     size_t from =
@@ -243,7 +245,7 @@ VY_AVX512_INLINE void decodeWindow(const uint8_t* s, size_t n, size_t& i, uint16
   // validated that), or for the last lane, its character is whole (the next window has not
   // been validated yet); and the third bytes of 4-byte sequences (their high surrogate).
   uint64_t continuation = _mm512_cmplt_epi8_mask(w.v, k.continuationFrom);  // 80..BF, signed
-  uint64_t lastOpen = i + 64 < n && !endsComplete(s + i + 64);
+  uint64_t lastOpen = (kInner || i + 64 < n) && !endsComplete(s + i + 64);
   uint64_t high4 = _mm512_cmpge_epu8_mask(w.p2, k.fourFrom);
   uint64_t low4 = _mm512_cmpge_epu8_mask(w.p3, k.fourFrom);
   uint64_t keep = (~((continuation >> 1) | (lastOpen << 63)) | high4) & w.live;
@@ -296,7 +298,8 @@ VY_AVX512 size_t utf8ToUnits(const uint8_t* s, size_t n, uint16_t* out, size_t* 
   if (n - i > 64) {
     k.hold();
     check.hold();
-    while (n - i >= 64) decodeWindow<true>(s, n, i, o, before, k, check, malformed);
+    while (n - i > 64) decodeWindow<true, true>(s, n, i, o, before, k, check, malformed);
+    if (n - i == 64) decodeWindow<true>(s, n, i, o, before, k, check, malformed);
   }
   while (i < n) decodeWindow<false>(s, n, i, o, before, k, check, malformed);
   return static_cast<size_t>(o - out);

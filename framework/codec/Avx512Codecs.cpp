@@ -179,8 +179,9 @@ struct Interleave {
 };
 alignas(64) constexpr Interleave kInterleave{};
 
-// The byte constants of the decoder; `toHigh`, `three`, `lowSurrogate` and `highTop` make
-// surrogates (see decodeWindow).
+// Lane k of an interleaved half (bytes 0..31 or 32..63) holds the 16 bits of the character whose
+// last byte is byte k, their low byte from `low`, their high byte from `high` (see decodeWindow;
+// `toHigh`, `three`, `lowSurrogate` and `highTop` make surrogates).
 struct DecodeConstants {
   __m512i continuationFrom, fourFrom, seven, nibble, toHigh, three, lowSurrogate, highTop;
   VY_AVX512_INLINE DecodeConstants()

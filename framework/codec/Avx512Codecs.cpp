@@ -154,9 +154,10 @@ VY_AVX512_INLINE bool wellFormed(const Window& w, const Validation<kModified>& k
   __m512i third = _mm512_subs_epu8(w.p2, k.third);
   __m512i fourth = _mm512_subs_epu8(w.p3, k.fourth);
   __m512i must23 = _mm512_ternarylogic_epi32(third, fourth, k.top, 0xA8);  // (a | b) & c
-  __m512i error = _mm512_xor_si512(must23, special);
-  if (kModified) error = _mm512_or_si512(error, _mm512_subs_epu8(w.v, k.fromF0));  // F0..FF
-  return _mm512_test_epi8_mask(error, error) == 0;
+  // One compare, not an xor and a test: the window is well formed where the two agree.
+  uint64_t error = _mm512_cmpneq_epi8_mask(must23, special);
+  if (kModified) error |= _mm512_cmpgt_epu8_mask(w.v, k.fromF0);  // F0..FF
+  return error == 0;
 }
 
 // The window at p holds only ASCII and continues nothing.
@@ -180,19 +181,20 @@ struct Interleave {
 };
 alignas(64) constexpr Interleave kInterleave{};
 
-// Lane k of one half (bytes 0..31 or 32..63): the 16 bits of the character whose last byte is
-// byte k, or a surrogate where `high` (the third byte of a 4-byte sequence, where those bits are
-// the code point >> 6) or `low` (the fourth, whose bits end in the code point's low 10) says so.
+// Lane k of an interleaved half (bytes 0..31 or 32..63) holds the 16 bits of the character whose
+// last byte is byte k, their low byte from `low`, their high byte from `high` (see decodeWindow;
+// `toHigh`, `three`, `lowSurrogate` and `highTop` make surrogates).
 struct DecodeConstants {
-  __m512i continuationFrom, fourFrom, seven, nibble, toHigh, ten, lowFrom;
+  __m512i continuationFrom, fourFrom, seven, nibble, toHigh, three, lowSurrogate, highTop;
   VY_AVX512_INLINE DecodeConstants()
       : continuationFrom(bytesOf(0xC0)),
         fourFrom(bytesOf(0xF0)),
         seven(bytesOf(0x7F)),
         nibble(bytesOf(0x0F)),
-        toHigh(wordsOf(0xD7C0)),
-        ten(wordsOf(0x3FF)),
-        lowFrom(wordsOf(0xDC00)) {}
+        toHigh(bytesOf(0x7C)),
+        three(bytesOf(0x03)),
+        lowSurrogate(bytesOf(0xDC)),
+        highTop(wordsOf(0x000D)) {}
   // Made once before a loop over windows and kept in registers.
   VY_AVX512_INLINE void hold() {
     continuationFrom = kept(continuationFrom);
@@ -200,20 +202,15 @@ struct DecodeConstants {
     seven = kept(seven);
     nibble = kept(nibble);
     toHigh = kept(toHigh);
-    ten = kept(ten);
-    lowFrom = kept(lowFrom);
+    three = kept(three);
+    lowSurrogate = kept(lowSurrogate);
+    highTop = kept(highTop);
   }
 };
 
-VY_AVX512_INLINE __m512i surrogates(const DecodeConstants& k, __m512i r, uint32_t high,
-                                    uint32_t low) {
-  // D800 + (code point >> 10) - 40, and DC00 | (code point & 3FF).
-  r = _mm512_mask_add_epi16(r, high, _mm512_srli_epi16(r, 4), k.toHigh);
-  return _mm512_mask_mov_epi16(r, low, _mm512_ternarylogic_epi32(r, k.ten, k.lowFrom, 0xEA));
-}
-
-// One window of UTF-8 to UTF-16 at s + i: a whole one (kFull), or the text's last, shorter one.
-template <bool kFull>
+// One window of UTF-8 to UTF-16 at s + i: a whole one (kFull) that more text follows (kInner),
+// or the text's last, whole or shorter.
+template <bool kFull, bool kInner = false>
 VY_AVX512_INLINE void decodeWindow(const uint8_t* s, size_t n, size_t& i, uint16_t*& o,
                                    Before& before, const DecodeConstants& k,
                                    const Validation<false>& check, size_t* malformed) {
@@ -226,7 +223,7 @@ VY_AVX512_INLINE void decodeWindow(const uint8_t* s, size_t n, size_t& i, uint16
     before.window(w.v, w.count, true);
     return;
   }
-  if (before.fresh() || !kFull) {
+  if (__builtin_expect(before.fresh(), false) || !kFull) {
     loadPrevious(w, s + i, before);
   } else {
     // Loads cost no vector instructions, the permutes would.
@@ -234,7 +231,8 @@ VY_AVX512_INLINE void decodeWindow(const uint8_t* s, size_t n, size_t& i, uint16
     w.p2 = _mm512_loadu_si512(s + i - 2);
     w.p3 = _mm512_loadu_si512(s + i - 3);
   }
-  if (!wellFormed(w, check) || (i + 64 == n && !endsComplete(s + n))) {
+  if (__builtin_expect(!wellFormed(w, check) || (!kInner && i + 64 == n && !endsComplete(s + n)),
+                       false)) {
     // From the start of a character the previous window left unfinished: unwritten, but for
     // the high surrogate of a 4-byte one cut after its third byte.
     size_t from =
@@ -250,7 +248,7 @@ VY_AVX512_INLINE void decodeWindow(const uint8_t* s, size_t n, size_t& i, uint16
   // validated that), or for the last lane, its character is whole (the next window has not
   // been validated yet); and the third bytes of 4-byte sequences (their high surrogate).
   uint64_t continuation = _mm512_cmplt_epi8_mask(w.v, k.continuationFrom);  // 80..BF, signed
-  uint64_t lastOpen = i + 64 < n && !endsComplete(s + i + 64);
+  uint64_t lastOpen = (kInner || i + 64 < n) && !endsComplete(s + i + 64);
   uint64_t high4 = _mm512_cmpge_epu8_mask(w.p2, k.fourFrom);
   uint64_t low4 = _mm512_cmpge_epu8_mask(w.p3, k.fourFrom);
   uint64_t keep = (~((continuation >> 1) | (lastOpen << 63)) | high4) & w.live;
@@ -263,17 +261,20 @@ VY_AVX512_INLINE void decodeWindow(const uint8_t* s, size_t n, size_t& i, uint16
   __m512i c = _mm512_maskz_mov_epi8(continuation & continuation1, w.p2);
   __m512i low = _mm512_ternarylogic_epi32(_mm512_and_si512(w.v, k.seven), _mm512_slli_epi16(b, 6),
                                           k.continuationFrom, 0xF8);
-  __m512i high =
-      _mm512_ternarylogic_epi32(_mm512_srli_epi16(b, 2), _mm512_slli_epi16(c, 4), k.nibble, 0xE4);
+  __m512i b2 = _mm512_srli_epi16(b, 2);
+  __m512i high = _mm512_ternarylogic_epi32(b2, _mm512_slli_epi16(c, 4), k.nibble, 0xE4);
+  // Surrogates, without branches (windows with and without 4-byte sequences alternate too
+  // unpredictably). The third byte of a 4-byte sequence holds the code point >> 6: 7C00 more
+  // makes it 8000 + (code point - 10000) >> 6, which >> 4 with D000 over it is the high
+  // surrogate. The fourth byte holds the code point's low 16 bits: its high byte becomes DC and
+  // bits 8..9 of the code point (bits 2..3 of the third byte).
+  high = _mm512_mask_add_epi8(high, high4, high, k.toHigh);
+  high = _mm512_mask_mov_epi8(high, low4,
+                              _mm512_ternarylogic_epi32(b2, k.three, k.lowSurrogate, 0xEA));
   __m512i lo = _mm512_permutex2var_epi8(low, _mm512_load_si512(kInterleave.index[0]), high);
   __m512i hi = _mm512_permutex2var_epi8(low, _mm512_load_si512(kInterleave.index[1]), high);
-  uint64_t four = high4 | low4;
-  if (static_cast<uint32_t>(four) != 0) {
-    lo = surrogates(k, lo, static_cast<uint32_t>(high4), static_cast<uint32_t>(low4));
-  }
-  if ((four >> 32) != 0) {
-    hi = surrogates(k, hi, static_cast<uint32_t>(high4 >> 32), static_cast<uint32_t>(low4 >> 32));
-  }
+  lo = _mm512_mask_shrdi_epi16(lo, static_cast<uint32_t>(high4), lo, k.highTop, 4);
+  hi = _mm512_mask_shrdi_epi16(hi, static_cast<uint32_t>(high4 >> 32), hi, k.highTop, 4);
   _mm512_storeu_si512(o, _mm512_maskz_compress_epi16(static_cast<uint32_t>(keep), lo));
   o += _mm_popcnt_u32(static_cast<uint32_t>(keep));
   _mm512_storeu_si512(o, _mm512_maskz_compress_epi16(static_cast<uint32_t>(keep >> 32), hi));
@@ -300,7 +301,8 @@ VY_AVX512 size_t utf8ToUnits(const uint8_t* s, size_t n, uint16_t* out, size_t* 
   if (n - i > 64) {
     k.hold();
     check.hold();
-    while (n - i >= 64) decodeWindow<true>(s, n, i, o, before, k, check, malformed);
+    while (n - i > 64) decodeWindow<true, true>(s, n, i, o, before, k, check, malformed);
+    if (n - i == 64) decodeWindow<true>(s, n, i, o, before, k, check, malformed);
   }
   while (i < n) decodeWindow<false>(s, n, i, o, before, k, check, malformed);
   return static_cast<size_t>(o - out);

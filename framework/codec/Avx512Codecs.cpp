@@ -117,21 +117,19 @@ inline const uint8_t* cutStart(const uint8_t* p) {
 
 // ---- validation ---------------------------------------------------------------------------------
 
-// True when the window is well formed given the bytes before it: standard UTF-8, or modified
-// UTF-8 as the JVM writes it. A character cut by the window's last byte is not an error here:
-// the next window or, at the text's end, `endsComplete` decides.
-template <bool kModified>
+// True when the window is well formed UTF-8 given the bytes before it (the decoder's check; the
+// copying directions carry theirs in WindowConstants). A character cut by the window's last byte
+// is not an error here: the next window or, at the text's end, `endsComplete` decides.
 struct Validation {
-  __m512i low, firstHigh, firstLow, secondHigh, third, fourth, top, fromF0;
+  __m512i low, firstHigh, firstLow, secondHigh, third, fourth, top;
   VY_AVX512_INLINE Validation()
       : low(bytesOf(0x0F)),
-        firstHigh(_mm512_broadcast_i32x4(Utf8Check<kModified>::firstHigh())),
-        firstLow(_mm512_broadcast_i32x4(Utf8Check<kModified>::firstLow())),
-        secondHigh(_mm512_broadcast_i32x4(Utf8Check<kModified>::secondHigh())),
+        firstHigh(_mm512_broadcast_i32x4(Utf8Check<false>::firstHigh())),
+        firstLow(_mm512_broadcast_i32x4(Utf8Check<false>::firstLow())),
+        secondHigh(_mm512_broadcast_i32x4(Utf8Check<false>::secondHigh())),
         third(bytesOf(0xE0 - 0x80)),
         fourth(bytesOf(0xF0 - 0x80)),
-        top(bytesOf(0x80)),
-        fromF0(bytesOf(0xEF)) {}
+        top(bytesOf(0x80)) {}
   // Made once before a loop over windows and kept in registers.
   VY_AVX512_INLINE void hold() {
     low = kept(low);
@@ -141,12 +139,10 @@ struct Validation {
     third = kept(third);
     fourth = kept(fourth);
     top = kept(top);
-    fromF0 = kept(fromF0);
   }
 };
 
-template <bool kModified>
-VY_AVX512_INLINE bool wellFormed(const Window& w, const Validation<kModified>& k) {
+VY_AVX512_INLINE bool wellFormed(const Window& w, const Validation& k) {
   __m512i special = _mm512_ternarylogic_epi32(
       _mm512_shuffle_epi8(k.firstHigh, _mm512_and_si512(_mm512_srli_epi16(w.p1, 4), k.low)),
       _mm512_shuffle_epi8(k.firstLow, _mm512_and_si512(w.p1, k.low)),
@@ -155,9 +151,7 @@ VY_AVX512_INLINE bool wellFormed(const Window& w, const Validation<kModified>& k
   __m512i fourth = _mm512_subs_epu8(w.p3, k.fourth);
   __m512i must23 = _mm512_ternarylogic_epi32(third, fourth, k.top, 0xA8);  // (a | b) & c
   // One compare, not an xor and a test: the window is well formed where the two agree.
-  uint64_t error = _mm512_cmpneq_epi8_mask(must23, special);
-  if (kModified) error |= _mm512_cmpgt_epu8_mask(w.v, k.fromF0);  // F0..FF
-  return error == 0;
+  return _mm512_cmpneq_epi8_mask(must23, special) == 0;
 }
 
 // The window at p holds only ASCII and continues nothing.
@@ -213,7 +207,7 @@ struct DecodeConstants {
 template <bool kFull, bool kInner = false>
 VY_AVX512_INLINE void decodeWindow(const uint8_t* s, size_t n, size_t& i, uint16_t*& o,
                                    Before& before, const DecodeConstants& k,
-                                   const Validation<false>& check, size_t* malformed) {
+                                   const Validation& check, size_t* malformed) {
   Window w = kFull ? fullWindowAt(s, i) : windowAt(s, n, i);
   if (plainAscii(w, s + i, before)) {
     _mm512_storeu_si512(o, _mm512_cvtepu8_epi16(_mm512_castsi512_si256(w.v)));
@@ -297,7 +291,7 @@ VY_AVX512 size_t utf8ToUnits(const uint8_t* s, size_t n, uint16_t* out, size_t* 
   }
   if (i == n) return n;
   DecodeConstants k;
-  Validation<false> check;
+  Validation check;
   if (n - i > 64) {
     k.hold();
     check.hold();

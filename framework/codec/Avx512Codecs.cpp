@@ -304,15 +304,17 @@ VY_AVX512 size_t utf8ToUnits(const uint8_t* s, size_t n, uint16_t* out, size_t* 
 
 // ---- the copying directions ---------------------------------------------------------------------
 
-// UTF-8 to modified UTF-8 transcodes a window whole with vector instructions: each byte becomes
-// one or two bytes computed from it and the byte before it, and a compress places them, so a
-// 4-byte sequence cut by a window's end is transcoded byte by byte across it. Modified UTF-8 to
-// UTF-8 copies each window whole, then writes the few characters it transcodes (encoded
-// surrogates) over the copy one by one, each followed by a copy of the rest of the window. Such a
-// character may run past the window's end: the next window starts its copy after it (`pos`, the
-// input position the output has reached). What it became may depend on bytes the next window has
-// yet to prove well formed: when that window turns out malformed, the scalar code starts over from
-// the first character concerned (`Redo`), taking back what was written of it.
+// UTF-8 to modified UTF-8 copies a window and writes its one 4-byte sequence, if it has one, over
+// the copy; a window with several, or with one cut by its edge, is transcoded whole with vector
+// instructions: each byte becomes one or two bytes computed from it and the byte before it, and a
+// compress places them, so a sequence cut by a window's end is transcoded byte by byte across it.
+//
+// Modified UTF-8 to UTF-8 copies each window whole, then writes the few characters it transcodes
+// (encoded surrogates) over the copy one by one, each followed by a copy of the rest of the
+// window. Such a character may run past the window's end: the next window starts its copy after
+// it (`pos`, the input position the output has reached). What it became may depend on bytes the
+// next window has yet to prove well formed: when that window turns out malformed, the scalar code
+// starts over from the first character concerned (`Redo`), taking back what was written of it.
 
 // The 64 bytes from s + at, those from n on read as zeros.
 VY_AVX512_INLINE __m512i bytesFrom(const uint8_t* s, size_t n, size_t at) {
@@ -320,10 +322,16 @@ VY_AVX512_INLINE __m512i bytesFrom(const uint8_t* s, size_t n, size_t at) {
   return left >= 64 ? _mm512_loadu_si512(s + at) : _mm512_maskz_loadu_epi8(below(left), s + at);
 }
 
-// Up to 8 bytes from s + at (those from n on read as zeros), the first one highest. A masked load,
-// not a call: the loops around it keep their vectors in registers.
+// Up to 8 bytes from s + at (those from n on read as zeros), the first one highest: a plain load
+// where 8 bytes are left, else a masked one, not a call (the loops around it keep their vectors
+// in registers).
 VY_AVX512_INLINE uint64_t bigEndianAt(const uint8_t* s, size_t n, size_t at) {
-  size_t left = n - at < 8 ? n - at : 8;
+  if (n - at >= 8) {
+    uint64_t b;
+    std::memcpy(&b, s + at, 8);
+    return __builtin_bswap64(b);
+  }
+  size_t left = n - at;
   __m128i x = _mm_maskz_loadu_epi8(static_cast<__mmask16>((1u << left) - 1), s + at);
   return __builtin_bswap64(static_cast<uint64_t>(_mm_cvtsi128_si64(x)));
 }
@@ -349,6 +357,8 @@ struct Redo {
 // bytes of its UTF-8 (3+6+6+6 bits).
 constexpr uint64_t kPairBits = 0x000F3F000F3F0000ULL;
 constexpr uint32_t kFourBits = 0x073F3F3F;
+// The fixed bits of those six bytes (ED A0 80 ED B0 80), read big-endian.
+constexpr uint64_t kPairMarks = 0xEDA080EDB080ULL;
 
 // Writes the encoded surrogate at s + at (s[n] the terminator): with the low one after it, a
 // high one becomes the pair's 4-byte sequence (4 bytes stored); any other "?". Returns the input
@@ -539,6 +549,20 @@ VY_AVX512_INLINE size_t copyWindows(const uint8_t* s, size_t n, uint8_t* out, si
       if ((f0 | fourth) == 0) {
         _mm512_storeu_si512(o, v);
         o += count;
+      } else if (((f0 & (f0 - 1)) | (f0 >> 61) | (prevF0 >> 61)) == 0) {
+        // One 4-byte sequence, whole in the window (so are most): the window is copied, the
+        // sequence's six bytes written over the copy from its place on, and the rest of the
+        // window copied again after them. Fewer instructions than the transcode below, which
+        // takes the windows with several sequences or one cut by a window's edge.
+        size_t j = static_cast<size_t>(__builtin_ctzll(f0));
+        _mm512_storeu_si512(o, v);
+        uint32_t four;
+        std::memcpy(&four, s + i + j, 4);
+        uint32_t bits = _pext_u32(__builtin_bswap32(four), kFourBits) - 0x10000;
+        uint64_t six = __builtin_bswap64(_pdep_u64(bits, kPairBits >> 16) | kPairMarks) >> 16;
+        std::memcpy(o + j, &six, 8);
+        _mm512_mask_storeu_epi8(o + 2, live & ~below(j + 4), v);
+        o += count + 2;
       } else {
         // (p1 & F) << 2 | v >> 4 & 3: plane at b1, the bits of b2's surrogate byte at b2.
         __m512i bits = _mm512_and_si512(
@@ -685,30 +709,6 @@ Converted utf16ToEightBit(const uint16_t* u, size_t n, uint16_t limit, uint8_t* 
   size_t malformed = n;
   size_t written = unitsToEightBit(u, n, limit, out, &malformed);
   return {written, malformed};
-}
-
-VY_AVX512 size_t copyAscii(const uint8_t* s, size_t n, uint8_t* out) {
-  size_t i = 0;
-  for (; i + 64 <= n; i += 64) {
-    __m512i v = _mm512_loadu_si512(s + i);
-    _mm512_storeu_si512(out + i, v);  // the run's part of the block too, and what follows it
-    uint64_t high = _mm512_movepi8_mask(v);
-    if (high != 0) return i + static_cast<size_t>(__builtin_ctzll(high));
-  }
-  for (; i < n && s[i] < 0x80; ++i) out[i] = s[i];
-  return i;
-}
-
-VY_AVX512 size_t narrowAscii(const uint16_t* u, size_t n, uint8_t* out) {
-  size_t i = 0;
-  for (; i + 32 <= n; i += 32) {
-    __m512i v = _mm512_loadu_si512(u + i);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm512_cvtepi16_epi8(v));
-    uint32_t high = _mm512_test_epi16_mask(v, wordsOf(0xFF80));
-    if (high != 0) return i + static_cast<size_t>(__builtin_ctz(high));
-  }
-  for (; i < n && u[i] < 0x80; ++i) out[i] = static_cast<uint8_t>(u[i]);
-  return i;
 }
 
 VY_AVX512 size_t utf8Extra(const uint16_t* u, size_t n) {

@@ -56,8 +56,6 @@ Converted eightBitToUtf16(bool ascii, const uint8_t* s, size_t n, uint16_t* out)
 Converted utf16ToEightBit(const uint16_t* u, size_t n, uint16_t limit, uint8_t* out);
 size_t countHigh(const uint8_t* s, size_t n, bool withNul);
 size_t measure(const char* s, size_t* high);
-size_t copyAscii(const uint8_t* s, size_t n, uint8_t* out);
-size_t narrowAscii(const uint16_t* u, size_t n, uint8_t* out);
 // Units from 0x80 plus units from 0x800 (the bytes UTF-8 adds to one per unit).
 size_t utf8Extra(const uint16_t* u, size_t n);
 

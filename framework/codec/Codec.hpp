@@ -78,12 +78,6 @@ bool isAscii(const uint8_t* s, size_t n);
 // 0x7F (0: the text is ASCII): one pass for both.
 size_t measure(const char* s, size_t* high);
 
-// Copies the leading ASCII run of s (bytes, or units narrowed to bytes) to out, which holds n
-// bytes; returns its length. ASCII is itself in every charset here and ends no sequence, so a
-// conversion may start where the run ends.
-size_t copyAscii(const uint8_t* s, size_t n, uint8_t* out);
-size_t narrowAscii(const uint16_t* u, size_t n, uint8_t* out);
-
 // The vector code in use: none (the scalar code alone), SSE4.1, AVX2, or AVX-512 (BW, VL, VBMI,
 // VBMI2).
 // The best the machine has is chosen when the library loads; tests and the fuzzer step through

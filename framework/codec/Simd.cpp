@@ -79,50 +79,6 @@ size_t measure(const char* s, size_t* high) {
   return n;
 }
 
-size_t copyAscii(const uint8_t* s, size_t n, uint8_t* out) {
-#if VY_CODEC_X86
-  if (avx512On()) return x86::avx512::copyAscii(s, n, out);
-#endif
-  size_t i = 0;
-#if defined(__SSE2__)
-  for (; i + 64 <= n; i += 64) {
-    auto p = reinterpret_cast<const __m128i*>(s + i);
-    __m128i a = _mm_loadu_si128(p), b = _mm_loadu_si128(p + 1);
-    __m128i c = _mm_loadu_si128(p + 2), d = _mm_loadu_si128(p + 3);
-    if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d))) != 0) break;
-    auto o = reinterpret_cast<__m128i*>(out + i);
-    _mm_storeu_si128(o, a);
-    _mm_storeu_si128(o + 1, b);
-    _mm_storeu_si128(o + 2, c);
-    _mm_storeu_si128(o + 3, d);
-  }
-#endif
-  for (; i < n && s[i] < 0x80; ++i) out[i] = s[i];
-  return i;
-}
-
-size_t narrowAscii(const uint16_t* u, size_t n, uint8_t* out) {
-#if VY_CODEC_X86
-  if (avx512On()) return x86::avx512::narrowAscii(u, n, out);
-#endif
-  size_t i = 0;
-#if defined(__SSE2__)
-  const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80));
-  for (; i + 32 <= n; i += 32) {
-    auto p = reinterpret_cast<const __m128i*>(u + i);
-    __m128i a = _mm_loadu_si128(p), b = _mm_loadu_si128(p + 1);
-    __m128i c = _mm_loadu_si128(p + 2), d = _mm_loadu_si128(p + 3);
-    __m128i any = _mm_and_si128(_mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d)), high);
-    if (_mm_movemask_epi8(_mm_cmpeq_epi8(any, _mm_setzero_si128())) != 0xFFFF) break;
-    auto o = reinterpret_cast<__m128i*>(out + i);
-    _mm_storeu_si128(o, _mm_packus_epi16(a, b));
-    _mm_storeu_si128(o + 1, _mm_packus_epi16(c, d));
-  }
-#endif
-  for (; i < n && u[i] < 0x80; ++i) out[i] = static_cast<uint8_t>(u[i]);
-  return i;
-}
-
 size_t countHigh(const uint8_t* s, size_t n, bool withNul) {
 #if VY_CODEC_X86
   if (avx512On()) return x86::avx512::countHigh(s, n, withNul);

@@ -345,32 +345,6 @@ TEST(Codec, SurrogatesAndBoundaryCharactersAtEveryBlockOffset) {
   }
 }
 
-// The leading ASCII run the bridge copies before converting the rest: it ends at the first other
-// byte or unit wherever that is, and the run is copied whole.
-TEST(Codec, AsciiRunsEndAtTheFirstOtherUnit) {
-  for (int level = 0; level <= static_cast<int>(vy::codec::bestVectorLevel()); ++level) {
-    vy::codec::useVectorLevel(static_cast<VectorLevel>(level));
-    for (size_t at = 0; at <= 200; ++at) {
-      std::string text(200, 'a');
-      std::u16string units(200, u'b');
-      if (at < 200) {
-        text[at] = '\xC3';
-        units[at] = at % 2 != 0 ? 0x80 : 0x3042;
-      }
-      std::vector<uint8_t> out(200, 0), narrow(200, 0);
-      size_t run =
-          vy::codec::copyAscii(reinterpret_cast<const uint8_t*>(text.data()), 200, out.data());
-      size_t unitRun = vy::codec::narrowAscii(reinterpret_cast<const uint16_t*>(units.data()), 200,
-                                              narrow.data());
-      ASSERT_EQ(run, at) << "level " << level;
-      ASSERT_EQ(unitRun, at) << "level " << level;
-      EXPECT_EQ(std::string(out.begin(), out.begin() + at), text.substr(0, at));
-      EXPECT_EQ(std::string(narrow.begin(), narrow.begin() + at), std::string(at, 'b'));
-    }
-  }
-  vy::codec::useVectorLevel(vy::codec::bestVectorLevel());
-}
-
 // What the codecs report: where the first replacement was needed.
 TEST(Codec, ReportsWhereInputWasFirstMalformed) {
   for (int level = 0; level <= static_cast<int>(vy::codec::bestVectorLevel()); ++level) {

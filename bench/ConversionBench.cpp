@@ -1,6 +1,7 @@
 // Text conversion: the native paths for UTF-8 against the same conversions done by the JVM, for
-// short, medium and large texts, towards the agent and back, with a memcpy of the input as the
-// floor of the large ones. Each iteration builds its converter, as the bridge does per call.
+// short, medium and large texts, towards the agent and back. A large text's floor is a memcpy of
+// its input; a short one's, the allocation, copy and release of its result. Each iteration
+// builds its converter, as the bridge does per call.
 //
 // The machine is shared: a burst of other work can double one figure and not the one it is
 // compared with. So every figure is measured in several short repetitions, run in a shuffled
@@ -115,7 +116,7 @@ void UTF16ToNative(benchmark::State& state) {
   setBytes(state, text.size() * 2);
 }
 
-// The floor of a direction: a memcpy of the same input bytes into a buffer made beforehand.
+// The floor of a long text: a memcpy of the same input bytes into a buffer made beforehand.
 template <typename Text>
 void copyFloor(benchmark::State& state, const Text& text) {
   size_t bytes = text.size() * sizeof(text[0]);
@@ -128,30 +129,53 @@ void copyFloor(benchmark::State& state, const Text& text) {
   setBytes(state, bytes);
 }
 
+// The floor of a short text: what any conversion that hands out a new result pays at least, the
+// result's allocation, the writing of its bytes (a copy of the finished result, terminator
+// included) and its release.
+void resultFloor(benchmark::State& state, size_t inputBytes, const void* result,
+                 size_t resultBytes) {
+  for (auto _ : state) {
+    auto* out = static_cast<char*>(std::malloc(resultBytes));
+    std::memcpy(out, result, resultBytes);
+    benchmark::DoNotOptimize(out);
+    benchmark::ClobberMemory();
+    std::free(out);
+  }
+  setBytes(state, inputBytes);
+}
+
+bool longText(const benchmark::State& state) { return state.range(0) >= 64 * 1024; }
+
+std::string textOf(const benchmark::State& state) {
+  return nativeText(static_cast<size_t>(state.range(0)), state.range(1) != 0);
+}
+
 void NativeToUTF8Floor(benchmark::State& state) {
-  copyFloor(state, nativeText(static_cast<size_t>(state.range(0)), state.range(1) != 0));
+  std::string text = textOf(state), modified = modifiedOf(text);
+  if (longText(state)) return copyFloor(state, text);
+  resultFloor(state, text.size(), modified.c_str(), modified.size() + 1);
 }
 void UTF8ToNativeFloor(benchmark::State& state) {
-  copyFloor(state,
-            modifiedOf(nativeText(static_cast<size_t>(state.range(0)), state.range(1) != 0)));
+  std::string text = textOf(state), modified = modifiedOf(text);
+  if (longText(state)) return copyFloor(state, modified);
+  resultFloor(state, modified.size(), text.c_str(), text.size() + 1);
 }
 void NativeToUTF16Floor(benchmark::State& state) {
-  copyFloor(state, nativeText(static_cast<size_t>(state.range(0)), state.range(1) != 0));
+  std::string text = textOf(state);
+  std::u16string units = unitsOf(text);
+  if (longText(state)) return copyFloor(state, text);
+  resultFloor(state, text.size(), units.c_str(), (units.size() + 1) * 2);
 }
 void UTF16ToNativeFloor(benchmark::State& state) {
-  copyFloor(state, unitsOf(nativeText(static_cast<size_t>(state.range(0)), state.range(1) != 0)));
+  std::string text = textOf(state);
+  std::u16string units = unitsOf(text);
+  if (longText(state)) return copyFloor(state, units);
+  resultFloor(state, units.size() * 2, text.c_str(), text.size() + 1);
 }
 
 double fastest(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
 
 void repeated(benchmark::internal::Benchmark* b) { b->ComputeStatistics("min", fastest); }
-
-// Long texts only: a floor for the figures that can approach memory speed.
-void longSizes(benchmark::internal::Benchmark* b) {
-  for (int mixed : {0, 1}) b->Args({64 * 1024, mixed});
-  b->ArgNames({"bytes", "mixed"});
-  repeated(b);
-}
 
 // range(0): text size in bytes; range(1): 0 ASCII, 1 mixed.
 void sizes(benchmark::internal::Benchmark* b) {
@@ -161,10 +185,10 @@ void sizes(benchmark::internal::Benchmark* b) {
   repeated(b);
 }
 
-BENCHMARK(NativeToUTF8Floor)->Name("NativeToUTF8/floor")->Apply(longSizes);
-BENCHMARK(UTF8ToNativeFloor)->Name("UTF8ToNative/floor")->Apply(longSizes);
-BENCHMARK(NativeToUTF16Floor)->Name("NativeToUTF16/floor")->Apply(longSizes);
-BENCHMARK(UTF16ToNativeFloor)->Name("UTF16ToNative/floor")->Apply(longSizes);
+BENCHMARK(NativeToUTF8Floor)->Name("NativeToUTF8/floor")->Apply(sizes);
+BENCHMARK(UTF8ToNativeFloor)->Name("UTF8ToNative/floor")->Apply(sizes);
+BENCHMARK(NativeToUTF16Floor)->Name("NativeToUTF16/floor")->Apply(sizes);
+BENCHMARK(UTF16ToNativeFloor)->Name("UTF16ToNative/floor")->Apply(sizes);
 BENCHMARK_TEMPLATE(NativeToUTF8, false)->Name("NativeToUTF8/native")->Apply(sizes);
 BENCHMARK_TEMPLATE(NativeToUTF8, true)->Name("NativeToUTF8/jvm")->Apply(sizes);
 BENCHMARK_TEMPLATE(UTF8ToNative, false)->Name("UTF8ToNative/native")->Apply(sizes);

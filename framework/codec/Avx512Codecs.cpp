@@ -117,16 +117,17 @@ inline const uint8_t* cutStart(const uint8_t* p) {
 
 // ---- validation ---------------------------------------------------------------------------------
 
-// True when the window is well formed UTF-8 given the bytes before it (the decoder's check; the
-// copying directions carry theirs in WindowConstants). A character cut by the window's last byte
-// is not an error here: the next window or, at the text's end, `endsComplete` decides.
+// UTF-8 (or, kModified, the JVM's modified UTF-8) is checked a window at a time against the bytes
+// one, two and three before each of its bytes. A character cut by the window's last byte is not
+// an error here: the next window or, at the text's end, `endsComplete` decides.
+template <bool kModified = false>
 struct Validation {
   __m512i low, firstHigh, firstLow, secondHigh, third, fourth, top;
   VY_AVX512_INLINE Validation()
       : low(bytesOf(0x0F)),
-        firstHigh(_mm512_broadcast_i32x4(Utf8Check<false>::firstHigh())),
-        firstLow(_mm512_broadcast_i32x4(Utf8Check<false>::firstLow())),
-        secondHigh(_mm512_broadcast_i32x4(Utf8Check<false>::secondHigh())),
+        firstHigh(_mm512_broadcast_i32x4(Utf8Check<kModified>::firstHigh())),
+        firstLow(_mm512_broadcast_i32x4(Utf8Check<kModified>::firstLow())),
+        secondHigh(_mm512_broadcast_i32x4(Utf8Check<kModified>::secondHigh())),
         third(bytesOf(0xE0 - 0x80)),
         fourth(bytesOf(0xF0 - 0x80)),
         top(bytesOf(0x80)) {}
@@ -137,21 +138,35 @@ struct Validation {
     firstLow = kept(firstLow);
     secondHigh = kept(secondHigh);
     third = kept(third);
-    fourth = kept(fourth);
+    if (!kModified) fourth = kept(fourth);
     top = kept(top);
   }
 };
 
-VY_AVX512_INLINE bool wellFormed(const Window& w, const Validation& k) {
+// The bytes of window v that are malformed given the bytes before them (p1, p2, p3; modified
+// UTF-8 has no 4-byte sequences and reads no p3). The error classes of each byte and the one
+// before set bit 7 where it must continue a 3- or 4-byte sequence; the lead two or three bytes
+// back says where it must; one compare finds where the two disagree or any other class is set.
+template <bool kModified>
+VY_AVX512_INLINE uint64_t malformedAt(const Validation<kModified>& k, __m512i v, __m512i p1,
+                                      __m512i p2, __m512i p3) {
   __m512i special = _mm512_ternarylogic_epi32(
-      _mm512_shuffle_epi8(k.firstHigh, _mm512_and_si512(_mm512_srli_epi16(w.p1, 4), k.low)),
-      _mm512_shuffle_epi8(k.firstLow, _mm512_and_si512(w.p1, k.low)),
-      _mm512_shuffle_epi8(k.secondHigh, _mm512_and_si512(_mm512_srli_epi16(w.v, 4), k.low)), 0x80);
-  __m512i third = _mm512_subs_epu8(w.p2, k.third);
-  __m512i fourth = _mm512_subs_epu8(w.p3, k.fourth);
-  __m512i must23 = _mm512_ternarylogic_epi32(third, fourth, k.top, 0xA8);  // (a | b) & c
-  // One compare, not an xor and a test: the window is well formed where the two agree.
-  return _mm512_cmpneq_epi8_mask(must23, special) == 0;
+      _mm512_shuffle_epi8(k.firstHigh, _mm512_and_si512(_mm512_srli_epi16(p1, 4), k.low)),
+      _mm512_shuffle_epi8(k.firstLow, _mm512_and_si512(p1, k.low)),
+      _mm512_shuffle_epi8(k.secondHigh, _mm512_and_si512(_mm512_srli_epi16(v, 4), k.low)), 0x80);
+  __m512i third = _mm512_subs_epu8(p2, k.third);
+  __m512i must;
+  if (kModified) {
+    must = _mm512_and_si512(third, k.top);
+  } else {
+    must = _mm512_ternarylogic_epi32(third, _mm512_subs_epu8(p3, k.fourth), k.top,
+                                     0xA8);  // (a | b) & c
+  }
+  return _mm512_cmpneq_epi8_mask(must, special);
+}
+
+VY_AVX512_INLINE bool wellFormed(const Window& w, const Validation<>& k) {
+  return malformedAt(k, w.v, w.p1, w.p2, w.p3) == 0;
 }
 
 // The window at p holds only ASCII and continues nothing.
@@ -207,7 +222,7 @@ struct DecodeConstants {
 template <bool kFull, bool kInner = false>
 VY_AVX512_INLINE void decodeWindow(const uint8_t* s, size_t n, size_t& i, uint16_t*& o,
                                    Before& before, const DecodeConstants& k,
-                                   const Validation& check, size_t* malformed) {
+                                   const Validation<>& check, size_t* malformed) {
   Window w = kFull ? fullWindowAt(s, i) : windowAt(s, n, i);
   if (plainAscii(w, s + i, before)) {
     _mm512_storeu_si512(o, _mm512_cvtepu8_epi16(_mm512_castsi512_si256(w.v)));
@@ -291,7 +306,7 @@ VY_AVX512 size_t utf8ToUnits(const uint8_t* s, size_t n, uint16_t* out, size_t* 
   }
   if (i == n) return n;
   DecodeConstants k;
-  Validation check;
+  Validation<> check;
   if (n - i > 64) {
     k.hold();
     check.hold();
@@ -408,42 +423,26 @@ struct SurrogateConstants {
 // registers (`kHeld`; the compiler would otherwise make them again in every window).
 template <bool kModified, bool kHeld>
 struct WindowConstants {
-  __m512i low, firstHigh, firstLow, secondHigh, e0, f0, x7F, ed, back1;
+  Validation<kModified> check;
+  __m512i f0, ed, back1, back2, back3;
   std::conditional_t<kModified, NoConstants, SurrogateConstants> to;
-  VY_AVX512_INLINE WindowConstants() {
-    low = bytesOf(0x0F);
-    firstHigh = _mm512_broadcast_i32x4(Utf8Check<kModified>::firstHigh());
-    firstLow = _mm512_broadcast_i32x4(Utf8Check<kModified>::firstLow());
-    secondHigh = _mm512_broadcast_i32x4(Utf8Check<kModified>::secondHigh());
-    e0 = bytesOf(0xE0);
-    f0 = bytesOf(0xF0);
-    x7F = bytesOf(0x7F);
-    ed = bytesOf(0xED);
-    back1 = _mm512_load_si512(kBacks.index[0]);
+  VY_AVX512_INLINE WindowConstants()
+      : f0(bytesOf(0xF0)),
+        ed(bytesOf(0xED)),
+        back1(_mm512_load_si512(kBacks.index[0])),
+        back2(_mm512_load_si512(kBacks.index[1])),
+        back3(_mm512_load_si512(kBacks.index[2])) {
     if (kHeld) {
-      asm(""
-          : "+v"(low), "+v"(firstHigh), "+v"(firstLow), "+v"(secondHigh), "+v"(e0), "+v"(f0),
-            "+v"(x7F), "+v"(ed), "+v"(back1));
+      check.hold();
+      f0 = kept(f0);
+      back1 = kept(back1);
+      back2 = kept(back2);
+      if (kModified) ed = kept(ed);  // encoded surrogates
+      if (!kModified) back3 = kept(back3);
       to.hold();
     }
   }
 };
-
-// The window is well formed (standard UTF-8, or modified UTF-8 as the JVM writes it) given the
-// byte before each of its bytes (p1) and which of them must continue a 3- or 4-byte sequence
-// (`must23`, taken from the leads two and three bytes back). A character cut by the window's
-// last byte is not an error here.
-template <bool kModified, bool kHeld>
-VY_AVX512_INLINE bool wellFormedGiven(const WindowConstants<kModified, kHeld>& k, __m512i v,
-                                      __m512i p1, uint64_t must23, uint64_t f0) {
-  __m512i special = _mm512_ternarylogic_epi32(
-      _mm512_shuffle_epi8(k.firstHigh, _mm512_and_si512(_mm512_srli_epi16(p1, 4), k.low)),
-      _mm512_shuffle_epi8(k.firstLow, _mm512_and_si512(p1, k.low)),
-      _mm512_shuffle_epi8(k.secondHigh, _mm512_and_si512(_mm512_srli_epi16(v, 4), k.low)), 0x80);
-  uint64_t error = (_mm512_movepi8_mask(special) ^ must23) | _mm512_test_epi8_mask(special, k.x7F);
-  if (kModified) error |= f0;  // F0..FF
-  return error == 0;
-}
 
 // Writes one half of a window (bytes 0..31 or 32..63, `half` the interleaving indexes): each
 // live byte's first output byte (from `first`), and its second (from `second`) where `two` says.
@@ -461,7 +460,7 @@ VY_AVX512_INLINE size_t copyWindows(const uint8_t* s, size_t n, uint8_t* out, si
   uint8_t* o = out;
   size_t i = 0, pos = 0;
   __m512i prev = _mm512_setzero_si512();  // the window before, or zeros where nothing was read
-  uint64_t prevE0 = 0, prevF0 = 0;        // its leads of 3- and 4-byte sequences
+  uint64_t prevF0 = 0;                    // its leads of 4-byte sequences
   bool fresh = true;                      // nothing before i was read with the windows
   Redo redo;
   WindowConstants<kModified, kHeld> k;
@@ -478,17 +477,20 @@ VY_AVX512_INLINE size_t copyWindows(const uint8_t* s, size_t n, uint8_t* out, si
       i += count;
       pos = i;
       prev = v;
-      prevE0 = prevF0 = 0;
+      prevF0 = 0;
       fresh = false;
       redo = Redo();
       continue;
     }
+    // The bytes before each byte, from the previous window (zeros where nothing was read).
     __m512i p1 = _mm512_permutex2var_epi8(prev, k.back1, v);
-    uint64_t e0 = _mm512_cmpge_epu8_mask(v, k.e0), f0 = _mm512_cmpge_epu8_mask(v, k.f0);
-    uint64_t must23 = (e0 << 2) | (prevE0 >> 62) | (f0 << 3) | (prevF0 >> 61);
-    bool nul = !kModified && (_mm512_testn_epi8_mask(v, v) & live) != 0;
-    if (nul || !wellFormedGiven(k, v, p1, must23, f0) ||
-        (left == 64 && i + 64 == n && !endsComplete(s + n))) {
+    __m512i p2 = _mm512_permutex2var_epi8(prev, k.back2, v);
+    __m512i p3 = kModified ? p2 : _mm512_permutex2var_epi8(prev, k.back3, v);
+    uint64_t f0 = _mm512_cmpge_epu8_mask(v, k.f0);
+    uint64_t bad = malformedAt(k.check, v, p1, p2, p3);
+    // Modified UTF-8 holds no byte from F0; a NUL in UTF-8 takes the scalar code.
+    bad |= kModified ? f0 : _mm512_testn_epi8_mask(v, v) & live;
+    if (bad != 0 || (left == 64 && i + 64 == n && !endsComplete(s + n))) {
       // From the first character written from this window's bytes, or else from the lead of the
       // character cut by its start, written in part: as many bytes as it has before the window,
       // but for a 4-byte sequence cut after its third byte, which wrote one more (the low
@@ -514,7 +516,7 @@ VY_AVX512_INLINE size_t copyWindows(const uint8_t* s, size_t n, uint8_t* out, si
       }
       pos = i;
       prev = _mm512_setzero_si512();
-      prevE0 = prevF0 = 0;
+      prevF0 = 0;
       fresh = true;
       redo = Redo();
       // Made again rather than kept across the call: kept, they would live on the stack and
@@ -586,7 +588,6 @@ VY_AVX512_INLINE size_t copyWindows(const uint8_t* s, size_t n, uint8_t* out, si
       pos = i;
     }
     prev = v;
-    prevE0 = e0;
     prevF0 = f0;
     fresh = false;
   }

@@ -151,8 +151,9 @@ std::string textOf(const benchmark::State& state) {
 }
 
 void NativeToUTF8Floor(benchmark::State& state) {
-  std::string text = textOf(state), modified = modifiedOf(text);
+  std::string text = textOf(state);
   if (longText(state)) return copyFloor(state, text);
+  std::string modified = modifiedOf(text);
   resultFloor(state, text.size(), modified.c_str(), modified.size() + 1);
 }
 void UTF8ToNativeFloor(benchmark::State& state) {
@@ -162,8 +163,8 @@ void UTF8ToNativeFloor(benchmark::State& state) {
 }
 void NativeToUTF16Floor(benchmark::State& state) {
   std::string text = textOf(state);
-  std::u16string units = unitsOf(text);
   if (longText(state)) return copyFloor(state, text);
+  std::u16string units = unitsOf(text);
   resultFloor(state, text.size(), units.c_str(), (units.size() + 1) * 2);
 }
 void UTF16ToNativeFloor(benchmark::State& state) {

@@ -469,8 +469,9 @@ VY_AVX512_INLINE size_t copyWindows(const uint8_t* s, size_t n, uint8_t* out, si
     size_t count = left >= 64 ? 64 : left;
     uint64_t live = below(count);
     __m512i v = left >= 64 ? _mm512_loadu_si512(s + i) : _mm512_maskz_loadu_epi8(live, s + i);
-    uint64_t odd = _mm512_movepi8_mask(v);
-    if (!kModified) odd |= _mm512_testn_epi8_mask(v, v) & live;  // a NUL takes two bytes
+    // A NUL takes two bytes in modified UTF-8, so the scalar code writes it.
+    uint64_t nul = kModified ? 0 : _mm512_testn_epi8_mask(v, v) & live;
+    uint64_t odd = _mm512_movepi8_mask(v) | nul;
     if (odd == 0 && pos == i && (fresh || endsComplete(s + i))) {
       _mm512_storeu_si512(o, v);
       o += count;
@@ -488,8 +489,7 @@ VY_AVX512_INLINE size_t copyWindows(const uint8_t* s, size_t n, uint8_t* out, si
     __m512i p3 = kModified ? p2 : _mm512_permutex2var_epi8(prev, k.back3, v);
     uint64_t f0 = _mm512_cmpge_epu8_mask(v, k.f0);
     uint64_t bad = malformedAt(k.check, v, p1, p2, p3);
-    // Modified UTF-8 holds no byte from F0; a NUL in UTF-8 takes the scalar code.
-    bad |= kModified ? f0 : _mm512_testn_epi8_mask(v, v) & live;
+    bad |= kModified ? f0 : nul;  // modified UTF-8 holds no byte from F0
     if (bad != 0 || (left == 64 && i + 64 == n && !endsComplete(s + n))) {
       // From the first character written from this window's bytes, or else from the lead of the
       // character cut by its start, written in part: as many bytes as it has before the window,

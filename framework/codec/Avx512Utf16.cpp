@@ -148,11 +148,12 @@ VY_AVX512_INLINE uint8_t* encodeBlock(const Constants& k, const uint16_t* u, siz
   return o;
 }
 
+// The units u[i, n) as UTF-8 at out; returns how many bytes it wrote.
 template <bool kHeld>
-VY_AVX512_INLINE size_t unitsToUtf8(const uint16_t* u, size_t n, uint8_t* out, size_t* malformed) {
+VY_AVX512_INLINE size_t unitsToUtf8(const uint16_t* u, size_t n, size_t i, uint8_t* out,
+                                    size_t* malformed) {
   const Constants<kHeld> k;
   uint8_t* o = out;
-  size_t i = 0;
   while (n - i >= 32) {
     __m512i a = _mm512_loadu_si512(u + i);
     uint32_t two = _mm512_cmpge_epu16_mask(a, k.from80);  // units of two bytes or more
@@ -187,12 +188,27 @@ VY_AVX512_INLINE size_t unitsToUtf8(const uint16_t* u, size_t n, uint8_t* out, s
   return static_cast<size_t>(o - out);
 }
 
-VY_AVX512 size_t unitsToUtf8Long(const uint16_t* u, size_t n, uint8_t* out, size_t* malformed) {
-  return unitsToUtf8<true>(u, n, out, malformed);
+VY_AVX512 size_t unitsToUtf8Long(const uint16_t* u, size_t n, size_t i, uint8_t* out,
+                                 size_t* malformed) {
+  return unitsToUtf8<true>(u, n, i, out, malformed);
 }
 
-VY_AVX512 size_t unitsToUtf8Short(const uint16_t* u, size_t n, uint8_t* out, size_t* malformed) {
-  return unitsToUtf8<false>(u, n, out, malformed);
+VY_AVX512 size_t unitsToUtf8Short(const uint16_t* u, size_t n, size_t i, uint8_t* out,
+                                  size_t* malformed) {
+  return unitsToUtf8<false>(u, n, i, out, malformed);
+}
+
+// How many units an ASCII text opens with, rounded down to 64, written as bytes at out: most
+// texts are ASCII throughout, and pay then for none of the block encoder's constants.
+VY_AVX512 size_t asciiOpening(const uint16_t* u, size_t n, uint8_t* out) {
+  const __m512i notAscii = words(0xFF80), lowBytes = _mm512_load_si512(kLowBytes.index);
+  size_t i = 0;
+  for (; n - i >= 64; i += 64) {
+    __m512i b = _mm512_loadu_si512(u + i), d = _mm512_loadu_si512(u + i + 32);
+    if (_mm512_test_epi16_mask(_mm512_or_si512(b, d), notAscii) != 0) break;
+    _mm512_storeu_si512(out + i, _mm512_permutex2var_epi8(b, lowBytes, d));
+  }
+  return i;
 }
 
 }  // namespace
@@ -207,10 +223,12 @@ VY_AVX512 bool shortAsciiToBytes(const uint16_t* u, size_t n, uint8_t* out) {
 
 Converted utf16ToUtf8(const uint16_t* u, size_t n, uint8_t* out) {
   if (n <= 32 && shortAsciiToBytes(u, n, out)) return {n, n};
+  size_t i = n >= 64 ? asciiOpening(u, n, out) : 0;
+  if (i == n) return {n, n};
   size_t malformed = n;
-  size_t written = n > 32 ? unitsToUtf8Long(u, n, out, &malformed)
-                          : unitsToUtf8Short(u, n, out, &malformed);
-  return {written, malformed};
+  size_t written = n - i > 32 ? unitsToUtf8Long(u, n, i, out + i, &malformed)
+                              : unitsToUtf8Short(u, n, i, out + i, &malformed);
+  return {i + written, malformed};
 }
 
 }  // namespace vy::codec::x86::avx512

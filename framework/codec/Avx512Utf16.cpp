@@ -1,4 +1,5 @@
-// UTF-16 to UTF-8 at the AVX-512 level, in one pass over blocks of 32 units at a fixed stride.
+// UTF-16 to UTF-8 at the AVX-512 level, in one pass over blocks of 32 units at a fixed stride,
+// after the text's ASCII opening, which is narrowed 64 units at a time.
 //
 // Each unit gives up to three bytes, computed side by side in its 16-bit lane: its middle and
 // last byte (one vpmultishiftqb picks bits 6..13 and 0..7 of every unit) and, for a unit from

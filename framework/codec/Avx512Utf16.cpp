@@ -55,6 +55,20 @@ struct LowBytes {
 };
 alignas(64) constexpr LowBytes kLowBytes{};
 
+// The units at u that open with whole blocks of 64 ASCII units (at most `left` units), narrowed
+// to bytes at out; returns how many.
+VY_AVX512_INLINE size_t narrowAscii(const uint16_t* u, size_t left, uint8_t* out,
+                                    __m512i notAscii) {
+  size_t i = 0;
+  for (; left - i >= 64; i += 64) {
+    __m512i b = _mm512_loadu_si512(u + i), d = _mm512_loadu_si512(u + i + 32);
+    if (_mm512_test_epi16_mask(_mm512_or_si512(b, d), notAscii) != 0) break;
+    _mm512_storeu_si512(out + i,
+                        _mm512_permutex2var_epi8(b, _mm512_load_si512(kLowBytes.index), d));
+  }
+  return i;
+}
+
 // The constants of the block encoder. For a text of several blocks they are made once and kept in
 // registers (`kHeld`): left to itself the compiler would broadcast each again in every block. A
 // text of one block makes only those its path uses.
@@ -167,13 +181,9 @@ VY_AVX512_INLINE size_t unitsToUtf8(const uint16_t* u, size_t n, size_t i, uint8
     o += 32;
     i += 32;
     // A run of ASCII goes on 64 units at a time.
-    while (n - i >= 64) {
-      __m512i b = _mm512_loadu_si512(u + i), d = _mm512_loadu_si512(u + i + 32);
-      if (_mm512_test_epi16_mask(_mm512_or_si512(b, d), k.notAscii) != 0) break;
-      _mm512_storeu_si512(o, _mm512_permutex2var_epi8(b, _mm512_load_si512(kLowBytes.index), d));
-      o += 64;
-      i += 64;
-    }
+    size_t run = narrowAscii(u + i, n - i, o, k.notAscii);
+    o += run;
+    i += run;
   }
   if (i < n) {
     uint32_t live = (1u << (n - i)) - 1;
@@ -199,17 +209,10 @@ VY_AVX512 size_t unitsToUtf8Short(const uint16_t* u, size_t n, size_t i, uint8_t
   return unitsToUtf8<false>(u, n, i, out, malformed);
 }
 
-// How many units an ASCII text opens with, rounded down to 64, written as bytes at out: most
-// texts are ASCII throughout, and pay then for none of the block encoder's constants.
+// An ASCII opening: most texts are ASCII throughout, and pay then for none of the block
+// encoder's constants.
 VY_AVX512 size_t asciiOpening(const uint16_t* u, size_t n, uint8_t* out) {
-  const __m512i notAscii = words(0xFF80), lowBytes = _mm512_load_si512(kLowBytes.index);
-  size_t i = 0;
-  for (; n - i >= 64; i += 64) {
-    __m512i b = _mm512_loadu_si512(u + i), d = _mm512_loadu_si512(u + i + 32);
-    if (_mm512_test_epi16_mask(_mm512_or_si512(b, d), notAscii) != 0) break;
-    _mm512_storeu_si512(out + i, _mm512_permutex2var_epi8(b, lowBytes, d));
-  }
-  return i;
+  return narrowAscii(u, n, out, words(0xFF80));
 }
 
 }  // namespace

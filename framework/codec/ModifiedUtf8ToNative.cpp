@@ -38,14 +38,6 @@ struct Utf8Window {
   uint8_t* o;
   size_t malformed;
 
-  // The output pointer lives in a register for the window: vector stores may alias any member.
-  VY_SIMD_INLINE size_t operator()(const uint8_t* data, size_t i) {
-    uint8_t* out = o;
-    size_t next = step(data, i, out);
-    o = out;
-    return next;
-  }
-
   VY_SIMD_INLINE size_t step(const uint8_t* data, size_t i, uint8_t*& o) {
     if (x::highBits(x::orOf4(data)) == 0) {
       x::copy64(data, o);
@@ -114,14 +106,6 @@ struct EightBitWindow {
     __m128i bytes = _mm_packus_epi16(lo, hi);
     uint8_t* p = x::compactBytes(bytes, leads & 0xFF, o);
     return x::compactBytes(_mm_srli_si128(bytes, 8), (leads >> 8) & 0xFF, p);
-  }
-
-  // The output pointer lives in a register for the window: vector stores may alias any member.
-  VY_SIMD_INLINE size_t operator()(const uint8_t* data, size_t i) {
-    uint8_t* out = o;
-    size_t next = step(data, i, out);
-    o = out;
-    return next;
   }
 
   VY_SIMD_INLINE size_t step(const uint8_t* data, size_t i, uint8_t*& o) {

@@ -22,14 +22,6 @@ struct Utf8Window {
   uint8_t* o;
   size_t malformed;
 
-  // The output pointer lives in a register for the window: vector stores may alias any member.
-  VY_SIMD_INLINE size_t operator()(const uint8_t* data, size_t i) {
-    uint8_t* out = o;
-    size_t next = step(data, i, out);
-    o = out;
-    return next;
-  }
-
   VY_SIMD_INLINE size_t step(const uint8_t* data, size_t i, uint8_t*& o) {
     const __m128i zero = _mm_setzero_si128();
     __m128i v[4];

@@ -302,20 +302,24 @@ VY_SIMD_INLINE __m128i orOf4(const uint8_t* p) {
                       _mm_or_si128(load(p + 32), load(p + 48)));
 }
 
-// Runs `w(data, i)` over the input from i to n, 64-byte window by window: `data` is where the
-// window's bytes are (the input itself while kReadable bytes remain, then a copy of the tail
-// padded with spaces), i its offset in the input; w returns where the next window starts, past n
-// only over the padding. Returns the final offset.
+// Runs `w.step(data, i, o)` over the input from i to n, 64-byte window by window: `data` is where
+// the window's bytes are (the input itself while kReadable bytes remain, then a copy of the tail
+// padded with spaces), i its offset in the input, o the output pointer, which step advances; step
+// returns where the next window starts, past n only over the padding. Returns the final offset.
+// The output pointer is held in a local for the whole run, not in `w`: vector stores may alias
+// any member, and would send it to memory and back in every window.
 template <typename Window>
 VY_SIMD size_t forWindows(const uint8_t* s, size_t n, size_t i, Window& w) {
-  while (i + kReadable <= n) i = w(s + i, i);
+  auto o = w.o;
+  while (i + kReadable <= n) i = w.step(s + i, i, o);
   if (i < n) {
     alignas(16) uint8_t pad[2 * kReadable];
     std::memcpy(pad, s + i, n - i);
     std::memset(pad + (n - i), ' ', kReadable);
     size_t base = i;
-    while (i < n) i = w(pad + (i - base), i);
+    while (i < n) i = w.step(pad + (i - base), i, o);
   }
+  w.o = o;
   return i;
 }
 

@@ -146,8 +146,9 @@ VY_AVX2 uint16_t* decodeAvx2(const uint8_t* data, size_t end, uint16_t* o) {
       p += 32;
       continue;
     }
-    size_t step = decodeStep(p, left, o);
-    p += step;
+    // The 32 bytes are decoded as decodeSse would, without testing them for ASCII again.
+    const uint8_t* next = left > 32 ? p + 32 : stop;
+    while (p < next) p += decodeStep(p, static_cast<size_t>(stop - p), o);
   }
   return o;
 }
@@ -167,7 +168,8 @@ VY_AVX2 size_t encodeAvx2(const uint16_t* u, size_t n, uint8_t*& out, size_t* ma
       i += 32;
       continue;
     }
-    i = encodeEight(u, n, i, o, malformed);
+    // The 32 units are encoded eight at a time, without testing them for ASCII again.
+    for (size_t next = i + 32; i < next && i + 8 <= n;) i = encodeEight(u, n, i, o, malformed);
   }
   while (i + 8 <= n) i = encodeEight(u, n, i, o, malformed);
   out = o;

@@ -62,7 +62,14 @@ VY_SIMD uint16_t* decodeSse(const uint8_t* data, size_t end, uint16_t* o) {
 VY_SIMD_INLINE size_t encodeEight(const uint16_t* u, size_t n, size_t i, uint8_t*& o,
                                   size_t* malformed) {
   __m128i a = load(u + i);
-  if (anySurrogate(a)) return scalar::encodeUtf8(u, n, i, i + 8, o, malformed);
+  if (anySurrogate(a)) {
+    // A copy of the output pointer goes to the call, so that the loops around keep theirs in a
+    // register rather than in memory.
+    uint8_t* p = o;
+    size_t next = scalar::encodeUtf8(u, n, i, i + 8, p, malformed);
+    o = p;
+    return next;
+  }
   o = encodeUnits(a, o);
   return i + 8;
 }

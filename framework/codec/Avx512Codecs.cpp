@@ -424,14 +424,17 @@ struct SurrogateConstants {
 template <bool kModified, bool kHeld>
 struct WindowConstants {
   Validation<kModified> check;
-  __m512i f0, ed, back1, back2, back3;
+  __m512i f0, ed, back1, back2, back3, c2, leadSpan, c0;
   std::conditional_t<kModified, NoConstants, SurrogateConstants> to;
   VY_AVX512_INLINE WindowConstants()
       : f0(bytesOf(0xF0)),
         ed(bytesOf(0xED)),
         back1(_mm512_load_si512(kBacks.index[0])),
         back2(_mm512_load_si512(kBacks.index[1])),
-        back3(_mm512_load_si512(kBacks.index[2])) {
+        back3(_mm512_load_si512(kBacks.index[2])),
+        c2(bytesOf(0xC2)),
+        leadSpan(bytesOf(0xE0 - 0xC2)),
+        c0(bytesOf(0xC0)) {
     if (kHeld) {
       check.hold();
       f0 = kept(f0);
@@ -443,6 +446,17 @@ struct WindowConstants {
     }
   }
 };
+
+// The window v (its bytes from 0x80 and NULs in `odd`) holds no characters but ASCII and whole
+// 2-byte ones: each of its leads C2..DF is followed by a continuation byte and each continuation
+// byte follows one, and its last byte (of `count`) is no lead. Such a window is its own output in
+// both directions and needs no further check (most text in the Latin scripts is like this).
+template <typename Constants>
+VY_AVX512_INLINE bool twoByteOnly(__m512i v, uint64_t odd, size_t count, const Constants& k) {
+  uint64_t lead = _mm512_cmplt_epu8_mask(_mm512_sub_epi8(v, k.c2), k.leadSpan);
+  uint64_t continuation = _mm512_cmplt_epi8_mask(v, k.c0);  // 80..BF, signed
+  return (lead | continuation) == odd && lead << 1 == continuation && (lead >> (count - 1)) == 0;
+}
 
 // Writes one half of a window (bytes 0..31 or 32..63, `half` the interleaving indexes): each
 // live byte's first output byte (from `first`), and its second (from `second`) where `two` says.
@@ -472,7 +486,10 @@ VY_AVX512_INLINE size_t copyWindows(const uint8_t* s, size_t n, uint8_t* out, si
     // A NUL takes two bytes in modified UTF-8, so the scalar code writes it.
     uint64_t nul = kModified ? 0 : _mm512_testn_epi8_mask(v, v) & live;
     uint64_t odd = _mm512_movepi8_mask(v) | nul;
-    if (odd == 0 && pos == i && (fresh || endsComplete(s + i))) {
+    // A short text (a field, mostly) is tested for 2-byte characters only as well; a long one is
+    // not, where windows with longer characters would pay for the test.
+    if (pos == i && (odd == 0 || (!kHeld && twoByteOnly(v, odd, count, k))) &&
+        (fresh || endsComplete(s + i))) {
       _mm512_storeu_si512(o, v);
       o += count;
       i += count;

@@ -689,17 +689,49 @@ VY_AVX512 size_t unitsToEightBit(const uint16_t* u, size_t n, uint16_t limit, ui
 
 }  // namespace
 
-// A short ASCII text (a field, mostly) in one masked window, before any of the window machinery.
-VY_AVX512 bool shortAsciiToUnits(const uint8_t* s, size_t n, uint16_t* out) {
+// A short text (a field, mostly) of ASCII and whole 2-byte characters (see twoByteOnly) in one
+// masked window, before any of the window machinery: ASCII is widened, and a 2-byte character
+// written at its continuation byte from that byte and its lead. Returns the units written, or
+// SIZE_MAX for any other text.
+VY_AVX512 size_t shortToUnits(const uint8_t* s, size_t n, uint16_t* out) {
   __m512i v = loadShort(s, below(n), n);
-  if (_mm512_movepi8_mask(v) != 0) return false;
-  _mm512_storeu_si512(out, _mm512_cvtepu8_epi16(_mm512_castsi512_si256(v)));
-  if (n > 32) _mm512_storeu_si512(out + 32, _mm512_cvtepu8_epi16(_mm512_extracti64x4_epi64(v, 1)));
-  return true;
+  uint64_t high = _mm512_movepi8_mask(v);
+  if (high == 0) {
+    _mm512_storeu_si512(out, _mm512_cvtepu8_epi16(_mm512_castsi512_si256(v)));
+    if (n > 32) {
+      _mm512_storeu_si512(out + 32, _mm512_cvtepu8_epi16(_mm512_extracti64x4_epi64(v, 1)));
+    }
+    return n;
+  }
+  struct {
+    __m512i c2, leadSpan, c0;
+  } k{bytesOf(0xC2), bytesOf(0xE0 - 0xC2), bytesOf(0xC0)};
+  if (!twoByteOnly(v, high, n, k)) return SIZE_MAX;
+  uint64_t continuation = _mm512_cmplt_epi8_mask(v, k.c0);  // 80..BF, each after its lead
+  __m512i lead = _mm512_maskz_permutex2var_epi8(continuation, _mm512_setzero_si512(),
+                                                _mm512_load_si512(kBacks.index[0]), v);
+  // Low byte: 6 bits of the continuation byte, 2 of the lead; high byte: 3 more of the lead.
+  __m512i low = _mm512_ternarylogic_epi32(_mm512_and_si512(v, bytesOf(0x7F)),
+                                          _mm512_slli_epi16(lead, 6), bytesOf(0xC0), 0xF8);
+  __m512i top = _mm512_and_si512(_mm512_srli_epi16(lead, 2), bytesOf(0x07));
+  uint64_t keep = ~(high & ~continuation) & below(n);  // every byte but the leads
+  __m512i first = _mm512_permutex2var_epi8(low, _mm512_load_si512(kInterleave.index[0]), top);
+  _mm512_storeu_si512(out, _mm512_maskz_compress_epi16(static_cast<uint32_t>(keep), first));
+  size_t written = static_cast<size_t>(_mm_popcnt_u32(static_cast<uint32_t>(keep)));
+  if (n > 32) {
+    __m512i second = _mm512_permutex2var_epi8(low, _mm512_load_si512(kInterleave.index[1]), top);
+    _mm512_storeu_si512(out + written,
+                        _mm512_maskz_compress_epi16(static_cast<uint32_t>(keep >> 32), second));
+    written += static_cast<size_t>(_mm_popcnt_u32(static_cast<uint32_t>(keep >> 32)));
+  }
+  return written;
 }
 
 Converted utf8ToUtf16(const uint8_t* s, size_t n, uint16_t* out) {
-  if (n <= 64 && shortAsciiToUnits(s, n, out)) return {n, n};
+  if (n <= 64) {
+    size_t written = shortToUnits(s, n, out);
+    if (written != SIZE_MAX) return {written, n};
+  }
   size_t malformed = n;
   size_t written = utf8ToUnits(s, n, out, &malformed);
   return {written, malformed};

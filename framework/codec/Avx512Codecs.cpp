@@ -424,17 +424,14 @@ struct SurrogateConstants {
 template <bool kModified, bool kHeld>
 struct WindowConstants {
   Validation<kModified> check;
-  __m512i f0, ed, back1, back2, back3, c2, leadSpan, c0;
+  __m512i f0, ed, back1, back2, back3;
   std::conditional_t<kModified, NoConstants, SurrogateConstants> to;
   VY_AVX512_INLINE WindowConstants()
       : f0(bytesOf(0xF0)),
         ed(bytesOf(0xED)),
         back1(_mm512_load_si512(kBacks.index[0])),
         back2(_mm512_load_si512(kBacks.index[1])),
-        back3(_mm512_load_si512(kBacks.index[2])),
-        c2(bytesOf(0xC2)),
-        leadSpan(bytesOf(0xE0 - 0xC2)),
-        c0(bytesOf(0xC0)) {
+        back3(_mm512_load_si512(kBacks.index[2])) {
     if (kHeld) {
       check.hold();
       f0 = kept(f0);
@@ -451,11 +448,23 @@ struct WindowConstants {
 // 2-byte ones: each of its leads C2..DF is followed by a continuation byte and each continuation
 // byte follows one, and its last byte (of `count`) is no lead. Such a window is its own output in
 // both directions and needs no further check (most text in the Latin scripts is like this).
-template <typename Constants>
-VY_AVX512_INLINE bool twoByteOnly(__m512i v, uint64_t odd, size_t count, const Constants& k) {
-  uint64_t lead = _mm512_cmplt_epu8_mask(_mm512_sub_epi8(v, k.c2), k.leadSpan);
-  uint64_t continuation = _mm512_cmplt_epi8_mask(v, k.c0);  // 80..BF, signed
+VY_AVX512_INLINE bool twoByteOnly(__m512i v, uint64_t odd, size_t count) {
+  uint64_t lead = _mm512_cmplt_epu8_mask(_mm512_sub_epi8(v, bytesOf(0xC2)), bytesOf(0xE0 - 0xC2));
+  uint64_t continuation = _mm512_cmplt_epi8_mask(v, bytesOf(0xC0));  // 80..BF, signed
   return (lead | continuation) == odd && lead << 1 == continuation && (lead >> (count - 1)) == 0;
+}
+
+// A short text (a field, mostly) that is its own output, copied in one masked window before any
+// of the window machinery: ASCII (without NULs, which take two bytes in modified UTF-8) and whole
+// 2-byte characters. False for any other text.
+template <bool kModified>
+VY_AVX512_INLINE bool shortCopy(const uint8_t* s, size_t n, uint8_t* out) {
+  uint64_t live = below(n);
+  __m512i v = loadShort(s, live, n);
+  uint64_t odd = _mm512_movepi8_mask(v) | (kModified ? 0 : _mm512_testn_epi8_mask(v, v) & live);
+  if (odd != 0 && !twoByteOnly(v, odd, n)) return false;
+  _mm512_storeu_si512(out, v);
+  return true;
 }
 
 // Writes one half of a window (bytes 0..31 or 32..63, `half` the interleaving indexes): each
@@ -486,10 +495,7 @@ VY_AVX512_INLINE size_t copyWindows(const uint8_t* s, size_t n, uint8_t* out, si
     // A NUL takes two bytes in modified UTF-8, so the scalar code writes it.
     uint64_t nul = kModified ? 0 : _mm512_testn_epi8_mask(v, v) & live;
     uint64_t odd = _mm512_movepi8_mask(v) | nul;
-    // A short text (a field, mostly) is tested for 2-byte characters only as well; a long one is
-    // not, where windows with longer characters would pay for the test.
-    if (pos == i && (odd == 0 || (!kHeld && twoByteOnly(v, odd, count, k))) &&
-        (fresh || endsComplete(s + i))) {
+    if (odd == 0 && pos == i && (fresh || endsComplete(s + i))) {
       _mm512_storeu_si512(o, v);
       o += count;
       i += count;
@@ -616,8 +622,8 @@ VY_AVX512_INLINE size_t copyWindows(const uint8_t* s, size_t n, uint8_t* out, si
 // A well-formed window is its own UTF-8 but for its encoded surrogates (ED A0..BF xx): a high one
 // followed by a low one becomes one 4-byte sequence, any other becomes "?".
 VY_AVX512 size_t modifiedToUtf8Bytes(const uint8_t* s, size_t n, uint8_t* out, size_t* malformed) {
-  return n > 64 ? copyWindows<true, true>(s, n, out, malformed)
-                : copyWindows<true, false>(s, n, out, malformed);
+  if (n > 64) return copyWindows<true, true>(s, n, out, malformed);
+  return shortCopy<true>(s, n, out) ? n : copyWindows<true, false>(s, n, out, malformed);
 }
 
 // ---- UTF-8 to modified UTF-8 --------------------------------------------------------------------
@@ -625,8 +631,8 @@ VY_AVX512 size_t modifiedToUtf8Bytes(const uint8_t* s, size_t n, uint8_t* out, s
 // A well-formed window without NULs is its own modified UTF-8 but for its 4-byte sequences, each
 // written as two 3-byte surrogates.
 VY_AVX512 size_t utf8ToModifiedBytes(const uint8_t* s, size_t n, uint8_t* out, size_t* malformed) {
-  return n > 64 ? copyWindows<false, true>(s, n, out, malformed)
-                : copyWindows<false, false>(s, n, out, malformed);
+  if (n > 64) return copyWindows<false, true>(s, n, out, malformed);
+  return shortCopy<false>(s, n, out) ? n : copyWindows<false, false>(s, n, out, malformed);
 }
 
 // ---- ISO-8859-1 and US-ASCII -------------------------------------------------------------------
@@ -703,11 +709,8 @@ VY_AVX512 size_t shortToUnits(const uint8_t* s, size_t n, uint16_t* out) {
     }
     return n;
   }
-  struct {
-    __m512i c2, leadSpan, c0;
-  } k{bytesOf(0xC2), bytesOf(0xE0 - 0xC2), bytesOf(0xC0)};
-  if (!twoByteOnly(v, high, n, k)) return SIZE_MAX;
-  uint64_t continuation = _mm512_cmplt_epi8_mask(v, k.c0);  // 80..BF, each after its lead
+  if (!twoByteOnly(v, high, n)) return SIZE_MAX;
+  uint64_t continuation = _mm512_cmplt_epi8_mask(v, bytesOf(0xC0));  // 80..BF, each after its lead
   __m512i lead = _mm512_maskz_permutex2var_epi8(continuation, _mm512_setzero_si512(),
                                                 _mm512_load_si512(kBacks.index[0]), v);
   // Low byte: 6 bits of the continuation byte, 2 of the lead; high byte: 3 more of the lead.

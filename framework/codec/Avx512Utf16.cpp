@@ -217,16 +217,31 @@ VY_AVX512 size_t asciiOpening(const uint16_t* u, size_t n, uint8_t* out) {
 
 }  // namespace
 
-// A short ASCII text (a field, mostly) in one masked block, before the block loop.
-VY_AVX512 bool shortAsciiToBytes(const uint16_t* u, size_t n, uint8_t* out) {
-  __m512i a = loadShortUnits(u, n >= 32 ? ~0u : (1u << n) - 1, n);
-  if (_mm512_test_epi16_mask(a, words(0xFF80)) != 0) return false;
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm512_cvtepi16_epi8(a));
-  return true;
+// A short text (a field, mostly) of units below 0x800 in one masked block, before the block
+// loop and its constants: ASCII narrowed, any other unit written as its 2-byte sequence. Returns
+// the bytes written, or SIZE_MAX for a text with a unit from 0x800 (surrogates included).
+VY_AVX512 size_t shortToBytes(const uint16_t* u, size_t n, uint8_t* out) {
+  uint32_t live = n >= 32 ? ~0u : (1u << n) - 1;
+  __m512i a = loadShortUnits(u, live, n);
+  uint32_t two = _mm512_cmpge_epu16_mask(a, words(0x80));
+  if (two == 0) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm512_cvtepi16_epi8(a));
+    return n;
+  }
+  if (_mm512_cmpge_epu16_mask(a, words(0x800)) != 0) return SIZE_MAX;
+  // C0 | unit >> 6 in the low byte, 80 | unit & 3F in the high one.
+  __m512i marks = _mm512_or_si512(_mm512_srli_epi16(a, 6), words(0x80C0));
+  __m512i pair = _mm512_ternarylogic_epi32(_mm512_slli_epi16(a, 8), words(0x3F00), marks, 0xEA);
+  uint64_t keep = _pdep_u64(live, 0x5555555555555555ULL) | _pdep_u64(two, 0xAAAAAAAAAAAAAAAAULL);
+  _mm512_storeu_si512(out, _mm512_maskz_compress_epi8(keep, _mm512_mask_mov_epi16(a, two, pair)));
+  return static_cast<size_t>(_mm_popcnt_u64(keep));
 }
 
 Converted utf16ToUtf8(const uint16_t* u, size_t n, uint8_t* out) {
-  if (n <= 32 && shortAsciiToBytes(u, n, out)) return {n, n};
+  if (n <= 32) {
+    size_t written = shortToBytes(u, n, out);
+    if (written != SIZE_MAX) return {written, n};
+  }
   size_t i = n >= 64 ? asciiOpening(u, n, out) : 0;
   if (i == n) return {n, n};
   size_t malformed = n;

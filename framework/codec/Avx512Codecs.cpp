@@ -448,9 +448,11 @@ struct WindowConstants {
 // 2-byte ones: each of its leads C2..DF is followed by a continuation byte and each continuation
 // byte follows one, and its last byte (of `count`) is no lead. Such a window is its own output in
 // both directions and needs no further check (most text in the Latin scripts is like this).
-VY_AVX512_INLINE bool twoByteOnly(__m512i v, uint64_t odd, size_t count) {
+// `*leads` is where its leads are.
+VY_AVX512_INLINE bool twoByteOnly(__m512i v, uint64_t odd, size_t count, uint64_t* leads) {
   uint64_t lead = _mm512_cmplt_epu8_mask(_mm512_sub_epi8(v, bytesOf(0xC2)), bytesOf(0xE0 - 0xC2));
   uint64_t continuation = _mm512_cmplt_epi8_mask(v, bytesOf(0xC0));  // 80..BF, signed
+  *leads = lead;
   return (lead | continuation) == odd && lead << 1 == continuation && (lead >> (count - 1)) == 0;
 }
 
@@ -462,7 +464,8 @@ VY_AVX512_INLINE bool shortCopy(const uint8_t* s, size_t n, uint8_t* out) {
   uint64_t live = below(n);
   __m512i v = loadShort(s, live, n);
   uint64_t odd = _mm512_movepi8_mask(v) | (kModified ? 0 : _mm512_testn_epi8_mask(v, v) & live);
-  if (odd != 0 && !twoByteOnly(v, odd, n)) return false;
+  uint64_t leads;
+  if (odd != 0 && !twoByteOnly(v, odd, n, &leads)) return false;
   _mm512_storeu_si512(out, v);
   return true;
 }
@@ -709,15 +712,15 @@ VY_AVX512 size_t shortToUnits(const uint8_t* s, size_t n, uint16_t* out) {
     }
     return n;
   }
-  if (!twoByteOnly(v, high, n)) return SIZE_MAX;
-  uint64_t continuation = _mm512_cmplt_epi8_mask(v, bytesOf(0xC0));  // 80..BF, each after its lead
-  __m512i lead = _mm512_maskz_permutex2var_epi8(continuation, _mm512_setzero_si512(),
+  uint64_t leads;
+  if (!twoByteOnly(v, high, n, &leads)) return SIZE_MAX;
+  __m512i lead = _mm512_maskz_permutex2var_epi8(leads << 1, _mm512_setzero_si512(),
                                                 _mm512_load_si512(kBacks.index[0]), v);
   // Low byte: 6 bits of the continuation byte, 2 of the lead; high byte: 3 more of the lead.
   __m512i low = _mm512_ternarylogic_epi32(_mm512_and_si512(v, bytesOf(0x7F)),
                                           _mm512_slli_epi16(lead, 6), bytesOf(0xC0), 0xF8);
   __m512i top = _mm512_and_si512(_mm512_srli_epi16(lead, 2), bytesOf(0x07));
-  uint64_t keep = ~(high & ~continuation) & below(n);  // every byte but the leads
+  uint64_t keep = ~leads & below(n);
   __m512i first = _mm512_permutex2var_epi8(low, _mm512_load_si512(kInterleave.index[0]), top);
   _mm512_storeu_si512(out, _mm512_maskz_compress_epi16(static_cast<uint32_t>(keep), first));
   size_t written = static_cast<size_t>(_mm_popcnt_u32(static_cast<uint32_t>(keep)));
